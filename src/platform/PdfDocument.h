@@ -1,0 +1,70 @@
+#pragma once
+
+#include "PdfSelection.h"
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <QSizeF>
+
+#include <memory>
+
+class QPdfDocument;
+
+// One PDF book: loading, unlocking, page geometry, rendering and text search.
+// Knows no widgets. After a successful load (or unlock) it extracts every page's
+// text once, on a worker thread, so that searches do not wait for PDFium.
+class PdfDocument : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State {
+        Empty,      // nothing loaded yet
+        Unreadable, // the bytes or the file are no PDF
+        Locked,     // a PDF that needs a password not given yet
+        Ready,      // pages can be rendered and searched
+    };
+
+    explicit PdfDocument(QObject *parent = nullptr);
+    ~PdfDocument() override; // stops the text worker before the pages go away
+
+    // Load replaces whatever was loaded before. False when the result is not Ready.
+    bool load(const QByteArray &bytes);
+    bool load(const QString &filePath);
+
+    State state() const;
+    bool isLocked() const { return state() == State::Locked; }
+
+    // True when the document is Ready afterwards (also when it was not locked).
+    bool unlockWithPassword(const QString &password);
+
+    // Unique per instance in the process; never 0.
+    quint64 id() const;
+
+    int pageCount() const;                // 0 unless Ready
+    QSizeF pageSize(int page) const;      // points; invalid for a page outside the document
+
+    // Every case-insensitive match of pattern, in document order. Pages whose text
+    // the worker has not cached yet are extracted here, on the calling thread.
+    QList<PdfSelection> findString(const QString &pattern) const;
+    bool isTextIndexed() const;           // every page's text is cached
+    QString pageText(int page) const;     // cached; extracted on first use
+
+    // Rectangles of the selection in page points (top-left origin), one per line
+    // of text. Empty for a selection of another document or outside it.
+    QList<QRectF> selectionBounds(const PdfSelection &selection) const;
+
+    // May run on any thread; PDFium calls are serialised by QtPdf.
+    QImage renderPage(int page, const QSize &pixelSize) const;
+
+    QPdfDocument *pdf() const;
+
+Q_SIGNALS:
+    void textIndexed();                   // emitted once every page's text is cached
+    void textIndexProgress(int pagesDone, int pageCount);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

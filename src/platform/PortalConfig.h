@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QList>
+#include <QSslCertificate>
+#include <QString>
+
+// Where the portal is and which extra CA certificates to trust. Read from the
+// environment (VELKARN_PORTAL_HOST, VELKARN_PORTAL_CA) with the build's default
+// host; TLS verification is never switched off.
+namespace PortalConfig {
+QString host();                            // host[:port]
+QString baseUrl();                         // "https://" + host()
+QList<QSslCertificate> extraCaCertificates(); // empty when unset or unreadable (logged)
+}
