@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+// Building blocks of the pair-swap encoding: every byte travels as two
+// hexadecimal digits with the low digit first, XORed with a key that starts at
+// a seed and rolls by one per byte, wrapping from 255 to 0.
+
+// Value of one hexadecimal digit of either case; anything else counts as 0.
+inline int hexDigitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    return 0;
+}
+
+// Appends the low 8 bits of byte as upper-case digits, low digit first.
+inline void appendSwappedHex(QString &out, uint byte)
+{
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    out.append(QChar(digits[byte & 0xF]));
+    out.append(QChar(digits[(byte >> 4) & 0xF]));
+}
+
+// Value of the swapped digit pair that starts at position i of text.
+inline int swappedPairValue(QStringView text, qsizetype i)
+{
+    return hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i]);
+}
+
+// The seed header followed by every character's low byte XORed with the
+// rolling key.
+QString pairSwapEncode(QStringView text, int seed);
+
+// Reads the whole swapped pairs of body (an unpaired last digit is ignored)
+// with the rolling key starting at seed. Each decoded byte becomes the
+// Latin-1 character of that byte and is added to *byteSum when given.
+QString pairSwapDecodeBody(QStringView body, int seed, quint32 *byteSum = nullptr);
