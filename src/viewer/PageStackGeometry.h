@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QPointF>
+#include <QRectF>
+#include <QtGlobal>
+
+// Layout of a stack of equally sized pages on one canvas, page 1 at the top and
+// each further page directly below, in either orientation of the y axis.
+
+// Where page `page` (counted from 1) of `pageCount` pages with bounds `bounds` lies.
+// A flipped view counts y downward, so page 1 starts at bounds.y(); otherwise page 1
+// is the highest page.
+QRectF pageRect(const QRectF &bounds, qint32 pageCount, qint32 page, bool flipped);
+
+// The frame that holds the whole stack: the page bounds, pageCount times as tall.
+QRectF stackFrame(const QRectF &bounds, qint32 pageCount);
+
+// The height a stack frame of width `width` should have to keep the pages'
+// proportions; not a number when the bounds are empty.
+float stackHeightForWidth(const QRectF &bounds, qint32 pageCount, double width);
+
+// The height to apply when the frame is resized to width x height: the stack
+// height for that width, unless the request is within 3 points of it (which keeps
+// rounding noise from resizing the frame again).
+double correctedStackHeight(const QRectF &bounds, qint32 pageCount, double width, double height);
+
+// The point to scroll to so that the top of page 1 shows.
+QPointF topOfStack(double frameHeight, bool flipped);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "PageSource.h"
+
+#include <memory>
+
+class PdfImage;
+
+// A page source over the pages of a PdfImage. Cheap to make: it shares the image
+// and carries only its own current page.
+class PdfPageSource : public PageSource
+{
+public:
+    explicit PdfPageSource(std::shared_ptr<PdfImage> image);
+
+    qint32 pageCount() const override;
+    QRectF bounds() const override;
+    qint32 currentPage() const override;
+    void setCurrentPage(qint32 page) override;
+    void drawInRect(QPainter &painter, const QRectF &rect) override;
+
+private:
+    std::shared_ptr<PdfImage> _image;
+    qint32 _currentPage = 0;
+};
