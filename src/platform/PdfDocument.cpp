@@ -1,26 +1,50 @@
 #include "PdfDocument.h"
 
+#include "Log.h"
+#include "PdfTextStore.h"
+#include "PdfWorker.h"
+
 #include <QBuffer>
+#include <QHash>
 #include <QPdfDocument>
 #include <QPdfSelection>
 
 #include <atomic>
-#include <optional>
+#include <mutex>
 
 namespace {
+
 std::atomic<quint64> nextDocumentId{1};
+
+// Progress reaches the GUI at most this often, in pages.
+constexpr int progressStep = 16;
+
+} // namespace
+
+static size_t qHash(const PdfSelection &s, size_t seed = 0)
+{
+    return qHashMulti(seed, s.documentId, s.page, s.start, s.length);
 }
 
 struct PdfDocument::Private
 {
-    quint64 id = nextDocumentId.fetch_add(1);
+    const quint64 id = nextDocumentId.fetch_add(1);
     QPdfDocument pdf;
     QByteArray bytes;
     QBuffer buffer;
     QString filePath;
     State state = State::Empty;
     QList<QSizeF> pageSizes;
-    mutable QList<std::optional<QString>> texts;
+    PdfTextStore texts;
+    bool indexReported = false;
+
+    mutable std::mutex boundsMutex;
+    QHash<PdfSelection, QList<QRectF>> bounds;
+
+    // Declared last: destroyed first, so its thread is gone before the pages are.
+    std::unique_ptr<PdfWorker> worker;
+
+    QString extractText(int page) { return pdf.getAllText(page).text(); }
 };
 
 PdfDocument::PdfDocument(QObject *parent)
@@ -28,7 +52,10 @@ PdfDocument::PdfDocument(QObject *parent)
 {
 }
 
-PdfDocument::~PdfDocument() = default;
+PdfDocument::~PdfDocument()
+{
+    d->worker.reset();
+}
 
 static PdfDocument::State stateOf(const QPdfDocument &pdf)
 {
@@ -41,51 +68,33 @@ static PdfDocument::State stateOf(const QPdfDocument &pdf)
 
 bool PdfDocument::load(const QByteArray &bytes)
 {
+    d->worker.reset();
     d->pdf.close();
     d->buffer.close();
-    d->bytes = bytes;
     d->filePath.clear();
+    d->bytes = bytes;
     d->buffer.setData(d->bytes);
     d->buffer.open(QIODevice::ReadOnly);
     d->pdf.load(&d->buffer);
-    d->state = stateOf(d->pdf);
-    d->pageSizes.clear();
-    d->texts.clear();
-    if (d->state == State::Ready) {
-        for (int i = 0; i < d->pdf.pageCount(); ++i)
-            d->pageSizes.append(d->pdf.pagePointSize(i));
-        d->texts.resize(d->pageSizes.size());
-    }
-    return d->state == State::Ready;
+    return finishLoad();
 }
 
 bool PdfDocument::load(const QString &filePath)
 {
+    d->worker.reset();
     d->pdf.close();
     d->buffer.close();
     d->bytes.clear();
     d->filePath = filePath;
     d->pdf.load(filePath);
-    d->state = stateOf(d->pdf);
-    d->pageSizes.clear();
-    d->texts.clear();
-    if (d->state == State::Ready) {
-        for (int i = 0; i < d->pdf.pageCount(); ++i)
-            d->pageSizes.append(d->pdf.pagePointSize(i));
-        d->texts.resize(d->pageSizes.size());
-    }
-    return d->state == State::Ready;
-}
-
-PdfDocument::State PdfDocument::state() const
-{
-    return d->state;
+    return finishLoad();
 }
 
 bool PdfDocument::unlockWithPassword(const QString &password)
 {
     if (d->state != State::Locked)
         return d->state == State::Ready;
+    // load() clears the password, so it has to be set between close() and load().
     d->pdf.close();
     d->pdf.setPassword(password);
     if (d->filePath.isEmpty()) {
@@ -94,13 +103,68 @@ bool PdfDocument::unlockWithPassword(const QString &password)
     } else {
         d->pdf.load(d->filePath);
     }
+    return finishLoad();
+}
+
+bool PdfDocument::finishLoad()
+{
     d->state = stateOf(d->pdf);
-    if (d->state == State::Ready) {
-        for (int i = 0; i < d->pdf.pageCount(); ++i)
-            d->pageSizes.append(d->pdf.pagePointSize(i));
-        d->texts.resize(d->pageSizes.size());
+    d->pageSizes.clear();
+    {
+        std::lock_guard lock(d->boundsMutex);
+        d->bounds.clear();
     }
-    return d->state == State::Ready;
+    d->indexReported = false;
+    if (d->state != State::Ready) {
+        d->texts.reset(0);
+        if (d->state == State::Unreadable)
+            logLine(QStringLiteral("PDF could not be read (QPdfDocument error %1)")
+                        .arg(int(d->pdf.error())));
+        return false;
+    }
+    const int count = d->pdf.pageCount();
+    d->pageSizes.reserve(count);
+    for (int i = 0; i < count; ++i)
+        d->pageSizes.append(d->pdf.pagePointSize(i));
+    d->texts.reset(count);
+
+    PdfWorker::Jobs jobs;
+    jobs.render = [this](const PdfRenderRequest &request) {
+        Q_EMIT pageRendered(request.client, request.page,
+                            renderPage(request.page, request.pixelSize));
+    };
+    jobs.bounds = [this](const QList<PdfSelection> &selections) {
+        for (const PdfSelection &s : selections)
+            selectionBounds(s);
+        Q_EMIT selectionBoundsReady();
+    };
+    jobs.indexNext = [this] {
+        const bool extracted = d->texts.extractNext([this](int p) { return d->extractText(p); });
+        const int done = d->texts.cachedCount();
+        if (!extracted || done % progressStep == 0 || done == pageCount())
+            QMetaObject::invokeMethod(this, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
+        return extracted;
+    };
+    d->worker = std::make_unique<PdfWorker>(std::move(jobs));
+    d->worker->startIndexing();
+    return true;
+}
+
+void PdfDocument::reportIndexProgress()
+{
+    if (d->state != State::Ready || d->indexReported)
+        return;
+    const int done = d->texts.cachedCount();
+    Q_EMIT textIndexProgress(done, pageCount());
+    if (done == pageCount()) {
+        d->indexReported = true;
+        Q_EMIT textIndexed();
+    }
+}
+
+PdfDocument::State PdfDocument::state() const
+{
+    return d->state;
 }
 
 quint64 PdfDocument::id() const
@@ -122,47 +186,72 @@ QSizeF PdfDocument::pageSize(int page) const
 
 QString PdfDocument::pageText(int page) const
 {
-    if (page < 0 || page >= d->texts.size())
-        return {};
-    if (!d->texts[page])
-        d->texts[page] = d->pdf.getAllText(page).text();
-    return *d->texts[page];
+    const auto cached = d->texts.page(page, [this](int p) { return d->extractText(p); });
+    return cached ? cached->text : QString();
 }
 
 bool PdfDocument::isTextIndexed() const
 {
-    for (const auto &t : d->texts)
-        if (!t)
-            return false;
-    return true;
+    return d->state == State::Ready && d->texts.isComplete();
+}
+
+int PdfDocument::textExtractionCount() const
+{
+    return d->texts.extractionCount();
 }
 
 QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
 {
     QList<PdfSelection> found;
-    if (pattern.isEmpty())
+    const FoldedText folded = foldCase(pattern);
+    if (folded.text.isEmpty() || d->state != State::Ready)
         return found;
+    const bool wasIndexed = d->texts.isComplete();
+    const auto extract = [this](int p) { return d->extractText(p); };
     for (int page = 0; page < pageCount(); ++page) {
-        const QString text = pageText(page);
-        for (qsizetype at = text.indexOf(pattern, 0, Qt::CaseInsensitive); at >= 0;
-             at = text.indexOf(pattern, at + pattern.size(), Qt::CaseInsensitive))
-            found.append({d->id, page, int(at), int(pattern.size())});
+        const auto text = d->texts.page(page, extract);
+        for (const TextMatch &m : findFolded(text->folded, folded.text))
+            found.append({d->id, page, m.start, m.length});
     }
+    if (!wasIndexed)
+        QMetaObject::invokeMethod(const_cast<PdfDocument *>(this),
+                                  &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
     return found;
+}
+
+std::optional<QList<QRectF>> PdfDocument::cachedSelectionBounds(const PdfSelection &selection) const
+{
+    if (selection.documentId != d->id || !selection.isValid() || selection.page >= pageCount())
+        return QList<QRectF>();
+    std::lock_guard lock(d->boundsMutex);
+    const auto it = d->bounds.constFind(selection);
+    if (it == d->bounds.cend())
+        return std::nullopt;
+    return *it;
 }
 
 QList<QRectF> PdfDocument::selectionBounds(const PdfSelection &selection) const
 {
+    if (const auto cached = cachedSelectionBounds(selection))
+        return *cached;
+    const int textLength = int(pageText(selection.page).size());
     QList<QRectF> rects;
-    if (selection.documentId != d->id || !selection.isValid() || selection.page >= pageCount())
-        return rects;
-    const QString text = pageText(selection.page);
-    if (selection.start >= text.size())
-        return rects;
-    const QPdfSelection s = d->pdf.getSelectionAtIndex(selection.page, selection.start, selection.length);
-    for (const QPolygonF &polygon : s.bounds())
-        rects.append(polygon.boundingRect());
+    // Never ask PDFium for a start past the page text: it leaks the page.
+    if (selection.start < textLength) {
+        const int length = qMin(selection.length, textLength - selection.start);
+        const QPdfSelection s = d->pdf.getSelectionAtIndex(selection.page, selection.start, length);
+        for (const QPolygonF &polygon : s.bounds())
+            rects.append(polygon.boundingRect());
+    }
+    std::lock_guard lock(d->boundsMutex);
+    d->bounds.insert(selection, rects);
     return rects;
+}
+
+void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) const
+{
+    if (d->worker && !selections.isEmpty())
+        d->worker->requestBounds(selections);
 }
 
 QImage PdfDocument::renderPage(int page, const QSize &pixelSize) const
@@ -170,6 +259,12 @@ QImage PdfDocument::renderPage(int page, const QSize &pixelSize) const
     if (page < 0 || page >= pageCount() || pixelSize.isEmpty())
         return {};
     return d->pdf.render(page, pixelSize);
+}
+
+void PdfDocument::requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const
+{
+    if (d->worker)
+        d->worker->setRenderRequests(client, wanted);
 }
 
 QPdfDocument *PdfDocument::pdf() const

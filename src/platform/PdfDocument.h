@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PdfRenderQueue.h"
 #include "PdfSelection.h"
 
 #include <QImage>
@@ -9,6 +10,7 @@
 #include <QSizeF>
 
 #include <memory>
+#include <optional>
 
 class QPdfDocument;
 
@@ -54,17 +56,34 @@ public:
     // Rectangles of the selection in page points (top-left origin), one per line
     // of text. Empty for a selection of another document or outside it.
     QList<QRectF> selectionBounds(const PdfSelection &selection) const;
+    // The same without touching PDFium: empty optional until the bounds are cached.
+    // requestSelectionBounds computes them on the worker and then emits
+    // selectionBoundsReady, so a view can draw highlights without waiting on a render.
+    std::optional<QList<QRectF>> cachedSelectionBounds(const PdfSelection &selection) const;
+    void requestSelectionBounds(const QList<PdfSelection> &selections) const;
 
     // May run on any thread; PDFium calls are serialised by QtPdf.
     QImage renderPage(int page, const QSize &pixelSize) const;
+    // Renders on the worker, most wanted first; replaces what this client asked
+    // before. Each image arrives through pageRendered.
+    void requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const;
+
+    // How many times page text was taken from PDFium since the last load.
+    int textExtractionCount() const;
 
     QPdfDocument *pdf() const;
 
 Q_SIGNALS:
     void textIndexed();                   // emitted once every page's text is cached
     void textIndexProgress(int pagesDone, int pageCount);
+    // Emitted on the worker thread: connect queued (the default across threads).
+    void pageRendered(quintptr client, int page, const QImage &image);
+    void selectionBoundsReady();
 
 private:
+    bool finishLoad();
+    void reportIndexProgress();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -60,7 +60,27 @@ Q_SIGNALS:
     void scaleFactorChanged(double scale);
     void pagePainted(int index); // a rendered page image (not a placeholder) reached the screen
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
 private:
+    bool hasPages() const;
+    QSize pixelSizeOf(int page) const;
+    QRect visibleContentRect() const;
+    void applyScale(double scale);
+    void applyAutoScale();
+    void relayout();
+    void scrollToContentY(int y);
+    void setCurrentPage(int index);
+    void scheduleRenders();
+    void rebuildHighlightIndex();
+    void ensureContentRectVisible(const QRect &rect);
+    void scrollToSelectionBounds(const PdfSelection &selection, const QList<QRectF> &bounds);
+    void acceptRender(quint64 documentId, quintptr client, int page, const QImage &image);
+    void boundsArrived();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -1,0 +1,18 @@
+#include "PdfRenderQueue.h"
+
+void PdfRenderQueue::replace(quintptr client, const QList<PdfRenderRequest> &wanted)
+{
+    pending.removeIf([client](const PdfRenderRequest &r) { return r.client == client; });
+    QList<PdfRenderRequest> fresh;
+    for (PdfRenderRequest request : wanted) {
+        request.client = client;
+        if (request.page >= 0 && !request.pixelSize.isEmpty() && !fresh.contains(request))
+            fresh.append(request);
+    }
+    pending = fresh + pending;
+}
+
+PdfRenderRequest PdfRenderQueue::takeNext()
+{
+    return pending.isEmpty() ? PdfRenderRequest{} : pending.takeFirst();
+}

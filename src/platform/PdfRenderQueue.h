@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QSize>
+#include <QtGlobal>
+
+struct PdfRenderRequest
+{
+    quintptr client = 0; // who asked, so each view replaces only its own requests
+    int page = -1;
+    QSize pixelSize;
+    friend bool operator==(const PdfRenderRequest &, const PdfRenderRequest &) = default;
+};
+
+// Pending page renders. A client hands over everything it still wants, most
+// wanted first, and that replaces what it asked before: pages that left the view
+// are dropped without being rendered, and the newest wishes are served first.
+class PdfRenderQueue
+{
+public:
+    void replace(quintptr client, const QList<PdfRenderRequest> &wanted);
+    bool isEmpty() const { return pending.isEmpty(); }
+    PdfRenderRequest takeNext();
+    QList<PdfRenderRequest> requests() const { return pending; }
+    void clear() { pending.clear(); }
+
+private:
+    QList<PdfRenderRequest> pending;
+};

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "PdfTextFold.h"
+
+#include <QList>
+#include <QString>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+// Page texts of one document, extracted at most once each, shared between the
+// worker that indexes the book and a search on the main thread. A page being
+// extracted by one thread is waited for by the other instead of extracted twice:
+// PDFium leaks memory on some repeated calls, and each extraction costs
+// milliseconds under QtPdf's global lock.
+class PdfTextStore
+{
+public:
+    struct Page
+    {
+        QString text;
+        FoldedText folded;
+    };
+    using PagePtr = std::shared_ptr<const Page>;
+    using Extractor = std::function<QString(int page)>;
+
+    void reset(int pageCount);
+    int pageCount() const;
+
+    // The cached page, or extracts it on the calling thread (or waits for the
+    // thread already extracting it). Null for a page outside the document.
+    PagePtr page(int index, const Extractor &extract);
+    // Null unless cached.
+    PagePtr cachedPage(int index) const;
+
+    // Claims the first page nobody has extracted yet and extracts it. False when
+    // every page is taken.
+    bool extractNext(const Extractor &extract);
+
+    int cachedCount() const;
+    bool isComplete() const;
+    int extractionCount() const;
+
+private:
+    enum class Slot { Missing, Extracting, Ready };
+    PagePtr store(int index, const QString &text);
+
+    mutable std::mutex mutex;
+    std::condition_variable ready;
+    QList<Slot> states;
+    QList<PagePtr> pages;
+    int cached = 0;
+    int extractions = 0;
+    int nextMissing = 0;
+};

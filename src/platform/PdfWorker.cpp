@@ -1,0 +1,74 @@
+#include "PdfWorker.h"
+
+PdfWorker::PdfWorker(Jobs jobs)
+    : jobs(std::move(jobs)), thread([this] { run(); })
+{
+}
+
+PdfWorker::~PdfWorker()
+{
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+        renders.clear();
+        boundsWanted.clear();
+    }
+    wake.notify_all();
+    thread.join();
+}
+
+void PdfWorker::setRenderRequests(quintptr client, const QList<PdfRenderRequest> &wanted)
+{
+    {
+        std::lock_guard lock(mutex);
+        renders.replace(client, wanted);
+    }
+    wake.notify_all();
+}
+
+void PdfWorker::requestBounds(const QList<PdfSelection> &selections)
+{
+    {
+        std::lock_guard lock(mutex);
+        for (const PdfSelection &s : selections)
+            if (!boundsWanted.contains(s))
+                boundsWanted.append(s);
+    }
+    wake.notify_all();
+}
+
+void PdfWorker::startIndexing()
+{
+    {
+        std::lock_guard lock(mutex);
+        indexing = true;
+    }
+    wake.notify_all();
+}
+
+void PdfWorker::run()
+{
+    for (;;) {
+        std::unique_lock lock(mutex);
+        wake.wait(lock, [this] {
+            return stopping || !boundsWanted.isEmpty() || !renders.isEmpty() || indexing;
+        });
+        if (stopping)
+            return;
+        if (!boundsWanted.isEmpty()) {
+            const QList<PdfSelection> selections = std::exchange(boundsWanted, {});
+            lock.unlock();
+            jobs.bounds(selections);
+        } else if (!renders.isEmpty()) {
+            const PdfRenderRequest request = renders.takeNext();
+            lock.unlock();
+            jobs.render(request);
+        } else {
+            lock.unlock();
+            const bool more = jobs.indexNext();
+            lock.lock();
+            if (!more)
+                indexing = false;
+        }
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "PdfRenderQueue.h"
+#include "PdfSelection.h"
+
+#include <QList>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// The one thread a document uses for PDFium work: bounds of selections first
+// (they are few and a view is waiting to draw them), then page renders, and the
+// book's text in whatever time is left. Knows nothing of PDF: the document hands
+// it the three jobs.
+class PdfWorker
+{
+public:
+    struct Jobs
+    {
+        std::function<void(const PdfRenderRequest &)> render;
+        std::function<void(const QList<PdfSelection> &)> bounds;
+        std::function<bool()> indexNext; // false once no page is left to extract
+    };
+
+    explicit PdfWorker(Jobs jobs);
+    ~PdfWorker(); // cancels what is pending and waits for the running job
+
+    void setRenderRequests(quintptr client, const QList<PdfRenderRequest> &wanted);
+    void requestBounds(const QList<PdfSelection> &selections);
+    void startIndexing();
+
+private:
+    void run();
+
+    Jobs jobs;
+    std::mutex mutex;
+    std::condition_variable wake;
+    PdfRenderQueue renders;
+    QList<PdfSelection> boundsWanted;
+    bool indexing = false;
+    bool stopping = false;
+    std::thread thread;
+};
