@@ -10,14 +10,18 @@
 // Value of one hexadecimal digit of either case; anything else counts as 0.
 inline int hexDigitValue(QChar c)
 {
+    static constexpr auto table = [] {
+        struct Table { unsigned char value[128] = {}; } t;
+        for (int d = 0; d < 10; ++d)
+            t.value['0' + d] = static_cast<unsigned char>(d);
+        for (int d = 0; d < 6; ++d) {
+            t.value['A' + d] = static_cast<unsigned char>(10 + d);
+            t.value['a' + d] = static_cast<unsigned char>(10 + d);
+        }
+        return t;
+    }();
     const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    return 0;
+    return u < 128 ? table.value[u] : 0;
 }
 
 // Appends the low 8 bits of byte as upper-case digits, low digit first.
