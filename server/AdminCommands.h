@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+// The admin subcommands; `args` follow the command word. They print their
+// result on standard output and throw CommandError on failure.
+void runInit(const QStringList &args);
+void runCompanyCommand(const QStringList &args);
+void runUserCommand(const QStringList &args);
+void runBookCommand(const QStringList &args);

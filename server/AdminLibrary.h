@@ -1,0 +1,48 @@
+#pragma once
+
+#include "PortalDatabase.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+class CommandOptions;
+
+// An existing library opened for an admin command (--db, --store). Every
+// failing statement throws CommandError with the reason.
+class AdminLibrary
+{
+public:
+    explicit AdminLibrary(const CommandOptions &options);
+
+    QSqlDatabase database() const;
+    QString storeDir() const;
+
+    QSqlQuery run(const QString &sql, const QVariantList &values = {});
+    // The id of the named company; throws when there is none.
+    qint64 companyId(const QString &name);
+
+    void begin();
+    void commit();
+
+private:
+    ScopedConnection _connection;
+    QString _storeDir;
+};
+
+// Holds a transaction open until commit(); rolls it back if left earlier.
+class AdminTransaction
+{
+public:
+    explicit AdminTransaction(AdminLibrary &library);
+    ~AdminTransaction();
+    void commit();
+
+private:
+    AdminLibrary &_library;
+    bool _done = false;
+};
+
+// The database option, after making sure a SQLite file is not created by a typo.
+QString existingDatabasePath(const CommandOptions &options);

@@ -1,0 +1,141 @@
+#include "DemoCommand.h"
+
+#include "AdminLibrary.h"
+#include "CommandLine.h"
+#include "DemoBooks.h"
+#include "DemoCertificates.h"
+#include "LibraryAdmin.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+const QString company = QStringLiteral("Velkarn Demo Press");
+const QString lapsedCompany = QStringLiteral("Lapsed Books Ltd");
+const QString category = QStringLiteral("Engineering");
+
+struct DemoAccount
+{
+    QString email;
+    QString password;
+    QString company;
+    bool active;
+    bool online;
+    QString note;
+};
+
+const QList<DemoAccount> accounts = {
+    {QStringLiteral("reader@velkarn.example"), QStringLiteral("reader-pass-1"), company, true, false,
+     QStringLiteral("signs in")},
+    {QStringLiteral("inactive@velkarn.example"), QStringLiteral("inactive-pass-2"), company, false, false,
+     QStringLiteral("refused: account inactive")},
+    {QStringLiteral("lapsed@velkarn.example"), QStringLiteral("lapsed-pass-3"), lapsedCompany, true, false,
+     QStringLiteral("refused: company subscription lapsed")},
+    {QStringLiteral("online@velkarn.example"), QStringLiteral("online-pass-4"), company, true, true,
+     QStringLiteral("refused: already signed in elsewhere")},
+};
+
+struct DemoBook
+{
+    QString company;
+    QString name;
+    int pages;
+    QString password;
+};
+
+const QList<DemoBook> books = {
+    {company, QStringLiteral("Getting Started"), 6, QString()},
+    {company, QStringLiteral("Field Manual"), 520, QStringLiteral("manual-7731")},
+    {company, QStringLiteral("Safety Notes"), 8, QStringLiteral("safety-2468")},
+    {lapsedCompany, QStringLiteral("Old Catalogue"), 4, QStringLiteral("catalogue-1357")},
+};
+
+void removeLibrary(const QString &databasePath)
+{
+    for (const QString &suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
+        QFile::remove(databasePath + suffix);
+    QDir(defaultStoreDir(databasePath)).removeRecursively();
+}
+
+void fail(const QString &error)
+{
+    if (!error.isEmpty())
+        throw CommandError{error};
+}
+
+void buildLibrary(const QString &databasePath)
+{
+    {
+        ScopedConnection connection(databasePath);
+        if (!connection.isOpen())
+            throw CommandError{QStringLiteral("cannot create %1: %2").arg(databasePath, connection.errorText())};
+        fail(createSchema(connection.database()));
+    }
+    AdminLibrary library(CommandOptions({QStringLiteral("--db"), databasePath}, {QStringLiteral("db")}));
+    addCompany(library, company, true);
+    addCompany(library, lapsedCompany, false);
+    for (const DemoAccount &account : accounts) {
+        addUser(library, {account.email, account.company, category, account.password, account.active});
+        if (account.online)
+            setUserOnline(library, account.email, true, QDateTime::currentMSecsSinceEpoch());
+    }
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        throw CommandError{QStringLiteral("cannot create a scratch directory")};
+    for (qsizetype i = 0; i < books.size(); ++i) {
+        const DemoBook &book = books.at(i);
+        const QString pdf = scratch.filePath(QString::number(i) + QStringLiteral(".pdf"));
+        fail(writeDemoPdf(pdf, book.name, book.pages));
+        NewBook entry;
+        entry.company = book.company;
+        entry.category = category;
+        entry.name = book.name;
+        entry.file = pdf;
+        entry.password = book.password;
+        addBook(library, entry);
+    }
+}
+
+} // namespace
+
+void runDemo(const QStringList &args)
+{
+    const CommandOptions options(args, {QStringLiteral("dir")});
+    const QDir dir(options.required(QStringLiteral("dir")));
+    if (!QDir().mkpath(dir.path()))
+        throw CommandError{QStringLiteral("cannot create %1").arg(dir.path())};
+    if (!demoCertificatesUsable(dir.path()))
+        fail(makeDemoCertificates(dir.path()));
+
+    // Built aside and moved in at the end: a failed run leaves the previous
+    // demo library as it was.
+    const QString databasePath = dir.absoluteFilePath(QStringLiteral("portal.db"));
+    const QString partialPath = dir.absoluteFilePath(QStringLiteral("portal.db.partial"));
+    removeLibrary(partialPath);
+    try {
+        buildLibrary(partialPath);
+    } catch (const CommandError &) {
+        removeLibrary(partialPath);
+        throw;
+    }
+    removeLibrary(databasePath);
+    if (!QFile::rename(partialPath, databasePath)
+        || !QDir().rename(defaultStoreDir(partialPath), defaultStoreDir(databasePath)))
+        throw CommandError{QStringLiteral("cannot move the demo library into place in %1").arg(dir.path())};
+
+    QTextStream out(stdout);
+    out << "demo library: " << databasePath << '\n'
+        << "start the portal:\n"
+        << "  velkarn-portal serve --db " << databasePath << " --listen 127.0.0.1:8443 --cert "
+        << dir.absoluteFilePath(QStringLiteral("server.pem")) << " --key "
+        << dir.absoluteFilePath(QStringLiteral("server.key")) << '\n'
+        << "URL: https://127.0.0.1:8443 (also https://localhost:8443)\n"
+        << "CA file: " << dir.absoluteFilePath(QStringLiteral("ca.pem")) << '\n'
+        << "accounts (address / password):\n";
+    for (const DemoAccount &account : accounts)
+        out << "  " << account.email << " / " << account.password << "  - " << account.note << '\n';
+}

@@ -1,0 +1,148 @@
+#include "PortalDatabase.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <memory>
+
+namespace {
+
+QAtomicInteger<quint64> connectionCounter;
+
+QString nextConnectionName()
+{
+    return QStringLiteral("velkarn-portal-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
+}
+
+QSqlDatabase openConnection(const QString &databasePath, const QString &name)
+{
+    QString driver = QStringLiteral("QSQLITE");
+    QString target = databasePath;
+    const qsizetype colon = databasePath.indexOf(QLatin1Char(':'));
+    if (colon > 1 && QSqlDatabase::drivers().contains(databasePath.left(colon))) {
+        driver = databasePath.left(colon);
+        target = databasePath.mid(colon + 1);
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
+    db.setDatabaseName(target);
+    if (driver == QStringLiteral("QSQLITE"))
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (db.open() && driver == QStringLiteral("QSQLITE")) {
+        QSqlQuery pragma(db);
+        pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+        pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    }
+    return db;
+}
+
+struct ThreadConnection
+{
+    QString name;
+    ~ThreadConnection()
+    {
+        if (name.isEmpty())
+            return;
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
+} // namespace
+
+QString defaultStoreDir(const QString &databasePath)
+{
+    return QFileInfo(databasePath).absoluteFilePath() + QStringLiteral(".books");
+}
+
+ScopedConnection::ScopedConnection(const QString &databasePath)
+    : _name(nextConnectionName())
+{
+    openConnection(databasePath, _name);
+}
+
+ScopedConnection::~ScopedConnection()
+{
+    QSqlDatabase::database(_name, false).close();
+    QSqlDatabase::removeDatabase(_name);
+}
+
+bool ScopedConnection::isOpen() const
+{
+    return database().isOpen();
+}
+
+QString ScopedConnection::errorText() const
+{
+    return database().lastError().text();
+}
+
+QSqlDatabase ScopedConnection::database() const
+{
+    return QSqlDatabase::database(_name, false);
+}
+
+QSqlDatabase threadConnection(const QString &databasePath)
+{
+    thread_local ThreadConnection holder;
+    if (holder.name.isEmpty()) {
+        holder.name = nextConnectionName();
+        openConnection(databasePath, holder.name);
+    }
+    QSqlDatabase db = QSqlDatabase::database(holder.name, false);
+    if (!db.isOpen())
+        db.open();
+    return db;
+}
+
+QString createSchema(QSqlDatabase db)
+{
+    QSqlQuery query(db);
+    // WAL lets the request threads read while a status update writes.
+    if (db.driverName() == QStringLiteral("QSQLITE"))
+        query.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+    const QStringList statements = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS companies ("
+                       " id INTEGER PRIMARY KEY,"
+                       " name TEXT NOT NULL UNIQUE,"
+                       " active INTEGER NOT NULL DEFAULT 1)"),
+        // Addresses compare without regard to ASCII case, as mail systems do.
+        // The password is kept as given: the protocol sends it back (scrambled).
+        QStringLiteral("CREATE TABLE IF NOT EXISTS users ("
+                       " id INTEGER PRIMARY KEY,"
+                       " email TEXT NOT NULL UNIQUE COLLATE NOCASE,"
+                       " company_id INTEGER NOT NULL REFERENCES companies(id),"
+                       " category TEXT NOT NULL,"
+                       " password TEXT NOT NULL,"
+                       " active INTEGER NOT NULL DEFAULT 1,"
+                       " online INTEGER NOT NULL DEFAULT 0,"
+                       " online_at_ms INTEGER NOT NULL DEFAULT 0)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS books ("
+                       " id INTEGER PRIMARY KEY,"
+                       " company_id INTEGER NOT NULL REFERENCES companies(id),"
+                       " category TEXT NOT NULL,"
+                       " name TEXT NOT NULL,"
+                       " position INTEGER NOT NULL,"
+                       " token TEXT NOT NULL UNIQUE,"
+                       " file TEXT,"
+                       " url TEXT,"
+                       " password TEXT NOT NULL DEFAULT '',"
+                       " UNIQUE (company_id, category, name))"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS books_by_shelf"
+                       " ON books (company_id, category, position, id)"),
+    };
+    for (const QString &statement : statements) {
+        if (!query.exec(statement))
+            return query.lastError().text();
+    }
+    return {};
+}
+
+bool hasSchema(QSqlDatabase db)
+{
+    const QStringList tables = db.tables();
+    return tables.contains(QStringLiteral("companies")) && tables.contains(QStringLiteral("users"))
+        && tables.contains(QStringLiteral("books"));
+}

@@ -1,0 +1,139 @@
+#include "PortalService.h"
+
+#include "LibraryQueries.h"
+#include "PortalAnswers.h"
+#include "PortalDatabase.h"
+#include "RequestBody.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace {
+
+const QString adminPrefix = QStringLiteral("/adminportal/");
+const QString booksPrefix = QStringLiteral("/books/");
+
+PortalReply reply(int status, const QByteArray &body)
+{
+    PortalReply r;
+    r.status = status;
+    r.body = body;
+    return r;
+}
+
+PortalReply unavailable()
+{
+    return reply(503, "library unavailable, try again");
+}
+
+} // namespace
+
+PortalService::PortalService(const PortalConfig &config)
+    : _config(config)
+    , _userChecks(config.userChecksPerMinute)
+    , _clock([] { return QDateTime::currentMSecsSinceEpoch(); })
+{
+}
+
+void PortalService::setClock(std::function<qint64()> clock)
+{
+    _clock = std::move(clock);
+}
+
+PortalReply PortalService::handle(const PortalRequest &request)
+{
+    if (request.body.size() > maxBodyBytes)
+        return reply(413, "request body too large");
+    if (request.path.startsWith(booksPrefix)) {
+        if (request.method != QStringLiteral("GET") && request.method != QStringLiteral("HEAD"))
+            return reply(405, "method not allowed");
+        return bookFile(request.path.mid(booksPrefix.size()));
+    }
+    if (!request.path.startsWith(adminPrefix))
+        return reply(404, "not found");
+    const QString endpoint = request.path.mid(adminPrefix.size());
+    const bool known = endpoint == QStringLiteral("pdfserverchk.php")
+        || endpoint == QStringLiteral("pdfuserchk.php") || endpoint == QStringLiteral("pdfbookchk.php")
+        || endpoint == QStringLiteral("pdfloginupdate.php");
+    if (!known)
+        return reply(404, "not found");
+    if (request.method != QStringLiteral("POST"))
+        return reply(405, "method not allowed");
+    if (endpoint == QStringLiteral("pdfserverchk.php"))
+        return serverCheck();
+    if (endpoint == QStringLiteral("pdfuserchk.php"))
+        return userCheck(request);
+    if (endpoint == QStringLiteral("pdfbookchk.php"))
+        return bookCheck(request);
+    return statusUpdate(request);
+}
+
+PortalReply PortalService::serverCheck()
+{
+    return reply(200, serverCheckAnswer());
+}
+
+PortalReply PortalService::userCheck(const PortalRequest &request)
+{
+    if (!_userChecks.allow(request.client, _clock()))
+        return reply(429, "too many user checks, try again in a minute");
+    const UserCheckBody body = parseUserCheckBody(request.body);
+    if (!body.valid)
+        return reply(200, unknownUserAnswer());
+    bool ok = false;
+    const qint64 ttlMs = qint64(_config.onlineTtlHours * 3600.0 * 1000.0);
+    const auto account = findAccount(threadConnection(_config.databasePath), body.user, _clock(),
+                                     ttlMs, &ok);
+    if (!ok)
+        return unavailable();
+    return reply(200, account ? loginAnswer(*account) : unknownUserAnswer());
+}
+
+PortalReply PortalService::bookCheck(const PortalRequest &request)
+{
+    const BookCheckBody body = parseBookCheckBody(request.body);
+    if (!body.valid)
+        return reply(200, noBooksAnswer());
+    bool ok = false;
+    const QList<StoredBook> stored =
+        findBooks(threadConnection(_config.databasePath), body.company, body.category, &ok);
+    if (!ok)
+        return unavailable();
+    QList<BookRecord> books;
+    for (const StoredBook &book : stored) {
+        const QString location =
+            book.url.isEmpty() ? _config.publicUrl + booksPrefix + book.token : book.url;
+        books.append({book.name, location, book.password});
+    }
+    return reply(200, bookAnswer(books));
+}
+
+PortalReply PortalService::statusUpdate(const PortalRequest &request)
+{
+    const StatusBody body = parseStatusBody(request.body);
+    if (!body.valid || (body.status != QStringLiteral("Y") && body.status != QStringLiteral("N")))
+        return reply(400, "0");
+    bool ok = false;
+    const bool recorded = recordOnline(threadConnection(_config.databasePath), body.user,
+                                       body.status == QStringLiteral("Y"), _clock(), &ok);
+    if (!ok)
+        return unavailable();
+    return recorded ? reply(200, "1") : reply(404, "0");
+}
+
+PortalReply PortalService::bookFile(const QString &token)
+{
+    static const QRegularExpression tokenPattern(QStringLiteral("^[0-9a-f]{32}$"));
+    if (!tokenPattern.match(token).hasMatch())
+        return reply(404, "not found");
+    bool ok = false;
+    const QString file = findBookFile(threadConnection(_config.databasePath), token, &ok);
+    if (!ok)
+        return unavailable();
+    if (file.isEmpty())
+        return reply(404, "not found");
+    PortalReply r;
+    r.filePath = QDir(_config.storeDir).filePath(file);
+    return r;
+}

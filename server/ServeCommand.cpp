@@ -1,0 +1,139 @@
+#include "ServeCommand.h"
+
+#include "AdminLibrary.h"
+#include "CommandLine.h"
+#include "HttpsServer.h"
+#include "PortalDatabase.h"
+#include "PortalService.h"
+
+#include <QFile>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+namespace {
+
+QByteArray readPem(const QString &path, const QString &what)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw CommandError{QStringLiteral("cannot read the %1 %2: %3").arg(what, path, file.errorString())};
+    return file.readAll();
+}
+
+double positiveNumber(const CommandOptions &options, const QString &name, double fallback)
+{
+    if (!options.has(name))
+        return fallback;
+    bool ok = false;
+    const double value = options.value(name).toDouble(&ok);
+    if (!ok || value <= 0)
+        throw CommandError{QStringLiteral("--%1 takes a number above 0").arg(name)};
+    return value;
+}
+
+int nonNegativeInteger(const CommandOptions &options, const QString &name, int fallback)
+{
+    if (!options.has(name))
+        return fallback;
+    bool ok = false;
+    const int value = options.value(name).toInt(&ok);
+    if (!ok || value < 0)
+        throw CommandError{QStringLiteral("--%1 takes a whole number, 0 or more").arg(name)};
+    return value;
+}
+
+bool isWildcard(const QString &host)
+{
+    return host.isEmpty() || host == QStringLiteral("0.0.0.0") || host == QStringLiteral("::");
+}
+
+} // namespace
+
+ListenAddress parseListenAddress(const QString &text)
+{
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    bool ok = false;
+    const uint port = colon < 0 ? 0 : text.mid(colon + 1).toUInt(&ok);
+    if (colon < 0 || !ok || port > 65535)
+        throw CommandError{QStringLiteral("--listen takes HOST:PORT, not \"%1\"").arg(text)};
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(QLatin1Char(':')))
+        throw CommandError{QStringLiteral("--listen: write an IPv6 address in brackets, as [::1]:8443")};
+    return {host, quint16(port)};
+}
+
+QString httpsUrl(const QString &host, quint16 port)
+{
+    const QString shown = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    return QStringLiteral("https://%1:%2").arg(shown).arg(port);
+}
+
+int runServe(const QStringList &args)
+{
+    const CommandOptions options(
+        args, {QStringLiteral("db"), QStringLiteral("store"), QStringLiteral("listen"), QStringLiteral("cert"),
+               QStringLiteral("key"), QStringLiteral("public-url"), QStringLiteral("online-ttl"),
+               QStringLiteral("user-checks-per-minute")});
+    PortalConfig config;
+    config.databasePath = existingDatabasePath(options);
+    config.storeDir = options.value(QStringLiteral("store"), defaultStoreDir(config.databasePath));
+    config.onlineTtlHours = positiveNumber(options, QStringLiteral("online-ttl"), 12);
+    config.userChecksPerMinute = nonNegativeInteger(options, QStringLiteral("user-checks-per-minute"), 30);
+    const ListenAddress listen = parseListenAddress(options.required(QStringLiteral("listen")));
+    {
+        ScopedConnection check(config.databasePath);
+        if (!check.isOpen() || !hasSchema(check.database()))
+            throw CommandError{QStringLiteral("%1 is not a portal library (run init first)").arg(config.databasePath)};
+    }
+
+    const QByteArray certificate = readPem(options.required(QStringLiteral("cert")), QStringLiteral("certificate"));
+    const QByteArray key = readPem(options.required(QStringLiteral("key")), QStringLiteral("key"));
+
+    // The request threads inherit this mask, so only the sigwait below sees
+    // the stop signals.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const ListenSocket socket = openListenSocket(listen.host, listen.port);
+    if (socket.fd < 0)
+        throw CommandError{socket.error};
+    const QString url = httpsUrl(listen.host, socket.port);
+    config.publicUrl = options.value(QStringLiteral("public-url"));
+    if (config.publicUrl.isEmpty()) {
+        config.publicUrl = isWildcard(listen.host) ? httpsUrl(QStringLiteral("localhost"), socket.port) : url;
+        if (isWildcard(listen.host))
+            std::fprintf(stderr, "velkarn-portal: book locations use %s; give --public-url for readers elsewhere\n",
+                         qPrintable(config.publicUrl));
+    }
+    while (config.publicUrl.endsWith(QLatin1Char('/')))
+        config.publicUrl.chop(1);
+
+    PortalService service(config);
+    HttpsServer server(service);
+    HttpsServerOptions serverOptions;
+    serverOptions.listenFd = socket.fd;
+    serverOptions.certificatePem = certificate;
+    serverOptions.keyPem = key;
+    serverOptions.threads = unsigned(qBound(2, QThread::idealThreadCount(), 8));
+    const QString error = server.start(serverOptions);
+    if (!error.isEmpty())
+        throw CommandError{error};
+
+    std::printf("listening on %s\n", qPrintable(url));
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server.stop();
+    std::fprintf(stderr, "velkarn-portal: stopped (signal %d)\n", received);
+    return 0;
+}

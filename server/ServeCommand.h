@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct ListenAddress
+{
+    QString host;
+    quint16 port = 0;
+};
+
+// "HOST:PORT" or "[IPv6]:PORT". Throws CommandError.
+ListenAddress parseListenAddress(const QString &text);
+
+// "https://HOST:PORT", with brackets around an IPv6 literal.
+QString httpsUrl(const QString &host, quint16 port);
+
+// Runs the portal until SIGTERM or SIGINT. Throws CommandError when it cannot start.
+int runServe(const QStringList &args);
