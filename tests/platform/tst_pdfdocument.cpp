@@ -1,0 +1,306 @@
+#include "PdfDocument.h"
+#include "PdfFixtures.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <thread>
+
+using Matches = QList<PdfSelection>;
+
+class TestPdfDocument : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QByteArray plain;
+    QByteArray locked;
+    const QString password = QStringLiteral("s3cret");
+
+    QString writeFile(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            return {};
+        return path;
+    }
+
+    bool load(PdfDocument &doc, const QByteArray &bytes, bool fromFile)
+    {
+        return fromFile ? doc.load(writeFile(QStringLiteral("book.pdf"), bytes)) : doc.load(bytes);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        plain = makePdf({QStringLiteral("Alpha beta Gamma\nsecond alphabet line"),
+                         QString(),
+                         QStringLiteral("GAMMA ray ALPHA"),
+                         QStringLiteral("Straße \uFB01le")});
+        locked = encryptPdf(plain, password);
+        QVERIFY(plain.startsWith("%PDF"));
+        QVERIFY(locked.startsWith("%PDF"));
+    }
+
+    void load_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<PdfDocument::State>("state");
+        QTest::addColumn<int>("pages");
+        for (bool fromFile : {false, true}) {
+            const char *how = fromFile ? "file" : "bytes";
+            QTest::addRow("%s: pdf", how) << fromFile << plain << PdfDocument::State::Ready << 4;
+            QTest::addRow("%s: locked", how) << fromFile << locked << PdfDocument::State::Locked << 0;
+            QTest::addRow("%s: not a pdf", how) << fromFile << QByteArray("<html>no</html>")
+                                                << PdfDocument::State::Unreadable << 0;
+            QTest::addRow("%s: empty", how) << fromFile << QByteArray()
+                                            << PdfDocument::State::Unreadable << 0;
+            QTest::addRow("%s: truncated", how) << fromFile << plain.left(plain.size() / 3)
+                                                << PdfDocument::State::Unreadable << 0;
+        }
+    }
+
+    void load()
+    {
+        QFETCH(bool, fromFile);
+        QFETCH(QByteArray, bytes);
+        QFETCH(PdfDocument::State, state);
+        QFETCH(int, pages);
+        PdfDocument doc;
+        QCOMPARE(load(doc, bytes, fromFile), state == PdfDocument::State::Ready);
+        QCOMPARE(doc.state(), state);
+        QCOMPARE(doc.pageCount(), pages);
+        QCOMPARE(doc.isLocked(), state == PdfDocument::State::Locked);
+        if (pages > 0) {
+            QCOMPARE(doc.pageSize(0).toSize(), QSize(595, 842));
+            QVERIFY(!doc.pageSize(pages).isValid());
+            QVERIFY(!doc.pageSize(-1).isValid());
+        }
+    }
+
+    void loadMissingFile()
+    {
+        PdfDocument doc;
+        QVERIFY(!doc.load(dir.filePath(QStringLiteral("missing.pdf"))));
+        QCOMPARE(doc.state(), PdfDocument::State::Unreadable);
+    }
+
+    void reloadReplacesPreviousBook()
+    {
+        PdfDocument doc;
+        QVERIFY(doc.load(plain));
+        QVERIFY(!doc.load(QByteArray("junk")));
+        QCOMPARE(doc.pageCount(), 0);
+        QVERIFY(doc.findString(QStringLiteral("alpha")).isEmpty());
+        QVERIFY(doc.load(makePdf({QStringLiteral("only")})));
+        QCOMPARE(doc.pageCount(), 1);
+    }
+
+    void unlock_data()
+    {
+        QTest::addColumn<bool>("fromFile");
+        QTest::newRow("bytes") << false;
+        QTest::newRow("file") << true;
+    }
+
+    void unlock()
+    {
+        QFETCH(bool, fromFile);
+        PdfDocument doc;
+        QVERIFY(!load(doc, locked, fromFile));
+        QVERIFY(doc.isLocked());
+        QVERIFY(!doc.unlockWithPassword(QStringLiteral("wrong")));
+        QVERIFY(doc.isLocked());
+        QCOMPARE(doc.pageCount(), 0);
+        QVERIFY(doc.unlockWithPassword(password));
+        QCOMPARE(doc.state(), PdfDocument::State::Ready);
+        QCOMPARE(doc.pageCount(), 4);
+        QCOMPARE(doc.findString(QStringLiteral("gamma")).size(), 2);
+        QVERIFY(doc.unlockWithPassword(QStringLiteral("anything"))); // already open
+    }
+
+    void unlockNeedsALockedBook()
+    {
+        PdfDocument doc;
+        QVERIFY(!doc.unlockWithPassword(password));
+        QVERIFY(!doc.load(QByteArray("junk")));
+        QVERIFY(!doc.unlockWithPassword(password));
+        QCOMPARE(doc.state(), PdfDocument::State::Unreadable);
+    }
+
+    void idsAreUnique()
+    {
+        PdfDocument a, b;
+        QVERIFY(a.id() != 0);
+        QVERIFY(a.id() != b.id());
+    }
+
+    void findString_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QList<QList<int>>>("expected"); // page, start, length
+
+        using L = QList<QList<int>>;
+        QTest::newRow("case-insensitive, document order")
+            << QStringLiteral("alpha") << L{{0, 0, 5}, {0, 25, 5}, {2, 10, 5}};
+        QTest::newRow("upper-case pattern") << QStringLiteral("GAMMA") << L{{0, 11, 5}, {2, 0, 5}};
+        QTest::newRow("across words") << QStringLiteral("a beta g") << L{{0, 4, 8}};
+        QTest::newRow("no match") << QStringLiteral("delta") << L{};
+        QTest::newRow("empty pattern") << QString() << L{};
+        QTest::newRow("sharp s matches ss") << QStringLiteral("STRASSE") << L{{3, 0, 6}};
+        QTest::newRow("sharp s matches itself") << QStringLiteral("straße") << L{{3, 0, 6}};
+        QTest::newRow("half of sharp s is no match") << QStringLiteral("stras") << L{};
+        // PDFium hands the fi ligature over as two letters; the word after ß keeps its
+        // page position although ß folds to two letters.
+        QTest::newRow("after sharp s") << QStringLiteral("FILE") << L{{3, 7, 4}};
+    }
+
+    void findString()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QList<QList<int>>, expected);
+        PdfDocument doc;
+        QVERIFY(doc.load(plain));
+        const Matches found = doc.findString(pattern);
+        Matches wanted;
+        for (const QList<int> &m : expected)
+            wanted.append({doc.id(), m[0], m[1], m[2]});
+        QCOMPARE(found, wanted);
+    }
+
+    void selectionBounds()
+    {
+        PdfDocument doc;
+        QVERIFY(doc.load(plain));
+        const Matches beta = doc.findString(QStringLiteral("beta"));
+        QCOMPARE(beta.size(), 1);
+        const QList<QRectF> rects = doc.selectionBounds(beta.first());
+        QVERIFY(!rects.isEmpty());
+        QRectF r;
+        for (const QRectF &rect : rects)
+            r = r.united(rect);
+        // "beta" is drawn on the first line: baseline at y = 60, starting at x = 50.
+        QVERIFY2(r.left() > 60 && r.right() < 200, qPrintable(QString::number(r.left())));
+        QVERIFY2(r.top() > 40 && r.bottom() < 66, qPrintable(QString::number(r.top())));
+        QVERIFY(r.width() > 15 && r.height() > 5);
+        QCOMPARE(doc.cachedSelectionBounds(beta.first()), std::optional(rects));
+
+        // From "Gamma" into the second line: rectangles on both lines.
+        const QList<QRectF> twoLines = doc.selectionBounds({doc.id(), 0, 11, 20});
+        const auto onSecondLine = [](const QRectF &rect) { return rect.top() > 66; };
+        QVERIFY(std::any_of(twoLines.cbegin(), twoLines.cend(), onSecondLine));
+        QVERIFY(!std::all_of(twoLines.cbegin(), twoLines.cend(), onSecondLine));
+    }
+
+    void selectionBoundsOutside_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("otherDocument");
+        QTest::newRow("past the page text") << 0 << 5000 << 3 << false;
+        QTest::newRow("page without text") << 1 << 0 << 3 << false;
+        QTest::newRow("page past the end") << 9 << 0 << 3 << false;
+        QTest::newRow("other document") << 0 << 0 << 5 << true;
+    }
+
+    void selectionBoundsOutside()
+    {
+        QFETCH(int, page);
+        QFETCH(int, start);
+        QFETCH(int, length);
+        QFETCH(bool, otherDocument);
+        PdfDocument doc;
+        QVERIFY(doc.load(plain));
+        const PdfSelection s{otherDocument ? doc.id() + 1000 : doc.id(), page, start, length};
+        QVERIFY(doc.selectionBounds(s).isEmpty());
+    }
+
+    void selectionBoundsClipsAtPageEnd()
+    {
+        PdfDocument doc;
+        QVERIFY(doc.load(plain));
+        const QList<QRectF> clipped = doc.selectionBounds({doc.id(), 2, 10, 1000});
+        QCOMPARE(clipped, doc.selectionBounds({doc.id(), 2, 10, int(doc.pageText(2).size()) - 10}));
+        QVERIFY(!clipped.isEmpty());
+    }
+
+    void indexesInBackgroundOnce()
+    {
+        PdfDocument doc;
+        QSignalSpy indexed(&doc, &PdfDocument::textIndexed);
+        QSignalSpy progress(&doc, &PdfDocument::textIndexProgress);
+        QVERIFY(doc.load(plain));
+        QVERIFY(indexed.count() == 1 || indexed.wait(10000));
+        QVERIFY(doc.isTextIndexed());
+        QCOMPARE(progress.last(), (QVariantList{4, 4}));
+        QCOMPARE(doc.textExtractionCount(), 4);
+
+        doc.findString(QStringLiteral("alpha"));
+        doc.findString(QStringLiteral("nothing"));
+        doc.pageText(1);
+        QCOMPARE(doc.textExtractionCount(), 4);
+        QCOMPARE(indexed.count(), 1);
+    }
+
+    void searchRacingTheIndexExtractsEachPageOnce()
+    {
+        QStringList pages;
+        for (int i = 0; i < 60; ++i)
+            pages.append(QStringLiteral("page %1 needle").arg(i));
+        PdfDocument doc;
+        QSignalSpy indexed(&doc, &PdfDocument::textIndexed);
+        QVERIFY(doc.load(makePdf(pages)));
+        QCOMPARE(doc.findString(QStringLiteral("NEEDLE")).size(), 60);
+        QVERIFY(indexed.count() == 1 || indexed.wait(10000));
+        QCOMPARE(doc.textExtractionCount(), 60);
+    }
+
+    void pageWithoutTextIsCachedEmpty()
+    {
+        PdfDocument doc;
+        QVERIFY(doc.load(plain));
+        QVERIFY(doc.pageText(1).isEmpty());
+        const int before = doc.textExtractionCount();
+        QVERIFY(doc.pageText(1).isEmpty());
+        QCOMPARE(doc.textExtractionCount(), before);
+    }
+
+    void renderPage()
+    {
+        PdfDocument doc;
+        QVERIFY(doc.load(plain));
+        QImage image;
+        // Any thread may render.
+        std::thread([&] { image = doc.renderPage(0, QSize(298, 421)); }).join();
+        QCOMPARE(image.size(), QSize(298, 421));
+        bool ink = false;
+        for (int y = 0; y < image.height() && !ink; ++y)
+            for (int x = 0; x < image.width() && !ink; ++x)
+                ink = qAlpha(image.pixel(x, y)) > 0 && qGray(image.pixel(x, y)) < 128;
+        QVERIFY(ink);
+        QVERIFY(doc.renderPage(4, QSize(10, 10)).isNull());
+        QVERIFY(doc.renderPage(0, QSize()).isNull());
+    }
+
+    void destroyWhileIndexing()
+    {
+        QStringList pages;
+        for (int i = 0; i < 200; ++i)
+            pages.append(QStringLiteral("text %1").arg(i));
+        const QByteArray bytes = makePdf(pages);
+        for (int round = 0; round < 3; ++round) {
+            auto doc = std::make_unique<PdfDocument>();
+            QVERIFY(doc->load(bytes));
+            doc->requestRenders(1, {{1, 0, QSize(100, 140)}, {1, 1, QSize(100, 140)}});
+            doc.reset();
+        }
+    }
+};
+
+QTEST_MAIN(TestPdfDocument)
+#include "tst_pdfdocument.moc"

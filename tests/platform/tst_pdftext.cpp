@@ -1,0 +1,139 @@
+#include "PdfRenderQueue.h"
+#include "PdfTextFold.h"
+#include "PdfTextStore.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <thread>
+
+using Matches = QList<TextMatch>;
+
+class TestPdfText : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void foldKeepsPositions_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("folded");
+        QTest::addColumn<bool>("shifted");
+        QTest::newRow("ascii") << QStringLiteral("Hello WORLD") << QStringLiteral("hello world") << false;
+        QTest::newRow("latin-1 and greek") << QStringLiteral("ÄÖÜ ΣΑ") << QStringLiteral("äöü σα") << false;
+        QTest::newRow("surrogate pair") << QStringLiteral("a\U00010400b") << QStringLiteral("a\U00010428b") << false;
+        QTest::newRow("sharp s") << QStringLiteral("Maße") << QStringLiteral("masse") << true;
+        QTest::newRow("ligatures") << QStringLiteral("\uFB01\uFB03x") << QStringLiteral("fiffix") << true;
+    }
+
+    void foldKeepsPositions()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, folded);
+        QFETCH(bool, shifted);
+        const FoldedText f = foldCase(text);
+        QCOMPARE(f.text, folded);
+        QCOMPARE(!f.origin.isEmpty(), shifted);
+        if (shifted) {
+            QCOMPARE(f.origin.size(), folded.size() + 1);
+            QCOMPARE(f.origin.last(), int(text.size()));
+        }
+    }
+
+    void findFolded_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<Matches>("expected"); // in page positions
+        QTest::newRow("case-insensitive, all in order")
+            << QStringLiteral("Gamma gamma GAMMA") << QStringLiteral("gAmMa")
+            << Matches{{0, 5}, {6, 5}, {12, 5}};
+        QTest::newRow("non-overlapping") << QStringLiteral("aaaa") << QStringLiteral("aa")
+                                         << Matches{{0, 2}, {2, 2}};
+        QTest::newRow("ss matches sharp s") << QStringLiteral("Die Straße") << QStringLiteral("STRASSE")
+                                            << Matches{{4, 6}};
+        QTest::newRow("sharp s matches ss") << QStringLiteral("Strasse") << QStringLiteral("straße")
+                                            << Matches{{0, 7}};
+        QTest::newRow("after an expansion") << QStringLiteral("ß ß word") << QStringLiteral("Word")
+                                            << Matches{{4, 4}};
+        QTest::newRow("half an expansion") << QStringLiteral("aß") << QStringLiteral("as")
+                                           << Matches{};
+        QTest::newRow("ending inside an expansion, then a real one")
+            << QStringLiteral("\uFB01 fi") << QStringLiteral("f") << Matches{{2, 1}};
+        QTest::newRow("whole ligature") << QStringLiteral("a \uFB01ne day") << QStringLiteral("FINE")
+                                        << Matches{{2, 3}};
+        QTest::newRow("astral letter") << QStringLiteral("x\U00010400y") << QStringLiteral("\U00010428Y")
+                                       << Matches{{1, 3}};
+        QTest::newRow("empty pattern") << QStringLiteral("abc") << QString() << Matches{};
+    }
+
+    void findFolded()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, pattern);
+        QFETCH(Matches, expected);
+        QCOMPARE(::findFolded(foldCase(text), foldCase(pattern).text), expected);
+    }
+
+    void storeExtractsOnce()
+    {
+        PdfTextStore store;
+        store.reset(3);
+        QList<int> asked;
+        const auto extract = [&](int page) {
+            asked.append(page);
+            return page == 1 ? QString() : QStringLiteral("Page %1").arg(page);
+        };
+        QCOMPARE(store.page(1, extract)->text, QString());
+        QCOMPARE(store.page(1, extract)->text, QString());
+        QVERIFY(store.extractNext(extract)); // page 0
+        QVERIFY(store.extractNext(extract)); // page 2; 1 is cached
+        QVERIFY(!store.extractNext(extract));
+        QCOMPARE(store.page(2, extract)->folded.text, QStringLiteral("page 2"));
+        QCOMPARE(asked, (QList<int>{1, 0, 2}));
+        QVERIFY(store.isComplete());
+        QVERIFY(!store.page(3, extract));
+        QVERIFY(!store.page(-1, extract));
+    }
+
+    void storeWaitsForAnotherThreadsExtraction()
+    {
+        PdfTextStore store;
+        store.reset(200);
+        std::atomic<int> calls{0};
+        const auto extract = [&](int page) {
+            ++calls;
+            return QString::number(page);
+        };
+        std::thread worker([&] {
+            while (store.extractNext(extract)) {
+            }
+        });
+        for (int p = 199; p >= 0; --p)
+            QCOMPARE(store.page(p, extract)->text, QString::number(p));
+        worker.join();
+        QCOMPARE(calls.load(), 200);
+        QCOMPARE(store.extractionCount(), 200);
+    }
+
+    void renderQueueReplacesPerClient()
+    {
+        PdfRenderQueue queue;
+        const QSize s(10, 10), big(20, 20);
+        queue.replace(1, {{0, 5, s}, {0, 6, s}, {0, 4, s}});
+        queue.replace(2, {{0, 9, s}});
+        // Client 1 scrolled on: page 4 left the view, page 7 came in; newest first.
+        queue.replace(1, {{0, 6, s}, {0, 7, s}, {0, 6, s}, {0, -1, s}, {0, 8, QSize()}});
+        QCOMPARE(queue.requests(), (QList<PdfRenderRequest>{{1, 6, s}, {1, 7, s}, {2, 9, s}}));
+        QCOMPARE(queue.takeNext(), (PdfRenderRequest{1, 6, s}));
+        queue.replace(2, {{0, 9, big}});
+        QCOMPARE(queue.requests(), (QList<PdfRenderRequest>{{2, 9, big}, {1, 7, s}}));
+        queue.replace(1, {});
+        queue.replace(2, {});
+        QVERIFY(queue.isEmpty());
+        QCOMPARE(queue.takeNext().page, -1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPdfText)
+#include "tst_pdftext.moc"
