@@ -1,0 +1,310 @@
+#pragma once
+
+#include "CustomNSWindow.h"
+#include "PdfSelection.h"
+#include "UrlRequest.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class velkarn;
+class PDFImageView;
+class PdfDocument;
+class PdfView;
+class UrlTask;
+class PanelView;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QScrollArea;
+class QTimer;
+class QWidget;
+
+// The one controller of the viewer: it owns the window's controls, the portal
+// session, the book list, the open document and the search state. Its member
+// functions live beside the subsystem they serve: src/app (start-up, layout,
+// menus, exit), src/portal (requests, answers, login), src/viewer (books,
+// navigation, zoom, search).
+class AppDelegate : public QObject, public WindowDelegate
+{
+    Q_OBJECT
+public:
+    explicit AppDelegate(QObject *parent = nullptr);
+    ~AppDelegate() override;
+
+    // Launch callbacks, in the order the application runs them.
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+
+    // Window delegate.
+    void windowWillClose() override;
+
+    // Menu actions.
+    void login();
+    void logout();
+    void openbookm();
+    void exitappnow();
+
+    // Portal requests; each sets the guard and returns at once.
+    void checkserver();
+    void checkuser();
+    void checkbooks();
+    void pdfstatusupdate(const QString &status);
+
+    // Answer parsers, run by the completion handlers on the session worker.
+    void parselogindata(const QString &text);
+    void parsebookdata(const QString &text);
+
+    // Login and polling.
+    void logonPressed();
+    void logonPressed2();
+    void checkservert();
+    void checkusert();
+    void checkbookt();
+    void timer1();
+
+    // Books.
+    void bookbPressed();
+    void openbook();
+    void openbookempty();
+
+    // Navigation and zoom.
+    void firstPressed();
+    void prevPressed();
+    void nextPressed();
+    void lastPressed();
+    void popzoom();
+    void comboBoxSelectionDidChange();
+
+    // Search.
+    void tvaction();
+    void searchPressedf();
+    void searchPressedp();
+    void searchPressedn();
+    void findfirsttext(const QString &pattern);
+    void findnexttext();
+    void findprevtext();
+    void findtext(const QString &pattern);
+    void findnexttext2(const QString &pattern);
+
+    // The process ends through this; tests put an observer in its place.
+    using ExitFunction = std::function<void(int status)>;
+    void setExitFunction(ExitFunction exitFunction);
+
+    // The state of the session, for tests and diagnostics.
+    quint8 guardValue() const { return asyncloopnowentered.load(std::memory_order_acquire); }
+    quint8 monlineValue() const { return monline.load(std::memory_order_relaxed); }
+    qint32 sonlineValue() const { return sonline; }
+    QString company() const { return company_global; }
+    QString category() const { return category_global; }
+    QString useronlineFlag() const { return useronline; }
+    QStringList booknames() const { return bookname; }
+    QStringList booklocs() const { return bookloc; }
+    QStringList bookpasses() const { return bookpass; }
+    qint32 bookcount() const { return bookmax; }
+    std::shared_ptr<PdfDocument> document() const { return pdfDoc; }
+    QUrl bookUrl() const { return url; }
+    std::optional<QList<PdfSelection>> searchResults() const { return results; }
+    qint32 searchIndex() const { return findcount; }
+    bool isServerTimerLive() const { return checkservertimer != nullptr; }
+    bool isUserTimerLive() const { return checkusertimer != nullptr; }
+    bool isBookTimerLive() const { return checkbooktimer != nullptr; }
+    bool isDownloading() const;
+    QLabel *matchl() const { return _matchl; }
+
+    // Declared properties.
+    QMenu *submenu() const { return _submenu; }
+    void setSubmenu(QMenu *v) { _submenu = v; }
+    CustomNSWindow *window() const { return _window; }
+    void setWindow(CustomNSWindow *v) { _window = v; }
+    PdfView *pdfView() const { return _pdfView; }
+    void setPdfView(PdfView *v) { _pdfView = v; }
+    PanelView *view1() const { return _view1; }
+    void setView1(PanelView *v) { _view1 = v; }
+    PanelView *view2() const { return _view2; }
+    void setView2(PanelView *v) { _view2 = v; }
+    PanelView *view3() const { return _view3; }
+    void setView3(PanelView *v) { _view3 = v; }
+    PanelView *bookview() const { return _bookview; }
+    void setBookview(PanelView *v) { _bookview = v; }
+    QComboBox *bookcombo() const { return _bookcombo; }
+    void setBookcombo(QComboBox *v) { _bookcombo = v; }
+    QComboBox *zoomcombo() const { return _zoomcombo; }
+    void setZoomcombo(QComboBox *v) { _zoomcombo = v; }
+    QLabel *zooml() const { return _zooml; }
+    void setZooml(QLabel *v) { _zooml = v; }
+    QPushButton *bookbutton() const { return _bookbutton; }
+    void setBookbutton(QPushButton *v) { _bookbutton = v; }
+    QPushButton *first() const { return _first; }
+    void setFirst(QPushButton *v) { _first = v; }
+    QPushButton *next() const { return _next; }
+    void setNext(QPushButton *v) { _next = v; }
+    QPushButton *last() const { return _last; }
+    void setLast(QPushButton *v) { _last = v; }
+    QPushButton *prev() const { return _prev; }
+    void setPrev(QPushButton *v) { _prev = v; }
+    QPushButton *searchf() const { return _searchf; }
+    void setSearchf(QPushButton *v) { _searchf = v; }
+    QPushButton *searchp() const { return _searchp; }
+    void setSearchp(QPushButton *v) { _searchp = v; }
+    QPushButton *searchn() const { return _searchn; }
+    void setSearchn(QPushButton *v) { _searchn = v; }
+    QPushButton *logonb() const { return _logonb; }
+    void setLogonb(QPushButton *v) { _logonb = v; }
+    QLineEdit *searchtv() const { return _searchtv; }
+    void setSearchtv(QLineEdit *v) { _searchtv = v; }
+    QLabel *usertfl() const { return _usertfl; }
+    void setUsertfl(QLabel *v) { _usertfl = v; }
+    QLabel *passtfl() const { return _passtfl; }
+    void setPasstfl(QLabel *v) { _passtfl = v; }
+    QLineEdit *usertf() const { return _usertf; }
+    void setUsertf(QLineEdit *v) { _usertf = v; }
+    QLineEdit *passtf() const { return _passtf; }
+    void setPasstf(QLineEdit *v) { _passtf = v; }
+    QLabel *tooltip1() const { return _tooltip1; }
+    void setTooltip1(QLabel *v) { _tooltip1 = v; }
+    QScrollArea *sv() const { return _sv; }
+    void setSv(QScrollArea *v) { _sv = v; }
+    QString filename1() const { return _filename1; }
+    void setFilename1(const QString &v) { _filename1 = v; }
+    QString pass1() const { return _pass1; }
+    void setPass1(const QString &v) { _pass1 = v; }
+    QAction *winAMenuItem() const { return _winAMenuItem; }
+    void setWinAMenuItem(QAction *v) { _winAMenuItem = v; }
+    QAction *winAMenuItem2() const { return _winAMenuItem2; }
+    void setWinAMenuItem2(QAction *v) { _winAMenuItem2 = v; }
+    QAction *winAMenuItem3() const { return _winAMenuItem3; }
+    void setWinAMenuItem3(QAction *v) { _winAMenuItem3 = v; }
+    UrlRequest RequestURL() const { return _RequestURL; }
+    void setRequestURL(const UrlRequest &v) { _RequestURL = v; }
+
+private:
+    // Start-up and layout (src/app).
+    void buildLayout(int W, int H);
+    void installKeyboardShortcuts();
+
+    // Requests (src/portal).
+    using AnswerHandler = std::function<void(const QString &answer)>;
+    std::shared_ptr<UrlTask> sendPortalRequest(const QString &path,
+                                               std::optional<QString> body,
+                                               AnswerHandler onAnswer);
+    bool isAnswered(const std::shared_ptr<UrlTask> &task) const;
+    bool isBookCheckOutstanding() const;
+    void startWaitingTimer(QTimer *&timer, int intervalMs, void (AppDelegate::*handler)());
+    static void invalidate(QTimer *&timer);
+    void showMessage(const QString &message);
+
+    // Exit (src/app).
+    void endProgram();
+
+    // Books (src/viewer).
+    void discardDownload();
+    void startDownload(const QUrl &bookUrl, const QString &bookName, const QString &password);
+    void finishDownload(quint64 generation, const std::optional<QByteArray> &bytes,
+                        const QString &password);
+    void showDocument(std::shared_ptr<PdfDocument> document);
+
+    // Search (src/viewer).
+    // Runs search now, or once the shown document's text is indexed; true when now.
+    bool runWhenTextIndexed(std::function<void()> search);
+    void selectMatch();
+    void showMatchCount();
+    void stepZoom(int step);
+
+    // Plain fields.
+    std::unique_ptr<velkarn> velkarninst;
+    QString responsedata;
+    PDFImageView *PDFImageView1 = nullptr;
+    std::shared_ptr<PdfDocument> pdfDoc;
+    QUrl url;
+    QTimer *checkusertimer = nullptr;
+    QTimer *checkservertimer = nullptr;
+    QTimer *checkbooktimer = nullptr;
+    QTimer *checkszoomtimer = nullptr;
+    std::optional<QList<PdfSelection>> results;
+    qint32 findcount = 0;
+    QString password_global;
+    QString passwordenc_global;
+    QString user_global;
+    QString company_global;
+    QString category_global;
+    QString useronline;
+    QString useractive;
+    QString resactive;
+    // Atomic because leaving the program reads it without waiting for the guard.
+    std::atomic<quint8> monline = 0;
+    qint32 sonline = 0;
+    std::atomic<quint8> asyncloopnowentered = 0;
+    QStringList bookname;
+    QStringList bookloc;
+    QStringList bookpass;
+    qint32 bookmax = 0;
+
+    // Declared properties.
+    QMenu *_submenu = nullptr;
+    CustomNSWindow *_window = nullptr;
+    PdfView *_pdfView = nullptr;
+    PanelView *_view1 = nullptr;
+    PanelView *_view2 = nullptr;
+    PanelView *_view3 = nullptr;
+    PanelView *_bookview = nullptr;
+    QComboBox *_bookcombo = nullptr;
+    QComboBox *_zoomcombo = nullptr;
+    QLabel *_zooml = nullptr;
+    QPushButton *_bookbutton = nullptr;
+    QPushButton *_first = nullptr;
+    QPushButton *_next = nullptr;
+    QPushButton *_last = nullptr;
+    QPushButton *_prev = nullptr;
+    QPushButton *_searchf = nullptr;
+    QPushButton *_searchp = nullptr;
+    QPushButton *_searchn = nullptr;
+    QPushButton *_logonb = nullptr;
+    QLineEdit *_searchtv = nullptr;
+    QLabel *_usertfl = nullptr;
+    QLabel *_passtfl = nullptr;
+    QLineEdit *_usertf = nullptr;
+    QLineEdit *_passtf = nullptr;
+    QLabel *_tooltip1 = nullptr;
+    QScrollArea *_sv = nullptr;
+    QString _filename1;
+    QString _pass1;
+    QAction *_winAMenuItem = nullptr;
+    QAction *_winAMenuItem2 = nullptr;
+    QAction *_winAMenuItem3 = nullptr;
+    UrlRequest _RequestURL;
+
+    // Each waiting timer waits for its own request, not only for the shared guard.
+    // The "Y" update is sent from the worker while the main thread may send "N",
+    // so configuring the shared request and keeping its task happen under a lock.
+    std::mutex requestlock;
+    std::shared_ptr<UrlTask> servertask;
+    std::shared_ptr<UrlTask> usertask;
+    std::shared_ptr<UrlTask> booktask;
+    std::shared_ptr<UrlTask> statustask;
+    // A book answer of an earlier login that arrives late must not replace the list.
+    std::atomic<quint64> bookgeneration = 0;
+
+    // Book download; a newer opening, the book list or a logout discards it.
+    std::shared_ptr<UrlTask> downloadtask;
+    quint64 downloadgeneration = 0;
+
+    // A search waiting for the document's text index.
+    QMetaObject::Connection pendingsearch;
+
+    QLabel *_matchl = nullptr;
+    ExitFunction exitfunction;
+};

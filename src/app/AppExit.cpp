@@ -1,0 +1,50 @@
+#include "AppDelegate.h"
+
+#include "UrlSession.h"
+
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+// Long enough for the portal to take the "N"; without it the portal keeps the
+// user signed in and refuses the next sign-in as already logged on.
+constexpr int kStatusWaitMs = 2000;
+constexpr int kIdleWaitMs = 100;
+}
+
+void AppDelegate::login()
+{
+    logonPressed();
+}
+
+void AppDelegate::exitappnow()
+{
+    endProgram();
+}
+
+void AppDelegate::windowWillClose()
+{
+    endProgram();
+}
+
+void AppDelegate::endProgram()
+{
+    invalidate(checkusertimer);
+    invalidate(checkbooktimer);
+    invalidate(checkservertimer);
+
+    std::shared_ptr<UrlTask> sent;
+    if (monline.load(std::memory_order_relaxed) != 0) {
+        pdfstatusupdate(QStringLiteral("N"));
+        std::lock_guard lock(requestlock);
+        sent = statustask;
+    }
+    if (sent)
+        sent->waitForCompletion(kStatusWaitMs);
+    else
+        QThread::msleep(kIdleWaitMs);
+
+    std::fflush(stderr);
+    exitfunction(0);
+}

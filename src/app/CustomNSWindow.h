@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QMainWindow>
+
+// What the main window tells its delegate.
+class WindowDelegate
+{
+public:
+    virtual ~WindowDelegate() = default;
+    virtual void windowWillClose() = 0;
+};
+
+// The main window. A click that no control takes reaches it and is logged in
+// window coordinates, y counted up from the bottom of the content area.
+class CustomNSWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit CustomNSWindow(QWidget *parent = nullptr);
+
+    void setDelegate(WindowDelegate *delegate) { _delegate = delegate; }
+    WindowDelegate *delegate() const { return _delegate; }
+
+    quint8 windowclick2() const { return _windowclick2; }
+    void setWindowclick2(quint8 v) { _windowclick2 = v; }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    WindowDelegate *_delegate = nullptr;
+    quint8 windowclick = 0;
+    quint8 _windowclick2 = 0;
+};

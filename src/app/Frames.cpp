@@ -1,0 +1,13 @@
+#include "Frames.h"
+
+#include <QWidget>
+
+QRect bottomLeftFrame(int parentHeight, int x, int y, int width, int height)
+{
+    return QRect(x, parentHeight - y - height, width, height);
+}
+
+void setBottomLeftFrame(QWidget *widget, int parentHeight, int x, int y, int width, int height)
+{
+    widget->setGeometry(bottomLeftFrame(parentHeight, x, y, width, height));
+}

@@ -1,0 +1,33 @@
+#include "MainInterface.h"
+
+#include "AppDelegate.h"
+#include "CustomNSWindow.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+std::unique_ptr<CustomNSWindow> makeMainInterface(AppDelegate *delegate)
+{
+    auto window = std::make_unique<CustomNSWindow>();
+    auto *content = new QWidget(window.get());
+    content->setFixedSize(kContentSize);
+    window->setCentralWidget(content);
+
+    QMenu *action = window->menuBar()->addMenu(QStringLiteral("Action"));
+    QObject::connect(action->addAction(QStringLiteral("Login")), &QAction::triggered,
+                     delegate, &AppDelegate::login);
+    QObject::connect(action->addAction(QStringLiteral("Logout")), &QAction::triggered,
+                     delegate, &AppDelegate::logout);
+    QObject::connect(action->addAction(QStringLiteral("Book List")), &QAction::triggered,
+                     delegate, &AppDelegate::openbookm);
+    action->addSeparator();
+    QAction *exit = action->addAction(QStringLiteral("Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QObject::connect(exit, &QAction::triggered, delegate, &AppDelegate::exitappnow);
+
+    delegate->setWindow(window.get());
+    return window;
+}

@@ -1,0 +1,22 @@
+#include "UserDefaults.h"
+
+UserDefaults &UserDefaults::standard()
+{
+    static UserDefaults defaults;
+    return defaults;
+}
+
+void UserDefaults::setBool(const QString &key, bool value)
+{
+    values.insert(key, value);
+}
+
+bool UserDefaults::boolForKey(const QString &key) const
+{
+    return values.value(key).toBool();
+}
+
+bool UserDefaults::contains(const QString &key) const
+{
+    return values.contains(key);
+}

@@ -1,0 +1,137 @@
+#include "AppDelegate.h"
+
+#include "PanelView.h"
+#include "PdfDocument.h"
+#include "PdfView.h"
+#include "UrlSession.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+// The schemes a book download understands; anything else cannot be fetched.
+bool isFetchable(const QUrl &url)
+{
+    const QString scheme = url.scheme();
+    return scheme == QLatin1String("https") || scheme == QLatin1String("http")
+        || scheme == QLatin1String("file");
+}
+
+} // namespace
+
+bool AppDelegate::isDownloading() const
+{
+    return downloadtask && !downloadtask->isCompleted();
+}
+
+void AppDelegate::bookbPressed()
+{
+    // The book arrays are being rewritten on the session worker until the book
+    // answer is in; with no entry selected there is nothing to open.
+    if (isBookCheckOutstanding())
+        return;
+    const int i = _bookcombo->currentIndex();
+    if (i < 0 || i >= bookloc.size() || i >= bookpass.size())
+        return;
+    _bookbutton->setEnabled(false);
+    _filename1 = bookloc.at(i);
+    _pass1 = bookpass.at(i);
+    openbook();
+}
+
+void AppDelegate::openbook()
+{
+    url = QUrl(_filename1, QUrl::StrictMode);
+    if (_filename1.isEmpty() || !url.isValid())
+        url = QUrl();
+    _bookview->setHidden(true);
+    _view1->setHidden(false);
+    _view2->setHidden(false);
+
+    discardDownload();
+    pdfDoc.reset();
+    showDocument(nullptr);
+    if (url.isEmpty())
+        return;
+    const QString name = _bookcombo->currentText().isEmpty() ? url.fileName()
+                                                              : _bookcombo->currentText();
+    startDownload(url, name, _pass1);
+}
+
+void AppDelegate::startDownload(const QUrl &bookUrl, const QString &bookName,
+                                const QString &password)
+{
+    const quint64 generation = ++downloadgeneration;
+    _pdfView->showDownload(bookName);
+    if (!isFetchable(bookUrl)) {
+        finishDownload(generation, std::nullopt, password);
+        return;
+    }
+    auto progress = [this, generation](qint64 received, qint64 total) {
+        QMetaObject::invokeMethod(this, [this, generation, received, total] {
+            if (generation == downloadgeneration)
+                _pdfView->setDownloadProgress(received, total);
+        }, Qt::QueuedConnection);
+    };
+    auto completion = [this, generation, password](const UrlResponse &response) {
+        QMetaObject::invokeMethod(this, [this, generation, password, data = response.data] {
+            finishDownload(generation, data, password);
+        }, Qt::QueuedConnection);
+    };
+    downloadtask = UrlSession::shared().downloadTask(bookUrl, progress, completion);
+    downloadtask->resume();
+}
+
+void AppDelegate::finishDownload(quint64 generation, const std::optional<QByteArray> &bytes,
+                                 const QString &password)
+{
+    if (generation != downloadgeneration)
+        return;
+    // A book that could not be fetched becomes a document that could not be
+    // read, so the view says why there is no page.
+    auto document = std::make_shared<PdfDocument>();
+    document->load(bytes.value_or(QByteArray()));
+    if (!password.isEmpty())
+        document->unlockWithPassword(password);
+    pdfDoc = document;
+    showDocument(document);
+}
+
+void AppDelegate::discardDownload()
+{
+    ++downloadgeneration;
+    if (downloadtask)
+        downloadtask->cancel();
+}
+
+void AppDelegate::openbookm()
+{
+    discardDownload();
+    _view1->setHidden(true);
+    _view2->setHidden(true);
+    _bookview->setHidden(false);
+    _bookbutton->setEnabled(true);
+}
+
+void AppDelegate::openbookempty()
+{
+    discardDownload();
+    QFile resource(QStringLiteral(":/empty.pdf"));
+    QByteArray bytes;
+    if (resource.open(QIODevice::ReadOnly))
+        bytes = resource.readAll();
+    pdfDoc = std::make_shared<PdfDocument>();
+    pdfDoc->load(bytes);
+    _pdfView->setAutoScales(true);
+    showDocument(pdfDoc);
+}
+
+void AppDelegate::showDocument(std::shared_ptr<PdfDocument> document)
+{
+    if (QObject::disconnect(pendingsearch))
+        _matchl->clear();
+    _pdfView->setDocument(std::move(document));
+}

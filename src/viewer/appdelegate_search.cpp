@@ -1,0 +1,167 @@
+#include "AppDelegate.h"
+
+#include "Log.h"
+#include "PdfDocument.h"
+#include "PdfView.h"
+#include "SearchStepping.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <tuple>
+
+void AppDelegate::tvaction()
+{
+    logLine(QStringLiteral("enter tv=") + QStringLiteral("tvaction:"));
+    searchPressedf();
+}
+
+void AppDelegate::searchPressedf()
+{
+    findfirsttext(_searchtv->text());
+}
+
+void AppDelegate::searchPressedp()
+{
+    findprevtext();
+}
+
+void AppDelegate::searchPressedn()
+{
+    findnexttext();
+}
+
+bool AppDelegate::runWhenTextIndexed(std::function<void()> search)
+{
+    QObject::disconnect(pendingsearch);
+    const std::shared_ptr<PdfDocument> document = _pdfView->document();
+    if (!document || document->state() != PdfDocument::State::Ready || document->isTextIndexed()) {
+        search();
+        return true;
+    }
+    // Extracting the rest of the text here would hold the window for seconds on a
+    // long book; the search completes when the document's own worker is done.
+    pendingsearch = connect(document.get(), &PdfDocument::textIndexed, this, [this, search] {
+        QObject::disconnect(pendingsearch);
+        search();
+    });
+    if (!document->isTextIndexed())
+        return false;
+    QObject::disconnect(pendingsearch);
+    search();
+    return true;
+}
+
+void AppDelegate::findfirsttext(const QString &pattern)
+{
+    const bool done = runWhenTextIndexed([this, pattern] {
+        findcount = 0;
+        const std::shared_ptr<PdfDocument> document = _pdfView->document();
+        if (document)
+            results = document->findString(pattern);
+        else
+            results.reset();
+        if (!results || results->isEmpty()) {
+            _searchp->setEnabled(false);
+            _searchn->setEnabled(false);
+            showMatchCount();
+            return;
+        }
+        _pdfView->setCurrentSelection(results->at(0));
+        _pdfView->scrollSelectionToVisible();
+        findcount = 0;
+        _searchp->setEnabled(true);
+        _searchn->setEnabled(true);
+        _pdfView->setHighlightedSelections(*results);
+        showMatchCount();
+    });
+    if (!done)
+        _matchl->setText(QStringLiteral("Searching ..."));
+}
+
+void AppDelegate::findnexttext()
+{
+    const qsizetype count = results ? results->size() : 0;
+    logLine(QString::asprintf("rcount=%lu, b4fcount=%d", static_cast<unsigned long>(count), findcount));
+    const SearchStep step = stepForward(count, findcount);
+    findcount = step.findcount;
+    if (step.prevEnabled)
+        _searchp->setEnabled(*step.prevEnabled);
+    if (step.nextEnabled)
+        _searchn->setEnabled(*step.nextEnabled);
+    if (step.selectMatch)
+        selectMatch();
+    else
+        _pdfView->clearCurrentSelection();
+}
+
+void AppDelegate::findprevtext()
+{
+    const qsizetype count = results ? results->size() : 0;
+    const SearchStep step = stepBack(count, findcount);
+    findcount = step.findcount;
+    if (step.prevEnabled)
+        _searchp->setEnabled(*step.prevEnabled);
+    if (step.nextEnabled)
+        _searchn->setEnabled(*step.nextEnabled);
+    if (step.selectMatch)
+        selectMatch();
+    else
+        _pdfView->clearCurrentSelection();
+}
+
+void AppDelegate::selectMatch()
+{
+    _pdfView->setCurrentSelection(results->at(findcount));
+    _pdfView->scrollSelectionToVisible();
+    showMatchCount();
+}
+
+void AppDelegate::showMatchCount()
+{
+    if (!results)
+        _matchl->setText(_pdfView->document() ? QString() : QStringLiteral("No matches"));
+    else if (results->isEmpty())
+        _matchl->setText(QStringLiteral("No matches"));
+    else
+        _matchl->setText(QStringLiteral("%1 of %2").arg(findcount + 1).arg(results->size()));
+}
+
+void AppDelegate::findtext(const QString &pattern)
+{
+    runWhenTextIndexed([this, pattern] {
+        const std::shared_ptr<PdfDocument> document = _pdfView->document();
+        if (!document)
+            return;
+        const QList<PdfSelection> matches = document->findString(pattern);
+        const std::optional<PdfSelection> current = _pdfView->currentSelection();
+        const bool fromCurrent = current && current->documentId == document->id();
+        for (const PdfSelection &match : matches) {
+            if (fromCurrent
+                && std::tie(match.page, match.start) <= std::tie(current->page, current->start))
+                continue;
+            _pdfView->setCurrentSelection(match);
+            _pdfView->scrollSelectionToVisible();
+            return;
+        }
+    });
+}
+
+void AppDelegate::findnexttext2(const QString &pattern)
+{
+    runWhenTextIndexed([this, pattern] {
+        const std::shared_ptr<PdfDocument> document = _pdfView->document();
+        if (document)
+            results = document->findString(pattern);
+        else
+            results.reset();
+        // With fewer than two matches there is no second one to end on.
+        if (!results || results->size() < 2)
+            return;
+        for (const PdfSelection &match : *results)
+            _pdfView->setCurrentSelection(match);
+        _pdfView->setCurrentSelection(results->at(1));
+        _pdfView->scrollSelectionToVisible();
+    });
+}
