@@ -97,10 +97,10 @@ void PdfView::setDocument(std::shared_ptr<PdfDocument> document)
                                       this, &PdfView::boundsArrived, Qt::QueuedConnection));
     }
     rebuildHighlightIndex();
-    // Always there with pages, so fitting the width cannot make it come and go.
-    setVerticalScrollBarPolicy(hasPages() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     const int previousPage = std::exchange(d->currentPage, 0);
     relayout();
+    // Always there with pages, so fitting the width cannot make it come and go.
+    setVerticalScrollBarPolicy(hasPages() ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     if (d->autoScales)
         applyAutoScale();
     scrollToContentY(0);
@@ -152,14 +152,15 @@ void PdfView::applyScale(double scale)
         return;
     // Keep the same spot of the current page at the top of the view.
     const int page = d->currentPage;
+    const bool anchored = page < d->layout.pages.size();
     double fraction = 0;
-    if (hasPages()) {
+    if (anchored) {
         const QRect r = d->layout.pages.at(page);
         fraction = double(verticalScrollBar()->value() - r.top()) / r.height();
     }
     d->scale = scale;
     relayout();
-    if (hasPages()) {
+    if (anchored) {
         const QRect r = d->layout.pages.at(page);
         scrollToContentY(r.top() + int(std::lround(fraction * r.height())));
     }

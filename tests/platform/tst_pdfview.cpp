@@ -1,0 +1,203 @@
+#include "PdfDocument.h"
+#include "PdfFixtures.h"
+#include "PdfView.h"
+
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestPdfView : public QObject
+{
+    Q_OBJECT
+
+    QByteArray fivePages;
+
+    std::shared_ptr<PdfDocument> document(const QByteArray &bytes)
+    {
+        auto doc = std::make_shared<PdfDocument>();
+        doc->load(bytes);
+        return doc;
+    }
+
+    std::unique_ptr<PdfView> shownView()
+    {
+        auto view = std::make_unique<PdfView>();
+        view->resize(400, 500);
+        view->show();
+        return QTest::qWaitForWindowExposed(view.get()) ? std::move(view) : nullptr;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStringList pages{QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three"),
+                          QStringLiteral("four"), QStringLiteral("five\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\nneedle")};
+        fivePages = makePdf(pages);
+    }
+
+    void placeholder_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("withDocument");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no document") << QByteArray() << false << QStringLiteral("No book open");
+        QTest::newRow("unreadable") << QByteArray("junk") << true
+                                    << QStringLiteral("This book could not be opened");
+        QTest::newRow("locked") << encryptPdf(fivePages, QStringLiteral("pw")) << true
+                                << QStringLiteral("This book is locked");
+        QTest::newRow("pages") << fivePages << true << QString();
+    }
+
+    void placeholder()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, withDocument);
+        QFETCH(QString, text);
+        PdfView view;
+        view.showDownload(QStringLiteral("Big Book"));
+        view.setDownloadProgress(10, 100);
+        QCOMPARE(view.placeholderText(), QStringLiteral("Big Book"));
+        view.setDocument(withDocument ? document(bytes) : nullptr);
+        QCOMPARE(view.placeholderText(), text);
+    }
+
+    void scaleAndAutoScale()
+    {
+        auto view = shownView();
+        QVERIFY(view);
+        QSignalSpy scaled(view.get(), &PdfView::scaleFactorChanged);
+        view->setScaleFactor(0.5);
+        QCOMPARE(view->scaleFactor(), 0.5);
+        QCOMPARE(scaled.count(), 1);
+        view->setScaleFactor(-1);
+        QCOMPARE(view->scaleFactor(), 0.5);
+
+        // The logout sequence: auto-scaling on, then 0.8, and both stay.
+        view->setAutoScales(true);
+        view->setScaleFactor(0.8);
+        QVERIFY(view->autoScales());
+        QCOMPARE(view->scaleFactor(), 0.8);
+
+        // A document fits its width while auto-scaling, also after a resize.
+        view->setDocument(document(fivePages));
+        const double fit = view->scaleFactor();
+        QVERIFY(fit > 0.4 && fit < 0.7);
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
+        view->resize(800, 500);
+        QTRY_VERIFY(view->scaleFactor() > 2 * fit - 0.1);
+
+        view->setAutoScales(false);
+        const double fixed = view->scaleFactor();
+        view->resize(400, 500);
+        QTRY_COMPARE(view->viewport()->width() < 400, true);
+        QCOMPARE(view->scaleFactor(), fixed);
+    }
+
+    void navigation()
+    {
+        auto view = shownView();
+        QVERIFY(view);
+        QSignalSpy changed(view.get(), &PdfView::currentPageChanged);
+        view->goToNextPage();
+        view->goToLastPage();
+        view->goToPage(2);
+        QCOMPARE(view->currentPageIndex(), 0);
+        QCOMPARE(changed.count(), 0);
+
+        view->setScaleFactor(1.0);
+        view->setDocument(document(fivePages));
+        QScrollBar *bar = view->verticalScrollBar();
+        view->goToNextPage();
+        QCOMPARE(view->currentPageIndex(), 1);
+        QCOMPARE(bar->value(), 842 + 8); // page 1 starts below page 0 and a gap
+        view->goToLastPage();
+        QCOMPARE(view->currentPageIndex(), 4);
+        changed.clear();
+        view->goToNextPage();
+        QCOMPARE(view->currentPageIndex(), 4);
+        QCOMPARE(changed.count(), 0);
+        view->goToPreviousPage();
+        QCOMPARE(view->currentPageIndex(), 3);
+        view->goToFirstPage();
+        QCOMPARE(view->currentPageIndex(), 0);
+        QCOMPARE(bar->value(), 0);
+        view->goToPreviousPage();
+        view->goToPage(5);
+        QCOMPARE(view->currentPageIndex(), 0);
+        QCOMPARE(changed.count(), 2);
+
+        // Scrolling by hand: the page at the top of the view is current.
+        bar->setValue(2 * (842 + 8) + 400);
+        QCOMPARE(view->currentPageIndex(), 2);
+        QCOMPARE(changed.last().first().toInt(), 2);
+    }
+
+    void scrollSelectionToVisible()
+    {
+        auto view = shownView();
+        QVERIFY(view);
+        auto doc = document(fivePages);
+        view->setScaleFactor(1.0);
+        view->setDocument(doc);
+        QScrollBar *bar = view->verticalScrollBar();
+        const QList<PdfSelection> needle = doc->findString(QStringLiteral("needle"));
+        QCOMPARE(needle.size(), 1);
+
+        // Another document's selection, and one past the end: kept, never scrolled to.
+        PdfSelection foreign = needle.first();
+        foreign.documentId = doc->id() + 1000;
+        view->setCurrentSelection(foreign);
+        view->scrollSelectionToVisible();
+        view->setCurrentSelection({doc->id(), 9, 0, 3});
+        view->scrollSelectionToVisible();
+        view->setHighlightedSelections({foreign, {doc->id(), 9, 0, 3}});
+        view->repaint();
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(view->highlightedSelections().size(), 2);
+
+        view->setCurrentSelection(needle.first());
+        view->scrollSelectionToVisible();
+        QCOMPARE(view->currentPageIndex(), 4);
+        const QList<QRectF> bounds = doc->selectionBounds(needle.first());
+        const int pageTop = 4 * (842 + 8) + 8;
+        const auto selectionShown = [&] {
+            return bar->value() <= pageTop + bounds.first().top()
+                && bar->value() + view->viewport()->height() >= pageTop + bounds.first().bottom();
+        };
+        QTRY_VERIFY(selectionShown());
+
+        // Already visible: nothing moves.
+        const int settled = bar->value();
+        view->scrollSelectionToVisible();
+        QCOMPARE(bar->value(), settled);
+        bar->setValue(settled - 100);
+        view->scrollSelectionToVisible();
+        QCOMPARE(bar->value(), settled - 100);
+    }
+
+    void paintsRenderedPagesAndDropsStaleOnes()
+    {
+        auto view = shownView();
+        QVERIFY(view);
+        auto doc = document(fivePages);
+        QSignalSpy painted(view.get(), &PdfView::pagePainted);
+        view->setScaleFactor(1.0);
+        view->setDocument(doc);
+        QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
+
+        view->setScaleFactor(0.5);
+        painted.clear();
+        // A page rendered for the scale the view just left arrives late.
+        const QSize old(595, 842);
+        QImage stale(old * view->devicePixelRatioF(), QImage::Format_ARGB32);
+        stale.fill(Qt::red);
+        Q_EMIT doc->pageRendered(quintptr(view.get()), 0, stale);
+        QCoreApplication::processEvents();
+        view->viewport()->repaint();
+        QVERIFY(!painted.contains(QVariantList{0}));
+        QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
+    }
+};
+
+QTEST_MAIN(TestPdfView)
+#include "tst_pdfview.moc"
