@@ -1,0 +1,21 @@
+#include "PortalCaFile.h"
+
+#include "Log.h"
+
+#include <QFileInfo>
+
+QList<QSslCertificate> readPortalCaFile(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(path);
+    if (certificates.isEmpty()) {
+        const QFileInfo info(path);
+        const QString reason = !info.exists() ? QStringLiteral("missing")
+            : !info.isReadable()              ? QStringLiteral("unreadable")
+                                              : QStringLiteral("holds no PEM certificate");
+        logLine(QStringLiteral("VELKARN_PORTAL_CA %1: %2; no extra CA certificates trusted")
+                    .arg(path, reason));
+    }
+    return certificates;
+}

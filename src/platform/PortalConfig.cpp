@@ -1,0 +1,28 @@
+#include "PortalConfig.h"
+
+#include "PortalCaFile.h"
+
+namespace PortalConfig {
+
+QString host()
+{
+    const QString fromEnvironment = qEnvironmentVariable("VELKARN_PORTAL_HOST");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return QStringLiteral(VELKARN_DEFAULT_PORTAL_HOST);
+}
+
+QString baseUrl()
+{
+    return QStringLiteral("https://") + host();
+}
+
+QList<QSslCertificate> extraCaCertificates()
+{
+    // Read once: every request asks, and the file does not change while we run.
+    static const QList<QSslCertificate> certificates =
+        readPortalCaFile(qEnvironmentVariable("VELKARN_PORTAL_CA"));
+    return certificates;
+}
+
+}

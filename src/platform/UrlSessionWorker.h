@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QMutex>
+#include <QSslConfiguration>
+#include <QThread>
+
+#include <functional>
+#include <memory>
+#include <set>
+
+class QNetworkAccessManager;
+class UrlTaskBase;
+
+// The thread behind a UrlSession. It owns the network access manager (made on
+// the thread itself, which is the only thread allowed to use it) and keeps every
+// resumed task alive until its completion handler has run.
+class UrlSessionWorker
+{
+public:
+    UrlSessionWorker();
+    ~UrlSessionWorker();
+
+    // Any thread. After stop() both complete the task at once on the calling thread.
+    void start(const std::shared_ptr<UrlTaskBase> &task);
+    void cancel(const std::shared_ptr<UrlTaskBase> &task);
+
+    // Completes every task in flight, then ends the thread. Blocks; not from the worker.
+    void stop();
+
+    // Worker thread only.
+    QNetworkAccessManager &manager();
+    const QSslConfiguration &tlsConfiguration();
+    void forget(UrlTaskBase *task);
+
+private:
+    // Runs action on the worker, or right here with the session's end as reason
+    // once the worker no longer takes work.
+    void dispatch(const std::shared_ptr<UrlTaskBase> &task,
+                  std::function<void()> action, bool track);
+
+    QThread m_thread;
+    QObject *m_context;
+    QNetworkAccessManager *m_manager = nullptr;
+    std::optional<QSslConfiguration> m_tls;
+
+    QMutex m_mutex;
+    bool m_stopping = false;
+    std::set<std::shared_ptr<UrlTaskBase>> m_inFlight;
+};
