@@ -1,0 +1,115 @@
+#include "CaptureEngine.h"
+
+#include <QSslSocket>
+
+namespace {
+
+// Unread bytes of a connection and whether it is held without an answer.
+const char *const bufferProperty = "captureBuffer";
+const char *const heldProperty = "captureHeld";
+
+QByteArray reasonPhrase(int status)
+{
+    switch (status) {
+    case 200: return "OK";
+    case 404: return "Not Found";
+    case 500: return "Internal Server Error";
+    default: return "Status";
+    }
+}
+
+// Cuts one complete request off the front of buffer; false while it is incomplete.
+bool takeRequest(QByteArray &buffer, CapturedRequest &request)
+{
+    const qsizetype headEnd = buffer.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return false;
+    const QList<QByteArray> lines = buffer.left(headEnd).split('\n');
+    const QList<QByteArray> requestLine = lines.first().trimmed().split(' ');
+    CapturedRequest parsed;
+    parsed.method = requestLine.value(0);
+    parsed.target = requestLine.value(1);
+    qint64 length = 0;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon < 0)
+            continue;
+        const QByteArray name = lines[i].left(colon).trimmed();
+        const QByteArray value = lines[i].mid(colon + 1).trimmed();
+        parsed.headers.append({name, value});
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0)
+            length = value.toLongLong();
+    }
+    const qsizetype bodyStart = headEnd + 4;
+    if (buffer.size() - bodyStart < length)
+        return false;
+    parsed.body = buffer.mid(bodyStart, length);
+    buffer.remove(0, bodyStart + length);
+    request = parsed;
+    return true;
+}
+
+}
+
+CaptureAnswer CaptureState::answerFor(const QByteArray &path) const
+{
+    QMutexLocker lock(&mutex);
+    return answers.value(path);
+}
+
+CaptureEngine::CaptureEngine(std::shared_ptr<CaptureState> state, QSslConfiguration tls,
+                             std::function<void(const CapturedRequest &)> recorded)
+    : m_state(std::move(state))
+    , m_tls(std::move(tls))
+    , m_recorded(std::move(recorded))
+{
+}
+
+void CaptureEngine::incomingConnection(qintptr descriptor)
+{
+    auto *socket = new QSslSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        delete socket;
+        return;
+    }
+    socket->setSslConfiguration(m_tls);
+    connect(socket, &QSslSocket::encrypted, this, [this] {
+        QMutexLocker lock(&m_state->mutex);
+        ++m_state->connections;
+    });
+    connect(socket, &QSslSocket::readyRead, this, [this, socket] { serve(socket); });
+    // Clients that refuse the certificate simply go away; nothing to report.
+    connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QSslSocket::errorOccurred, socket, &QObject::deleteLater);
+    socket->startServerEncryption();
+}
+
+void CaptureEngine::serve(QSslSocket *socket)
+{
+    QByteArray buffer = socket->property(bufferProperty).toByteArray() + socket->readAll();
+    if (socket->property(heldProperty).toBool())
+        return;
+    CapturedRequest request;
+    while (takeRequest(buffer, request)) {
+        {
+            QMutexLocker lock(&m_state->mutex);
+            m_state->requests.append(request);
+        }
+        m_recorded(request);
+        const CaptureAnswer answer = m_state->answerFor(request.path());
+        if (answer.kind == CaptureAnswer::Kind::Silent) {
+            socket->setProperty(heldProperty, true);
+            return;
+        }
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' '
+                          + reasonPhrase(answer.status) + "\r\nContent-Type: text/plain\r\n";
+        if (answer.kind == CaptureAnswer::Kind::CloseDelimited) {
+            socket->write(head + "Connection: close\r\n\r\n" + answer.body);
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(head + "Content-Length: " + QByteArray::number(answer.body.size())
+                      + "\r\n\r\n" + answer.body);
+    }
+    socket->setProperty(bufferProperty, buffer);
+}

@@ -1,0 +1,114 @@
+#include "CapturingTlsServer.h"
+
+#include "CaptureEngine.h"
+
+#include <QFile>
+#include <QSslKey>
+
+namespace {
+
+QSslConfiguration serverConfiguration(const QString &certificatePath, const QString &keyPath,
+                                      QString &error)
+{
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath);
+    QFile keyFile(keyPath);
+    if (certificates.isEmpty() || !keyFile.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("cannot read %1 or %2").arg(certificatePath, keyPath);
+        return {};
+    }
+    const QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
+    if (key.isNull()) {
+        error = QStringLiteral("no RSA key in %1").arg(keyPath);
+        return {};
+    }
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(certificates);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    return tls;
+}
+
+}
+
+CapturingTlsServer::CapturingTlsServer(const QString &certificatePath, const QString &keyPath,
+                                       QObject *parent)
+    : QObject(parent)
+    , m_state(std::make_shared<CaptureState>())
+{
+    const QSslConfiguration tls = serverConfiguration(certificatePath, keyPath, m_error);
+    m_engine = new CaptureEngine(m_state, tls, [this](const CapturedRequest &request) {
+        QMetaObject::invokeMethod(
+            this, [this, request] { emit requestReceived(request); }, Qt::QueuedConnection);
+    });
+    m_engine->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_engine, &QObject::deleteLater);
+    m_thread.setObjectName(QStringLiteral("CapturingTlsServer"));
+    m_thread.start();
+    if (!m_error.isEmpty())
+        return;
+    QMetaObject::invokeMethod(
+        m_engine,
+        [this] {
+            m_listening = m_engine->listen(QHostAddress::LocalHost, 0);
+            m_port = m_engine->serverPort();
+            if (!m_listening)
+                m_error = m_engine->errorString();
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+CapturingTlsServer::~CapturingTlsServer()
+{
+    m_thread.quit();
+    m_thread.wait();
+}
+
+bool CapturingTlsServer::isListening() const
+{
+    return m_listening;
+}
+
+QString CapturingTlsServer::errorText() const
+{
+    return m_error;
+}
+
+quint16 CapturingTlsServer::port() const
+{
+    return m_port;
+}
+
+QString CapturingTlsServer::baseUrl() const
+{
+    return QStringLiteral("https://127.0.0.1:%1").arg(m_port);
+}
+
+QList<CapturedRequest> CapturingTlsServer::requests() const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->requests;
+}
+
+int CapturingTlsServer::connectionCount() const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->connections;
+}
+
+void CapturingTlsServer::setAnswer(const QByteArray &path, const QByteArray &body, int status)
+{
+    QMutexLocker lock(&m_state->mutex);
+    m_state->answers.insert(path, {CaptureAnswer::Kind::Sized, status, body});
+}
+
+void CapturingTlsServer::setAnswerWithoutLength(const QByteArray &path, const QByteArray &body)
+{
+    QMutexLocker lock(&m_state->mutex);
+    m_state->answers.insert(path, {CaptureAnswer::Kind::CloseDelimited, 200, body});
+}
+
+void CapturingTlsServer::setSilent(const QByteArray &path)
+{
+    QMutexLocker lock(&m_state->mutex);
+    m_state->answers.insert(path, {CaptureAnswer::Kind::Silent, 0, {}});
+}

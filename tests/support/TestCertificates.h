@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// Throw-away certificates for 127.0.0.1 and localhost, made with the openssl
+// command in a temporary directory that goes away with this object:
+// a CA, a server certificate signed by it, and a self-signed server
+// certificate that no CA vouches for.
+class TestCertificates
+{
+public:
+    // Makes every file; false (with errorText()) when openssl is missing or fails.
+    bool create();
+    QString errorText() const { return m_error; }
+
+    QString caCertificatePath() const { return path("ca.pem"); }
+    QString serverCertificatePath() const { return path("server.pem"); }
+    QString serverKeyPath() const { return path("server.key"); }
+    QString untrustedCertificatePath() const { return path("untrusted.pem"); }
+    QString untrustedKeyPath() const { return path("untrusted.key"); }
+
+private:
+    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    bool openssl(const QStringList &arguments);
+
+    QTemporaryDir m_dir;
+    QString m_error;
+};
