@@ -1,5 +1,6 @@
 #include "PageStackGeometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 QRectF pageRect(const QRectF &bounds, qint32 pageCount, qint32 page, bool flipped)
@@ -11,6 +12,27 @@ QRectF pageRect(const QRectF &bounds, qint32 pageCount, qint32 page, bool flippe
     const qint64 steps = flipped ? qint64(page) - 1 : 1 - qint64(page);
     rect.translate(0.0, double(steps) * bounds.height());
     return rect;
+}
+
+PageSpan pagesNear(const QRectF &bounds, qint32 pageCount, const QRectF &area, bool flipped)
+{
+    if (pageCount <= 0)
+        return PageSpan();
+    const double height = bounds.height();
+    const QRectF target = area.normalized();
+    // Steps counted from the top of the stack; one page of slack on either side
+    // absorbs rounding, and the caller still tests each page it is given.
+    const double stackTop = flipped ? bounds.y() : bounds.y() + double(pageCount) * height;
+    const double fromTop = flipped ? target.top() - stackTop : stackTop - target.bottom();
+    const double toBottom = flipped ? target.bottom() - stackTop : stackTop - target.top();
+    const double first = std::floor(fromTop / height) - 1.0;
+    const double last = std::floor(toBottom / height) + 1.0;
+    if (!(height > 0.0) || !std::isfinite(first) || !std::isfinite(last))
+        return PageSpan{0, pageCount - 1};
+    const double lastPage = double(pageCount - 1);
+    if (last < 0.0 || first > lastPage)
+        return PageSpan();
+    return PageSpan{qint32(std::max(first, 0.0)), qint32(std::min(last, lastPage))};
 }
 
 QRectF stackFrame(const QRectF &bounds, qint32 pageCount)

@@ -12,6 +12,16 @@
 // is the highest page.
 QRectF pageRect(const QRectF &bounds, qint32 pageCount, qint32 page, bool flipped);
 
+// The 0-based indexes of the first and last page that can meet `area`: every
+// page outside them misses it, so a redraw need not look further. Empty (first
+// greater than last) when no page can meet it.
+struct PageSpan
+{
+    qint32 first = 0;
+    qint32 last = -1;
+};
+PageSpan pagesNear(const QRectF &bounds, qint32 pageCount, const QRectF &area, bool flipped);
+
 // The frame that holds the whole stack: the page bounds, pageCount times as tall.
 QRectF stackFrame(const QRectF &bounds, qint32 pageCount);
 

@@ -9,8 +9,10 @@ void drawPageStack(QPainter &painter, PageSource &source, const QRectF &dirty, b
     if (count <= 0)
         return;
     const QRectF bounds = source.bounds();
-    // Visiting every page is plain arithmetic; only pages in view are drawn.
-    for (qint32 i = 0; i < count; ++i) {
+    // Only the pages around the area are tested, so a redraw costs the same in a
+    // file of ten pages as in one of thousands.
+    const PageSpan span = pagesNear(bounds, count, dirty, flipped);
+    for (qint32 i = span.first; i <= span.last; ++i) {
         const QRectF rect = pageRect(bounds, count, i + 1, flipped);
         if (rect.intersects(dirty)) {
             source.setCurrentPage(i);

@@ -62,6 +62,8 @@ private slots:
     void pageRectangles();
     void heightCorrection_data();
     void heightCorrection();
+    void pageSpanHoldsEveryMeetingPage_data();
+    void pageSpanHoldsEveryMeetingPage();
     void drawsOnlyPagesMeetingRedrawArea_data();
     void drawsOnlyPagesMeetingRedrawArea();
 
@@ -141,6 +143,46 @@ void PdfImageViewTest::heightCorrection()
     QFETCH(double, height);
     QFETCH(double, expected);
     QCOMPARE(correctedStackHeight(bounds, pageCount, width, height), expected);
+}
+
+void PdfImageViewTest::pageSpanHoldsEveryMeetingPage_data()
+{
+    QTest::addColumn<QRectF>("bounds");
+    QTest::addColumn<QRectF>("area");
+    QTest::addColumn<bool>("flipped");
+
+    const QRectF a4(0, 0, 595.276, 841.89);
+    const QRectF offset(5, 37.5, 612, 792);
+    for (const bool flipped : {true, false}) {
+        const char *side = flipped ? "flipped" : "upright";
+        QTest::addRow("%s top", side) << letter << QRectF(0, 0, 100, 100) << flipped;
+        QTest::addRow("%s across a join", side) << letter << QRectF(0, 395000, 100, 100) << flipped;
+        QTest::addRow("%s exactly one page", side) << letter << QRectF(0, 7920, 612, 792) << flipped;
+        QTest::addRow("%s bottom edge", side) << letter << QRectF(0, 791990, 50, 10) << flipped;
+        QTest::addRow("%s below the stack", side) << letter << QRectF(0, 800000, 50, 10) << flipped;
+        QTest::addRow("%s above the stack", side) << letter << QRectF(0, -500, 50, 10) << flipped;
+        QTest::addRow("%s upside-down area", side) << letter << QRectF(0, 5000, 50, -300) << flipped;
+        QTest::addRow("%s fractional pages", side) << a4 << QRectF(0, 841.89 * 617, 50, 1) << flipped;
+        QTest::addRow("%s shifted stack", side) << offset << QRectF(0, 829.4, 50, 1) << flipped;
+    }
+}
+
+void PdfImageViewTest::pageSpanHoldsEveryMeetingPage()
+{
+    QFETCH(QRectF, bounds);
+    QFETCH(QRectF, area);
+    QFETCH(bool, flipped);
+    const qint32 count = 1000;
+
+    QList<qint32> meeting;
+    for (qint32 i = 0; i < count; ++i) {
+        if (pageRect(bounds, count, i + 1, flipped).intersects(area))
+            meeting.append(i);
+    }
+    const PageSpan span = pagesNear(bounds, count, area, flipped);
+    for (const qint32 page : meeting)
+        QVERIFY2(page >= span.first && page <= span.last, qPrintable(QString::number(page)));
+    QVERIFY(span.last - span.first + 1 <= meeting.size() + 3);
 }
 
 void PdfImageViewTest::drawsOnlyPagesMeetingRedrawArea_data()
