@@ -66,7 +66,7 @@ void listBooks(AdminLibrary &library, const CommandOptions &options)
     QSqlQuery query = library.run(
         QStringLiteral("SELECT c.name, b.category, b.position, b.name, b.file, b.url, b.password <> ''"
                        " FROM books b JOIN companies c ON c.id = b.company_id"
-                       " WHERE (? = '' OR c.name = ?) AND (? = '' OR b.category = ?)"
+                       " WHERE (COALESCE(?, '') = '' OR c.name = ?) AND (COALESCE(?, '') = '' OR b.category = ?)"
                        " ORDER BY c.name, b.category, b.position, b.id"),
         {options.value(QStringLiteral("company")), options.value(QStringLiteral("company")),
          options.value(QStringLiteral("category")), options.value(QStringLiteral("category"))});
