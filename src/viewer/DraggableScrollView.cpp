@@ -89,6 +89,14 @@ bool DraggableScrollView::filterDragEvent(QObject *watched, QEvent *event)
 {
     if (!watched->isWidgetType() || static_cast<QWidget *>(watched)->window() != window())
         return false;
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+        // A new left press means this drag's release went missing (a popup broke
+        // the pointer grab, say): end the drag, or the release of whatever the
+        // user clicks next would be swallowed.
+        if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton)
+            finishDrag();
+        return false;
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::LeftButton)

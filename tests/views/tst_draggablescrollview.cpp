@@ -3,9 +3,11 @@
 #include "FixturePdf.h"
 #include "PDFImageView.h"
 
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QVBoxLayout>
 #include <QtTest>
 
 using PointList = QList<QPointF>;
@@ -26,6 +28,7 @@ private slots:
     void cursorFollowsLaterResizes();
     void mouseDragsThePages();
     void clickWithoutDragDoesNotScroll();
+    void lostReleaseDoesNotSwallowNextClick();
 };
 
 void DraggableScrollViewTest::dragArithmetic_data()
@@ -223,6 +226,36 @@ void DraggableScrollViewTest::clickWithoutDragDoesNotScroll()
     QCOMPARE(finished.first().first().toBool(), false);
     QCOMPARE(scroll.verticalScrollBar()->value(), 0);
     QCOMPARE(scroll.horizontalScrollBar()->value(), 0);
+}
+
+void DraggableScrollViewTest::lostReleaseDoesNotSwallowNextClick()
+{
+    QWidget window;
+    auto *layout = new QVBoxLayout(&window);
+    auto *scroll = new DraggableScrollView;
+    auto *page = new QWidget;
+    page->resize(800, 2000);
+    scroll->setWidget(page);
+    auto *button = new QPushButton(QStringLiteral("OK"));
+    layout->addWidget(scroll);
+    layout->addWidget(button);
+    window.resize(600, 400);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QSignalSpy finished(scroll, &DraggableScrollView::dragFinished);
+    QSignalSpy clicked(button, &QPushButton::clicked);
+
+    // A drag whose release never arrives.
+    const QPointF inside = scroll->viewport()->mapToGlobal(QPointF(100, 100));
+    const QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), inside, Qt::LeftButton,
+                            Qt::LeftButton, Qt::NoModifier);
+    scroll->dragDocumentWithMouseDown(&press);
+    QVERIFY(scroll->isDragging());
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(!scroll->isDragging());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(clicked.count(), 1);
 }
 
 QTEST_MAIN(DraggableScrollViewTest)
