@@ -18,6 +18,8 @@ std::atomic<quint64> nextDocumentId{1};
 
 // Progress reaches the GUI at most this often, in pages.
 constexpr int progressStep = 16;
+// Pages measured per worker turn, so that renders asked meanwhile wait little.
+constexpr int measureStep = 32;
 
 } // namespace
 
@@ -34,7 +36,11 @@ struct PdfDocument::Private
     QBuffer buffer;
     QString filePath;
     State state = State::Empty;
-    QList<QSizeF> pageSizes;
+    int pages = 0;
+    quint64 generation = 0;
+    QList<QSizeF> pageSizes; // main thread
+    bool sizesMeasured = false;
+    QList<QSizeF> measuring; // worker thread
     PdfTextStore texts;
     bool indexReported = false;
 
@@ -109,7 +115,11 @@ bool PdfDocument::unlockWithPassword(const QString &password)
 bool PdfDocument::finishLoad()
 {
     d->state = stateOf(d->pdf);
+    ++d->generation;
+    d->pages = 0;
     d->pageSizes.clear();
+    d->measuring.clear();
+    d->sizesMeasured = false;
     {
         std::lock_guard lock(d->boundsMutex);
         d->bounds.clear();
@@ -123,9 +133,12 @@ bool PdfDocument::finishLoad()
         return false;
     }
     const int count = d->pdf.pageCount();
-    d->pageSizes.reserve(count);
-    for (int i = 0; i < count; ++i)
-        d->pageSizes.append(d->pdf.pagePointSize(i));
+    d->pages = count;
+    const QSizeF first = count > 0 ? d->pdf.pagePointSize(0) : QSizeF();
+    d->pageSizes = QList<QSizeF>(count, first);
+    d->sizesMeasured = count <= 1;
+    if (!d->sizesMeasured)
+        d->measuring.append(first);
     d->texts.reset(count);
 
     PdfWorker::Jobs jobs;
@@ -138,7 +151,17 @@ bool PdfDocument::finishLoad()
             selectionBounds(s);
         Q_EMIT selectionBoundsReady();
     };
-    jobs.indexNext = [this] {
+    jobs.indexNext = [this, generation = d->generation] {
+        if (!d->measuring.isEmpty() && d->measuring.size() < d->pages) {
+            const int end = qMin(d->pages, int(d->measuring.size()) + measureStep);
+            for (int i = int(d->measuring.size()); i < end; ++i)
+                d->measuring.append(d->pdf.pagePointSize(i));
+            if (d->measuring.size() == d->pages)
+                QMetaObject::invokeMethod(this, [this, generation, sizes = d->measuring] {
+                    applyMeasuredSizes(generation, sizes);
+                }, Qt::QueuedConnection);
+            return true;
+        }
         const bool extracted = d->texts.extractNext([this](int p) { return d->extractText(p); });
         const int done = d->texts.cachedCount();
         if (!extracted || done % progressStep == 0 || done == pageCount())
@@ -148,6 +171,22 @@ bool PdfDocument::finishLoad()
     d->worker = std::make_unique<PdfWorker>(std::move(jobs));
     d->worker->startIndexing();
     return true;
+}
+
+void PdfDocument::applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes)
+{
+    if (generation != d->generation)
+        return;
+    d->sizesMeasured = true;
+    if (sizes == d->pageSizes)
+        return;
+    d->pageSizes = sizes;
+    Q_EMIT pageSizesChanged();
+}
+
+bool PdfDocument::arePageSizesMeasured() const
+{
+    return d->sizesMeasured;
 }
 
 void PdfDocument::reportIndexProgress()
@@ -174,7 +213,7 @@ quint64 PdfDocument::id() const
 
 int PdfDocument::pageCount() const
 {
-    return int(d->pageSizes.size());
+    return d->pages;
 }
 
 QSizeF PdfDocument::pageSize(int page) const
@@ -207,15 +246,20 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
     if (folded.text.isEmpty() || d->state != State::Ready)
         return found;
     const bool wasIndexed = d->texts.isComplete();
+    if (!wasIndexed && d->worker)
+        d->worker->setIndexingPaused(true);
     const auto extract = [this](int p) { return d->extractText(p); };
     for (int page = 0; page < pageCount(); ++page) {
         const auto text = d->texts.page(page, extract);
         for (const TextMatch &m : findFolded(text->folded, folded.text))
             found.append({d->id, page, m.start, m.length});
     }
-    if (!wasIndexed)
+    if (!wasIndexed) {
+        if (d->worker)
+            d->worker->setIndexingPaused(false);
         QMetaObject::invokeMethod(const_cast<PdfDocument *>(this),
                                   &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
+    }
     return found;
 }
 

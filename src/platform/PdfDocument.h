@@ -46,6 +46,11 @@ public:
 
     int pageCount() const;                // 0 unless Ready
     QSizeF pageSize(int page) const;      // points; invalid for a page outside the document
+    // QtPdf takes about a millisecond per page to tell a page's size, so a load
+    // measures only the first page and takes it for every page; the worker then
+    // measures the rest and, if any page differs, updates the sizes and emits
+    // pageSizesChanged. Main thread only.
+    bool arePageSizesMeasured() const;
 
     // Every case-insensitive match of pattern, in document order. Pages whose text
     // the worker has not cached yet are extracted here, on the calling thread.
@@ -79,10 +84,12 @@ Q_SIGNALS:
     // Emitted on the worker thread: connect queued (the default across threads).
     void pageRendered(quintptr client, int page, const QImage &image);
     void selectionBoundsReady();
+    void pageSizesChanged();
 
 private:
     bool finishLoad();
     void reportIndexProgress();
+    void applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -95,6 +95,8 @@ void PdfView::setDocument(std::shared_ptr<PdfDocument> document)
             Qt::QueuedConnection));
         d->connections.append(connect(d->document.get(), &PdfDocument::selectionBoundsReady,
                                       this, &PdfView::boundsArrived, Qt::QueuedConnection));
+        d->connections.append(connect(d->document.get(), &PdfDocument::pageSizesChanged,
+                                      this, &PdfView::takeMeasuredSizes));
     }
     rebuildHighlightIndex();
     const int previousPage = std::exchange(d->currentPage, 0);
@@ -150,6 +152,12 @@ void PdfView::applyScale(double scale)
     scale = qBound(minimumScale, scale, maximumScale);
     if (scale == d->scale)
         return;
+    relayoutKeepingPlace([&] { d->scale = scale; });
+    Q_EMIT scaleFactorChanged(scale);
+}
+
+void PdfView::relayoutKeepingPlace(const std::function<void()> &change)
+{
     // Keep the same spot of the current page at the top of the view.
     const int page = d->currentPage;
     const bool anchored = page < d->layout.pages.size();
@@ -158,15 +166,26 @@ void PdfView::applyScale(double scale)
         const QRect r = d->layout.pages.at(page);
         fraction = double(verticalScrollBar()->value() - r.top()) / r.height();
     }
-    d->scale = scale;
+    change();
     relayout();
-    if (anchored) {
+    if (anchored && page < d->layout.pages.size()) {
         const QRect r = d->layout.pages.at(page);
         scrollToContentY(r.top() + int(std::lround(fraction * r.height())));
     }
     scheduleRenders();
     viewport()->update();
-    Q_EMIT scaleFactorChanged(scale);
+}
+
+void PdfView::takeMeasuredSizes()
+{
+    if (!d->document || d->document->pageCount() != d->pointSizes.size())
+        return;
+    relayoutKeepingPlace([this] {
+        for (int i = 0; i < d->pointSizes.size(); ++i)
+            d->pointSizes[i] = d->document->pageSize(i);
+    });
+    if (d->autoScales)
+        applyAutoScale();
 }
 
 bool PdfView::autoScales() const

@@ -5,6 +5,7 @@
 #include <QAbstractScrollArea>
 #include <QList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -72,6 +73,8 @@ private:
     void applyScale(double scale);
     void applyAutoScale();
     void relayout();
+    void relayoutKeepingPlace(const std::function<void()> &change);
+    void takeMeasuredSizes();
     void scrollToContentY(int y);
     void setCurrentPage(int index);
     void scheduleRenders();

@@ -46,12 +46,22 @@ void PdfWorker::startIndexing()
     wake.notify_all();
 }
 
+void PdfWorker::setIndexingPaused(bool paused)
+{
+    {
+        std::lock_guard lock(mutex);
+        indexingPaused = paused;
+    }
+    wake.notify_all();
+}
+
 void PdfWorker::run()
 {
     for (;;) {
         std::unique_lock lock(mutex);
         wake.wait(lock, [this] {
-            return stopping || !boundsWanted.isEmpty() || !renders.isEmpty() || indexing;
+            return stopping || !boundsWanted.isEmpty() || !renders.isEmpty()
+                || (indexing && !indexingPaused);
         });
         if (stopping)
             return;

@@ -30,6 +30,9 @@ public:
     void setRenderRequests(quintptr client, const QList<PdfRenderRequest> &wanted);
     void requestBounds(const QList<PdfSelection> &selections);
     void startIndexing();
+    // While a search on another thread extracts pages itself, the worker stops
+    // taking pages, so the two do not queue for PDFium's lock page by page.
+    void setIndexingPaused(bool paused);
 
 private:
     void run();
@@ -40,6 +43,7 @@ private:
     PdfRenderQueue renders;
     QList<PdfSelection> boundsWanted;
     bool indexing = false;
+    bool indexingPaused = false;
     bool stopping = false;
     std::thread thread;
 };

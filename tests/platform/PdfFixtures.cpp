@@ -1,7 +1,6 @@
 #include "PdfFixtures.h"
 
 #include <QBuffer>
-#include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 
@@ -9,14 +8,14 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFWriter.hh>
 
-QByteArray makePdf(const QStringList &pages)
+QByteArray makePdf(const QStringList &pages, const QList<QPageSize> &sizes)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&buffer);
-        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageSize(sizes.value(0, QPageSize(QPageSize::A4)));
         writer.setResolution(72);
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         QPainter painter(&writer);
@@ -24,8 +23,10 @@ QByteArray makePdf(const QStringList &pages)
         font.setPixelSize(14);
         painter.setFont(font);
         for (int i = 0; i < pages.size(); ++i) {
-            if (i > 0)
+            if (i > 0) {
+                writer.setPageSize(sizes.value(i, QPageSize(QPageSize::A4)));
                 writer.newPage();
+            }
             int y = 60;
             for (const QString &line : pages.at(i).split(u'\n', Qt::SkipEmptyParts)) {
                 painter.drawText(QPointF(50, y), line);

@@ -270,6 +270,24 @@ private Q_SLOTS:
         QCOMPARE(doc.textExtractionCount(), before);
     }
 
+    void pageSizesOfMixedBook()
+    {
+        const QList<QPageSize> sizes{QPageSize(QPageSize::A4), QPageSize(QPageSize::A4),
+                                     QPageSize(QSizeF(400, 300), QPageSize::Point), QPageSize(QPageSize::A4)};
+        PdfDocument doc;
+        QSignalSpy changed(&doc, &PdfDocument::pageSizesChanged);
+        QVERIFY(doc.load(makePdf({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
+                                  QStringLiteral("d")}, sizes)));
+        QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(doc.pageSize(2), QSizeF(400, 300));
+        QCOMPARE(doc.pageSize(3).toSize(), QSize(595, 842));
+
+        QVERIFY(doc.load(plain)); // all alike: nothing changes
+        QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
+        QCOMPARE(changed.count(), 1);
+    }
+
     void renderPage()
     {
         PdfDocument doc;
