@@ -33,12 +33,19 @@ int timeoutMilliseconds(double seconds)
     return int(qBound(1.0, std::ceil(seconds * 1000.0), double(INT_MAX)));
 }
 
-// Errors Qt raises only for an HTTP error status: the answer itself arrived whole.
-bool isHttpStatusError(QNetworkReply::NetworkError error)
+// Qt turns an HTTP error status into an error code of its own (400 becomes
+// ProtocolInvalidOperationError, 404 ContentNotFoundError, ...) while the page
+// itself arrived whole. Only network-layer, proxy, resend and framing errors
+// mean the answer is missing or cut short.
+bool isWholeAnswer(const QNetworkReply &reply)
 {
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError
-            && error != QNetworkReply::ContentReSendError)
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    const QNetworkReply::NetworkError error = reply.error();
+    if (error == QNetworkReply::NoError)
+        return true;
+    return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()
+        && error >= QNetworkReply::ContentAccessDenied
+        && error != QNetworkReply::ContentReSendError
+        && error != QNetworkReply::ProtocolFailure;
 }
 
 }
@@ -70,11 +77,9 @@ QNetworkReply *UrlDataTask::send(QNetworkAccessManager &manager)
 
 UrlResponse UrlDataTask::answer(QNetworkReply &reply)
 {
-    const QVariant status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
     UrlResponse response;
-    response.statusCode = status.toInt();
-    if (reply.error() == QNetworkReply::NoError
-        || (status.isValid() && isHttpStatusError(reply.error())))
+    response.statusCode = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (isWholeAnswer(reply))
         response.data = reply.readAll();
     else
         response.error = failureText(reply);

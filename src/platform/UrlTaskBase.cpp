@@ -80,6 +80,11 @@ void UrlTaskBase::abortWith(const QString &reason)
         m_reply->abort(); // finishes the reply, which completes this task with the reason
     }
     complete({std::nullopt, statusCode, reason});
+    if (m_reply) {
+        m_reply->disconnect();
+        m_reply->deleteLater();
+        m_reply = nullptr;
+    }
 }
 
 const QSslConfiguration &UrlTaskBase::tlsConfiguration() const

@@ -166,6 +166,8 @@ void TestUrlSession::everyHttpAnswerIsData_data()
     QTest::newRow("200") << 200 << QByteArray("1\n");
     QTest::newRow("500 with a page") << 500 << QByteArray("<html>boom</html>");
     QTest::newRow("404 with a page") << 404 << QByteArray("missing");
+    QTest::newRow("400 with a page") << 400 << QByteArray("bad request");
+    QTest::newRow("503 with a page") << 503 << QByteArray("later");
     QTest::newRow("200 empty") << 200 << QByteArray();
     QTest::newRow("404 empty") << 404 << QByteArray();
 }
