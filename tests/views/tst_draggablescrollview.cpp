@@ -19,15 +19,9 @@ class DraggableScrollViewTest : public QObject
 private slots:
     void dragArithmetic_data();
     void dragArithmetic();
-    void scrollingToARectangle_data();
-    void scrollingToARectangle();
-
     void dragCursorIsTheSharedHand();
-    void cursorFollowsDocumentSize_data();
     void cursorFollowsDocumentSize();
-    void cursorFollowsLaterResizes();
     void mouseDragsThePages();
-    void clickWithoutDragDoesNotScroll();
     void lostReleaseDoesNotSwallowNextClick();
 };
 
@@ -44,13 +38,11 @@ void DraggableScrollViewTest::dragArithmetic_data()
         << PointList{{101, 99}} << false << false << QPointF(-1, 501);
     QTest::newRow("just over 1 point in single precision stays 1")
         << PointList{{101.00000001, 100}} << false << false << QPointF(-1, 500);
-    QTest::newRow("1.5 points is a move") << PointList{{100, 101.5}} << false << true << QPointF(0, 498.5);
     QTest::newRow("out and back") << PointList{{95, 100}, {100, 100}} << false << true << QPointF(0, 500);
     QTest::newRow("steps measure from the press")
         << PointList{{150, 100}, {120, 100}} << false << true << QPointF(-20, 500);
     QTest::newRow("pointer up, upright document") << PointList{{100, 110}} << false << true << QPointF(0, 490);
-    QTest::newRow("pointer up, flipped document") << PointList{{100, 110}} << true << true << QPointF(0, 510);
-    QTest::newRow("flipped keeps dx") << PointList{{90, 100}} << true << true << QPointF(10, 500);
+    QTest::newRow("pointer up, flipped document") << PointList{{90, 110}} << true << true << QPointF(10, 510);
 }
 
 void DraggableScrollViewTest::dragArithmetic()
@@ -59,40 +51,17 @@ void DraggableScrollViewTest::dragArithmetic()
     QFETCH(bool, flipped);
     QFETCH(bool, moved);
     QFETCH(QPointF, origin);
-
-    const QPointF press(100, 100);
     const QRectF start(0, 500, 600, 400);
     DragStep step{start, false};
-    for (const QPointF &point : points) {
-        step = dragStep(press, point, start, flipped, step.moved);
-        QCOMPARE(step.visible.size(), start.size());
-    }
+    for (const QPointF &point : points)
+        step = dragStep(QPointF(100, 100), point, start, flipped, step.moved);
     QCOMPARE(step.moved, moved);
-    QCOMPARE(step.visible.topLeft(), origin);
-}
-
-void DraggableScrollViewTest::scrollingToARectangle_data()
-{
-    QTest::addColumn<QRectF>("target");
-    QTest::addColumn<QPointF>("origin");
-
-    QTest::newRow("same size goes to the target") << QRectF(30, 250, 200, 100) << QPointF(30, 250);
-    QTest::newRow("already shown stays") << QRectF(110, 110, 20, 20) << QPointF(100, 100);
-    QTest::newRow("below aligns the bottom edge") << QRectF(150, 190, 20, 20) << QPointF(100, 110);
-    QTest::newRow("above aligns the top edge") << QRectF(150, 40, 20, 20) << QPointF(100, 40);
-}
-
-void DraggableScrollViewTest::scrollingToARectangle()
-{
-    QFETCH(QRectF, target);
-    QFETCH(QPointF, origin);
-    QCOMPARE(originShowing(QRectF(100, 100, 200, 100), target), origin);
+    QCOMPARE(step.visible, QRectF(origin, start.size()));
 }
 
 void DraggableScrollViewTest::dragCursorIsTheSharedHand()
 {
     const QCursor cursor = DraggableScrollView::dragCursor();
-    QCOMPARE(cursor.shape(), Qt::BitmapCursor);
     QCOMPARE(cursor.hotSpot(), QPoint(8, 8));
     const QImage image = cursor.pixmap().toImage();
     QCOMPARE(image.size(), QSize(32, 32));
@@ -101,39 +70,7 @@ void DraggableScrollViewTest::dragCursorIsTheSharedHand()
     QCOMPARE(DraggableScrollView::dragCursor().pixmap().cacheKey(), cursor.pixmap().cacheKey());
 }
 
-void DraggableScrollViewTest::cursorFollowsDocumentSize_data()
-{
-    QTest::addColumn<QSize>("document");
-    QTest::addColumn<bool>("hand");
-
-    QTest::newRow("taller and wider") << QSize(800, 2000) << true;
-    QTest::newRow("smaller") << QSize(500, 300) << false;
-    QTest::newRow("exactly the visible area") << QSize(600, 400) << false;
-    QTest::newRow("only wider") << QSize(601, 100) << true;
-    QTest::newRow("only taller") << QSize(100, 401) << true;
-}
-
 void DraggableScrollViewTest::cursorFollowsDocumentSize()
-{
-    QFETCH(QSize, document);
-    QFETCH(bool, hand);
-
-    DraggableScrollView view;
-    view.setFrameShape(QFrame::NoFrame);
-    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto *page = new QWidget;
-    page->resize(document);
-    view.setWidget(page);
-    view.resize(600, 400);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-
-    QCOMPARE(view.canScroll(), hand);
-    QCOMPARE(view.viewport()->cursor().shape(), hand ? Qt::BitmapCursor : Qt::ArrowCursor);
-}
-
-void DraggableScrollViewTest::cursorFollowsLaterResizes()
 {
     DraggableScrollView view;
     view.setFrameShape(QFrame::NoFrame);
@@ -143,89 +80,56 @@ void DraggableScrollViewTest::cursorFollowsLaterResizes()
     view.resize(600, 400);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QCOMPARE(view.viewport()->cursor().shape(), Qt::ArrowCursor);
+    auto shape = [&] { return view.viewport()->cursor().shape(); };
+    QCOMPARE(shape(), Qt::ArrowCursor);
 
     page->resize(800, 2000);
-    QCOMPARE(view.viewport()->cursor().shape(), Qt::BitmapCursor);
-
+    QCOMPARE(shape(), Qt::BitmapCursor);
     view.resize(1000, 2500);
-    QCOMPARE(view.viewport()->cursor().shape(), Qt::ArrowCursor);
+    QCOMPARE(shape(), Qt::ArrowCursor);
+    page->resize(1001, 100);
+    QCOMPARE(shape(), Qt::BitmapCursor);
 }
-
-// A shown draggable view over the three fixture pages (612 x 2376), scrolled to the top.
-class DragFixture
-{
-public:
-    DragFixture()
-    {
-        if (!dir.isValid() || !writeFixturePdf(dir.filePath(QStringLiteral("pages.pdf")), 3))
-            return;
-        scroll.setFrameShape(QFrame::NoFrame);
-        scroll.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        scroll.resize(600, 400);
-        pages = new PDFImageView;
-        scroll.setWidget(pages);
-        pages->loadFromPath(dir.filePath(QStringLiteral("pages.pdf")));
-        scroll.show();
-        ready = QTest::qWaitForWindowExposed(&scroll);
-    }
-
-    QTemporaryDir dir;
-    DraggableScrollView scroll;
-    PDFImageView *pages = nullptr;
-    bool ready = false;
-};
 
 void DraggableScrollViewTest::mouseDragsThePages()
 {
-    DragFixture fixture;
-    QVERIFY(fixture.ready);
-    DraggableScrollView &scroll = fixture.scroll;
-    QCOMPARE(scroll.viewport()->cursor().shape(), Qt::BitmapCursor);
+    QTemporaryDir dir;
+    QVERIFY(writeFixturePdf(dir.filePath(QStringLiteral("pages.pdf")), 3));
+    DraggableScrollView scroll;
+    scroll.setFrameShape(QFrame::NoFrame);
+    scroll.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll.resize(600, 400);
+    auto *pages = new PDFImageView;
+    scroll.setWidget(pages);
+    pages->loadFromPath(dir.filePath(QStringLiteral("pages.pdf")));
+    scroll.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&scroll));
     QSignalSpy finished(&scroll, &DraggableScrollView::dragFinished);
+    auto at = [&](int x, int y) { return pages->mapFrom(scroll.viewport(), QPoint(x, y)); };
+    auto offset = [&] {
+        return QPoint(scroll.horizontalScrollBar()->value(), scroll.verticalScrollBar()->value());
+    };
 
-    // Points on the pages, given in the coordinates of the view under the pointer.
-    auto at = [&](int x, int y) { return fixture.pages->mapFrom(scroll.viewport(), QPoint(x, y)); };
-    QTest::mousePress(fixture.pages, Qt::LeftButton, {}, at(300, 300));
+    QTest::mouseClick(pages, Qt::LeftButton, {}, at(300, 200));
+    QCOMPARE(finished.takeFirst().first().toBool(), false);
+    QCOMPARE(offset(), QPoint(0, 0));
+
+    QTest::mousePress(pages, Qt::LeftButton, {}, at(300, 300));
     QVERIFY(scroll.isDragging());
-
-    QTest::mouseMove(fixture.pages, at(300, 250));
-    QCOMPARE(scroll.verticalScrollBar()->value(), 50);
-    QTest::mouseMove(fixture.pages, at(290, 250));
-    QCOMPARE(scroll.horizontalScrollBar()->value(), 10);
-    QCOMPARE(scroll.verticalScrollBar()->value(), 50);
-    // Beyond the end of the pages the view stops at the edge.
-    QTest::mouseMove(fixture.pages, at(200, 350));
-    QCOMPARE(scroll.horizontalScrollBar()->value(), 12);
-    QCOMPARE(scroll.verticalScrollBar()->value(), 0);
-    QTest::mouseMove(fixture.pages, at(300, 120));
-    QCOMPARE(scroll.verticalScrollBar()->value(), 180);
-
-    QTest::mouseRelease(fixture.pages, Qt::LeftButton, {}, at(300, 120));
-    QVERIFY(!scroll.isDragging());
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toBool(), true);
-    QVERIFY(scroll.lastDragMoved());
+    QTest::mouseMove(pages, at(290, 250));
+    QCOMPARE(offset(), QPoint(10, 50));
+    // Past the ends of the pages the view stops at the edges.
+    QTest::mouseMove(pages, at(200, 350));
+    QCOMPARE(offset(), QPoint(12, 0));
+    QTest::mouseMove(pages, at(300, 120));
+    QCOMPARE(offset(), QPoint(0, 180));
+    QTest::mouseRelease(pages, Qt::LeftButton, {}, at(300, 120));
+    QCOMPARE(finished.takeFirst().first().toBool(), true);
 
     // Once released, moving the pointer no longer scrolls.
-    QTest::mouseMove(fixture.pages, at(300, 300));
-    QCOMPARE(scroll.verticalScrollBar()->value(), 180);
-}
-
-void DraggableScrollViewTest::clickWithoutDragDoesNotScroll()
-{
-    DragFixture fixture;
-    QVERIFY(fixture.ready);
-    DraggableScrollView &scroll = fixture.scroll;
-    QSignalSpy finished(&scroll, &DraggableScrollView::dragFinished);
-
-    const QPoint point = fixture.pages->mapFrom(scroll.viewport(), QPoint(300, 200));
-    QTest::mouseClick(fixture.pages, Qt::LeftButton, {}, point);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toBool(), false);
-    QCOMPARE(scroll.verticalScrollBar()->value(), 0);
-    QCOMPARE(scroll.horizontalScrollBar()->value(), 0);
+    QTest::mouseMove(pages, at(300, 300));
+    QCOMPARE(offset(), QPoint(0, 180));
 }
 
 void DraggableScrollViewTest::lostReleaseDoesNotSwallowNextClick()
@@ -233,25 +137,18 @@ void DraggableScrollViewTest::lostReleaseDoesNotSwallowNextClick()
     QWidget window;
     auto *layout = new QVBoxLayout(&window);
     auto *scroll = new DraggableScrollView;
-    auto *page = new QWidget;
-    page->resize(800, 2000);
-    scroll->setWidget(page);
     auto *button = new QPushButton(QStringLiteral("OK"));
     layout->addWidget(scroll);
     layout->addWidget(button);
-    window.resize(600, 400);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QSignalSpy finished(scroll, &DraggableScrollView::dragFinished);
     QSignalSpy clicked(button, &QPushButton::clicked);
 
-    // A drag whose release never arrives.
-    const QPointF inside = scroll->viewport()->mapToGlobal(QPointF(100, 100));
-    const QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), inside, Qt::LeftButton,
-                            Qt::LeftButton, Qt::NoModifier);
+    // A drag whose release never arrives, then a click elsewhere in the window.
+    const QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), scroll->mapToGlobal(QPointF(5, 5)),
+                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     scroll->dragDocumentWithMouseDown(&press);
-    QVERIFY(scroll->isDragging());
-
     QTest::mouseClick(button, Qt::LeftButton);
     QVERIFY(!scroll->isDragging());
     QCOMPARE(finished.count(), 1);
