@@ -73,6 +73,8 @@ void UrlTaskBase::abortWith(const QString &reason)
 {
     if (m_handlerClaimed.load(std::memory_order_acquire))
         return;
+    // Completing can release every other reference, also from inside a signal of the reply.
+    const std::shared_ptr<UrlTaskBase> self = shared_from_this();
     m_abortReason = reason;
     int statusCode = 0;
     if (m_reply) {

@@ -58,6 +58,8 @@ private slots:
     void downloadDeliversTheWholeBookWithProgress();
     void downloadFailsWithoutData_data();
     void downloadFailsWithoutData();
+    void tasksNobodyKeepsStillComplete_data();
+    void tasksNobodyKeepsStillComplete();
     void downloadReadsFileUrls();
     void cancelCompletesOnceWithoutData_data();
     void cancelCompletesOnceWithoutData();
@@ -298,6 +300,32 @@ void TestUrlSession::downloadFailsWithoutData()
     QVERIFY(!outcome->response.data.has_value());
     QCOMPARE(outcome->response.statusCode, status);
     QCOMPARE(outcome->response.error, error);
+}
+
+void TestUrlSession::tasksNobodyKeepsStillComplete_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<qint64>("maxBytes");
+
+    QTest::newRow("whole download") << QByteArray("/books/kept.pdf") << qint64(1 << 20);
+    QTest::newRow("aborted while reading") << QByteArray("/books/unkept.pdf") << qint64(1000);
+    QTest::newRow("aborted on an error status") << QByteArray("/books/none.pdf") << qint64(1 << 20);
+}
+
+void TestUrlSession::tasksNobodyKeepsStillComplete()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(qint64, maxBytes);
+
+    m_server->setAnswer("/books/kept.pdf", QByteArray(5000, 'k'));
+    m_server->setAnswerWithoutLength("/books/unkept.pdf", QByteArray(200000, 'u'));
+    m_server->setAnswer("/books/none.pdf", "no such book", 404);
+
+    auto outcome = std::make_shared<Outcome>();
+    m_session.downloadTask(QUrl(m_server->baseUrl() + path), {}, recordInto(outcome), maxBytes)
+        ->resume();
+    QTRY_COMPARE_WITH_TIMEOUT(outcome->calls.load(), 1, longWait);
+    QCOMPARE(outcome->response.data.has_value(), path == "/books/kept.pdf");
 }
 
 void TestUrlSession::downloadReadsFileUrls()
