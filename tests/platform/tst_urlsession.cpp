@@ -68,6 +68,7 @@ private slots:
 
 private:
     std::shared_ptr<Outcome> run(UrlSession &session, const UrlRequest &request);
+    std::shared_ptr<Outcome> download(const QUrl &url, qint64 maxBytes, int idleTimeoutMs = 60000);
 
     TestCertificates m_certificates;
     std::unique_ptr<CapturingTlsServer> m_server;
@@ -92,6 +93,17 @@ std::shared_ptr<Outcome> TestUrlSession::run(UrlSession &session, const UrlReque
     task->resume();
     if (!task->waitForCompletion(longWait))
         qWarning("request to %s did not complete", qPrintable(request.url.toString()));
+    return outcome;
+}
+
+std::shared_ptr<Outcome> TestUrlSession::download(const QUrl &url, qint64 maxBytes, int idleTimeoutMs)
+{
+    auto outcome = std::make_shared<Outcome>();
+    const std::shared_ptr<UrlTask> task =
+        m_session.downloadTask(url, {}, recordInto(outcome), maxBytes, idleTimeoutMs);
+    task->resume();
+    if (!task->waitForCompletion(longWait))
+        qWarning("download of %s did not complete", qPrintable(url.toString()));
     return outcome;
 }
 
@@ -291,11 +303,7 @@ void TestUrlSession::downloadFailsWithoutData()
     m_server->setAnswer("/books/sized.pdf", QByteArray(200000, 'a'));
     m_server->setAnswerWithoutLength("/books/stream.pdf", QByteArray(200000, 'b'));
 
-    auto outcome = std::make_shared<Outcome>();
-    const auto task = m_session.downloadTask(QUrl(m_server->baseUrl() + path), {},
-                                             recordInto(outcome), maxBytes, 500);
-    task->resume();
-    QVERIFY(task->waitForCompletion(longWait));
+    const auto outcome = download(QUrl(m_server->baseUrl() + path), maxBytes, 500);
     QCOMPARE(outcome->calls.load(), 1);
     QVERIFY(!outcome->response.data.has_value());
     QCOMPARE(outcome->response.statusCode, status);
@@ -336,25 +344,10 @@ void TestUrlSession::downloadReadsFileUrls()
     file.write(book);
     file.close();
 
-    auto found = std::make_shared<Outcome>();
-    const auto task = m_session.downloadTask(QUrl::fromLocalFile(file.fileName()), {},
-                                             recordInto(found));
-    task->resume();
-    QVERIFY(task->waitForCompletion(longWait));
-    QCOMPARE(found->response.data, std::optional<QByteArray>(book));
-
-    auto tooLarge = std::make_shared<Outcome>();
-    const auto limited = m_session.downloadTask(QUrl::fromLocalFile(file.fileName()), {},
-                                                recordInto(tooLarge), book.size() - 1);
-    limited->resume();
-    QVERIFY(limited->waitForCompletion(longWait));
-    QVERIFY(!tooLarge->response.data.has_value());
-
-    auto missing = std::make_shared<Outcome>();
-    const auto absent = m_session.downloadTask(QUrl::fromLocalFile(file.fileName() + ".gone"), {},
-                                               recordInto(missing));
-    absent->resume();
-    QVERIFY(absent->waitForCompletion(longWait));
+    const QUrl url = QUrl::fromLocalFile(file.fileName());
+    QCOMPARE(download(url, book.size())->response.data, std::optional<QByteArray>(book));
+    QVERIFY(!download(url, book.size() - 1)->response.data.has_value());
+    const auto missing = download(QUrl::fromLocalFile(file.fileName() + ".gone"), book.size());
     QVERIFY(!missing->response.data.has_value());
     QVERIFY(!missing->response.error.isEmpty());
 }
