@@ -29,7 +29,8 @@ public:
     void dragDocumentWithMouseDown(const QMouseEvent *event);
 
     bool isDragging() const;
-    // Whether the last finished drag strayed more than one point along either axis.
+    // Whether the running or else the last drag strayed more than one point along
+    // either axis.
     bool lastDragMoved() const;
 
 signals:
