@@ -6,7 +6,8 @@ void PdfRenderQueue::replace(quintptr client, const QList<PdfRenderRequest> &wan
     QList<PdfRenderRequest> fresh;
     for (PdfRenderRequest request : wanted) {
         request.client = client;
-        if (request.page >= 0 && !request.pixelSize.isEmpty() && !fresh.contains(request))
+        if (request.page >= 0 && !request.pixelSize.isEmpty() && !fresh.contains(request)
+            && request != running)
             fresh.append(request);
     }
     pending = fresh + pending;
@@ -14,5 +15,6 @@ void PdfRenderQueue::replace(quintptr client, const QList<PdfRenderRequest> &wan
 
 PdfRenderRequest PdfRenderQueue::takeNext()
 {
-    return pending.isEmpty() ? PdfRenderRequest{} : pending.takeFirst();
+    running = pending.isEmpty() ? PdfRenderRequest{} : pending.takeFirst();
+    return running;
 }

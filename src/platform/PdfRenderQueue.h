@@ -20,10 +20,14 @@ class PdfRenderQueue
 public:
     void replace(quintptr client, const QList<PdfRenderRequest> &wanted);
     bool isEmpty() const { return pending.isEmpty(); }
+    // The request taken counts as running until finishRunning(): asking for it
+    // again meanwhile does not render it twice.
     PdfRenderRequest takeNext();
+    void finishRunning() { running = {}; }
     QList<PdfRenderRequest> requests() const { return pending; }
     void clear() { pending.clear(); }
 
 private:
     QList<PdfRenderRequest> pending;
+    PdfRenderRequest running;
 };

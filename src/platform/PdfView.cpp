@@ -497,6 +497,10 @@ void PdfView::paintEvent(QPaintEvent *)
             PdfViewPaint::current(painter, pageRect, d->scale, boundsOf(*d->currentSelection));
     }
     painter.end();
+    // A page still without its image at this size (first show, another screen's
+    // pixel ratio): make sure it is asked for.
+    if (painted.size() < visible.last - visible.first + 1)
+        scheduleRenders();
     d->document->requestSelectionBounds(boundsMissing);
     for (int p : std::as_const(painted))
         Q_EMIT pagePainted(p);

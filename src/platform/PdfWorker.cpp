@@ -73,6 +73,8 @@ void PdfWorker::run()
             const PdfRenderRequest request = renders.takeNext();
             lock.unlock();
             jobs.render(request);
+            lock.lock();
+            renders.finishRunning();
         } else {
             lock.unlock();
             const bool more = jobs.indexNext();

@@ -57,8 +57,6 @@ private Q_SLOTS:
             QTest::addRow("%s: locked", how) << fromFile << locked << PdfDocument::State::Locked << 0;
             QTest::addRow("%s: not a pdf", how) << fromFile << QByteArray("<html>no</html>")
                                                 << PdfDocument::State::Unreadable << 0;
-            QTest::addRow("%s: empty", how) << fromFile << QByteArray()
-                                            << PdfDocument::State::Unreadable << 0;
             QTest::addRow("%s: truncated", how) << fromFile << plain.left(plain.size() / 3)
                                                 << PdfDocument::State::Unreadable << 0;
         }
@@ -80,13 +78,6 @@ private Q_SLOTS:
             QVERIFY(!doc.pageSize(pages).isValid());
             QVERIFY(!doc.pageSize(-1).isValid());
         }
-    }
-
-    void loadMissingFile()
-    {
-        PdfDocument doc;
-        QVERIFY(!doc.load(dir.filePath(QStringLiteral("missing.pdf"))));
-        QCOMPARE(doc.state(), PdfDocument::State::Unreadable);
     }
 
     void reloadReplacesPreviousBook()
@@ -121,22 +112,10 @@ private Q_SLOTS:
         QCOMPARE(doc.pageCount(), 4);
         QCOMPARE(doc.findString(QStringLiteral("gamma")).size(), 2);
         QVERIFY(doc.unlockWithPassword(QStringLiteral("anything"))); // already open
-    }
 
-    void unlockNeedsALockedBook()
-    {
-        PdfDocument doc;
-        QVERIFY(!doc.unlockWithPassword(password));
         QVERIFY(!doc.load(QByteArray("junk")));
         QVERIFY(!doc.unlockWithPassword(password));
         QCOMPARE(doc.state(), PdfDocument::State::Unreadable);
-    }
-
-    void idsAreUnique()
-    {
-        PdfDocument a, b;
-        QVERIFY(a.id() != 0);
-        QVERIFY(a.id() != b.id());
     }
 
     void findString_data()
@@ -194,6 +173,10 @@ private Q_SLOTS:
         const auto onSecondLine = [](const QRectF &rect) { return rect.top() > 66; };
         QVERIFY(std::any_of(twoLines.cbegin(), twoLines.cend(), onSecondLine));
         QVERIFY(!std::all_of(twoLines.cbegin(), twoLines.cend(), onSecondLine));
+
+        // A length past the end of the page text is cut at the end.
+        const int rest = int(doc.pageText(2).size()) - 10;
+        QCOMPARE(doc.selectionBounds({doc.id(), 2, 10, 1000}), doc.selectionBounds({doc.id(), 2, 10, rest}));
     }
 
     void selectionBoundsOutside_data()
@@ -218,15 +201,6 @@ private Q_SLOTS:
         QVERIFY(doc.load(plain));
         const PdfSelection s{otherDocument ? doc.id() + 1000 : doc.id(), page, start, length};
         QVERIFY(doc.selectionBounds(s).isEmpty());
-    }
-
-    void selectionBoundsClipsAtPageEnd()
-    {
-        PdfDocument doc;
-        QVERIFY(doc.load(plain));
-        const QList<QRectF> clipped = doc.selectionBounds({doc.id(), 2, 10, 1000});
-        QCOMPARE(clipped, doc.selectionBounds({doc.id(), 2, 10, int(doc.pageText(2).size()) - 10}));
-        QVERIFY(!clipped.isEmpty());
     }
 
     void indexesInBackgroundOnce()
@@ -260,16 +234,6 @@ private Q_SLOTS:
         QCOMPARE(doc.textExtractionCount(), 60);
     }
 
-    void pageWithoutTextIsCachedEmpty()
-    {
-        PdfDocument doc;
-        QVERIFY(doc.load(plain));
-        QVERIFY(doc.pageText(1).isEmpty());
-        const int before = doc.textExtractionCount();
-        QVERIFY(doc.pageText(1).isEmpty());
-        QCOMPARE(doc.textExtractionCount(), before);
-    }
-
     void pageSizesOfMixedBook()
     {
         const QList<QPageSize> sizes{QPageSize(QPageSize::A4), QPageSize(QPageSize::A4),
@@ -296,11 +260,11 @@ private Q_SLOTS:
         // Any thread may render.
         std::thread([&] { image = doc.renderPage(0, QSize(298, 421)); }).join();
         QCOMPARE(image.size(), QSize(298, 421));
-        bool ink = false;
-        for (int y = 0; y < image.height() && !ink; ++y)
-            for (int x = 0; x < image.width() && !ink; ++x)
-                ink = qAlpha(image.pixel(x, y)) > 0 && qGray(image.pixel(x, y)) < 128;
-        QVERIFY(ink);
+        int ink = 0; // the first line of text, at half size
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 150; ++x)
+                ink += qAlpha(image.pixel(x, y)) > 128 && qGray(image.pixel(x, y)) < 128;
+        QVERIFY(ink > 20);
         QVERIFY(doc.renderPage(4, QSize(10, 10)).isNull());
         QVERIFY(doc.renderPage(0, QSize()).isNull());
     }

@@ -126,8 +126,13 @@ private Q_SLOTS:
         queue.replace(1, {{0, 6, s}, {0, 7, s}, {0, 6, s}, {0, -1, s}, {0, 8, QSize()}});
         QCOMPARE(queue.requests(), (QList<PdfRenderRequest>{{1, 6, s}, {1, 7, s}, {2, 9, s}}));
         QCOMPARE(queue.takeNext(), (PdfRenderRequest{1, 6, s}));
+        // Page 6 is being rendered: asking again does not queue it twice.
+        queue.replace(1, {{0, 6, s}, {0, 7, s}});
         queue.replace(2, {{0, 9, big}});
         QCOMPARE(queue.requests(), (QList<PdfRenderRequest>{{2, 9, big}, {1, 7, s}}));
+        queue.finishRunning();
+        queue.replace(1, {{0, 6, s}});
+        QCOMPARE(queue.requests().first(), (PdfRenderRequest{1, 6, s}));
         queue.replace(1, {});
         queue.replace(2, {});
         QVERIFY(queue.isEmpty());
