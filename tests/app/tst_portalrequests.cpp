@@ -6,6 +6,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -47,6 +48,7 @@ private slots:
     void acceptedLoginReportsOnceAndLogoutAndExitReportGone();
     void serverCheckCarriesNoBodyAfterOneThatHad();
     void exitBeforeLoginSendsNothing();
+    void realExitReportsGoneAndEndsWithZero();
 
 private:
     std::unique_ptr<CapturingTlsServer> server;
@@ -172,6 +174,27 @@ void PortalRequestsTest::exitBeforeLoginSendsNothing()
     QCOMPARE(viewer.exitCalls, 1);
     QCOMPARE(viewer.exitStatus, 0);
     QVERIFY(requestsTo(*server, kStatusPath).isEmpty());
+}
+
+void PortalRequestsTest::realExitReportsGoneAndEndsWithZero()
+{
+    server->setAnswer(kUserPath, acceptedAnswer(QStringLiteral("pw")));
+    server->setAnswer(kBookPath, "*START*");
+    QProcess viewer;
+    viewer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    viewer.start(QStringLiteral(VELKARN_SIGNIN_EXIT_BIN), {QStringLiteral("x@y.z"), QStringLiteral("pw")});
+    QVERIFY(viewer.waitForStarted(kWaitMs));
+    if (!viewer.waitForFinished(60000)) {
+        viewer.kill();
+        viewer.waitForFinished(kWaitMs);
+        QFAIL("the viewer did not end");
+    }
+    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(viewer.exitCode(), 0);
+    const QList<CapturedRequest> reports = requestsTo(*server, kStatusPath);
+    QCOMPARE(reports.size(), 2);
+    QCOMPARE(reports.first().body, QByteArray("user=x@y.z&status=Y"));
+    QCOMPARE(reports.last().body, QByteArray("user=x@y.z&status=N"));
 }
 
 QTEST_MAIN(PortalRequestsTest)
