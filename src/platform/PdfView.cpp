@@ -15,8 +15,10 @@
 
 namespace {
 
-// Enough for about a hundred A4 pages at 1:1, far below what a desktop can spare.
-constexpr qint64 imageCacheBytes = 192LL * 1024 * 1024;
+// About sixty A4 pages at 1:1. PDFium keeps its own caches per document, which
+// grow by more than 100 MB over a long book (source3.pdf's index pages), so the
+// images get the smaller share.
+constexpr qint64 imageCacheBytes = 128LL * 1024 * 1024;
 constexpr double minimumScale = 0.05;
 constexpr double maximumScale = 16.0;
 

@@ -48,14 +48,6 @@ private Q_SLOTS:
         QCOMPARE(l.contentSize, content);
     }
 
-    void emptyLayout()
-    {
-        const PdfPageLayout l = layoutPages({}, 1.0, 400);
-        QVERIFY(l.isEmpty());
-        QVERIFY(visiblePages(l, 0, 100).isEmpty());
-        QCOMPARE(pageAtOffset(l, 50), 0);
-    }
-
     void visibleRange_data()
     {
         // Page rows at scale 1: [8, 207], [216, 315], [324, 523].

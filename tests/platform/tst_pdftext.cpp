@@ -1,11 +1,8 @@
 #include "PdfRenderQueue.h"
 #include "PdfTextFold.h"
-#include "PdfTextStore.h"
 
 #include <QTest>
 
-#include <atomic>
-#include <thread>
 
 using Matches = QList<TextMatch>;
 
@@ -14,32 +11,6 @@ class TestPdfText : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void foldKeepsPositions_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("folded");
-        QTest::addColumn<bool>("shifted");
-        QTest::newRow("ascii") << QStringLiteral("Hello WORLD") << QStringLiteral("hello world") << false;
-        QTest::newRow("latin-1 and greek") << QStringLiteral("ÄÖÜ ΣΑ") << QStringLiteral("äöü σα") << false;
-        QTest::newRow("surrogate pair") << QStringLiteral("a\U00010400b") << QStringLiteral("a\U00010428b") << false;
-        QTest::newRow("sharp s") << QStringLiteral("Maße") << QStringLiteral("masse") << true;
-        QTest::newRow("ligatures") << QStringLiteral("\uFB01\uFB03x") << QStringLiteral("fiffix") << true;
-    }
-
-    void foldKeepsPositions()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, folded);
-        QFETCH(bool, shifted);
-        const FoldedText f = foldCase(text);
-        QCOMPARE(f.text, folded);
-        QCOMPARE(!f.origin.isEmpty(), shifted);
-        if (shifted) {
-            QCOMPARE(f.origin.size(), folded.size() + 1);
-            QCOMPARE(f.origin.last(), int(text.size()));
-        }
-    }
-
     void findFolded_data()
     {
         QTest::addColumn<QString>("text");
@@ -73,47 +44,6 @@ private Q_SLOTS:
         QFETCH(QString, pattern);
         QFETCH(Matches, expected);
         QCOMPARE(::findFolded(foldCase(text), foldCase(pattern).text), expected);
-    }
-
-    void storeExtractsOnce()
-    {
-        PdfTextStore store;
-        store.reset(3);
-        QList<int> asked;
-        const auto extract = [&](int page) {
-            asked.append(page);
-            return page == 1 ? QString() : QStringLiteral("Page %1").arg(page);
-        };
-        QCOMPARE(store.page(1, extract)->text, QString());
-        QCOMPARE(store.page(1, extract)->text, QString());
-        QVERIFY(store.extractNext(extract)); // page 0
-        QVERIFY(store.extractNext(extract)); // page 2; 1 is cached
-        QVERIFY(!store.extractNext(extract));
-        QCOMPARE(store.page(2, extract)->folded.text, QStringLiteral("page 2"));
-        QCOMPARE(asked, (QList<int>{1, 0, 2}));
-        QVERIFY(store.isComplete());
-        QVERIFY(!store.page(3, extract));
-        QVERIFY(!store.page(-1, extract));
-    }
-
-    void storeWaitsForAnotherThreadsExtraction()
-    {
-        PdfTextStore store;
-        store.reset(200);
-        std::atomic<int> calls{0};
-        const auto extract = [&](int page) {
-            ++calls;
-            return QString::number(page);
-        };
-        std::thread worker([&] {
-            while (store.extractNext(extract)) {
-            }
-        });
-        for (int p = 199; p >= 0; --p)
-            QCOMPARE(store.page(p, extract)->text, QString::number(p));
-        worker.join();
-        QCOMPARE(calls.load(), 200);
-        QCOMPARE(store.extractionCount(), 200);
     }
 
     void renderQueueReplacesPerClient()
