@@ -127,7 +127,8 @@ void runDemo(const QStringList &args)
         || !QDir().rename(defaultStoreDir(partialPath), defaultStoreDir(databasePath)))
         throw CommandError{QStringLiteral("cannot move the demo library into place in %1").arg(dir.path())};
 
-    QTextStream out(stdout);
+    QString text;
+    QTextStream out(&text);
     out << "demo library: " << databasePath << '\n'
         << "start the portal:\n"
         << "  velkarn-portal serve --db " << databasePath << " --listen 127.0.0.1:8443 --cert "
@@ -138,4 +139,10 @@ void runDemo(const QStringList &args)
         << "accounts (address / password):\n";
     for (const DemoAccount &account : accounts)
         out << "  " << account.email << " / " << account.password << "  - " << account.note << '\n';
+    out.flush();
+    // Kept beside the library so that scripts can show it again later.
+    QFile summary(dir.absoluteFilePath(QStringLiteral("demo.txt")));
+    if (summary.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        summary.write(text.toUtf8());
+    QTextStream(stdout) << text;
 }
