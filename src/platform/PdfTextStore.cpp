@@ -6,21 +6,8 @@ void PdfTextStore::reset(int pageCount)
     states = QList<Slot>(qMax(0, pageCount), Slot::Missing);
     pages = QList<PagePtr>(qMax(0, pageCount));
     cached = 0;
+    extractions = 0;
     nextMissing = 0;
-}
-
-int PdfTextStore::pageCount() const
-{
-    std::lock_guard lock(mutex);
-    return int(states.size());
-}
-
-PdfTextStore::PagePtr PdfTextStore::cachedPage(int index) const
-{
-    std::lock_guard lock(mutex);
-    if (index < 0 || index >= pages.size())
-        return {};
-    return pages.at(index);
 }
 
 PdfTextStore::PagePtr PdfTextStore::page(int index, const Extractor &extract)

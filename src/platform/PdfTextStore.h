@@ -27,13 +27,10 @@ public:
     using Extractor = std::function<QString(int page)>;
 
     void reset(int pageCount);
-    int pageCount() const;
 
     // The cached page, or extracts it on the calling thread (or waits for the
     // thread already extracting it). Null for a page outside the document.
     PagePtr page(int index, const Extractor &extract);
-    // Null unless cached.
-    PagePtr cachedPage(int index) const;
 
     // Claims the first page nobody has extracted yet and extracts it. False when
     // every page is taken.
