@@ -25,7 +25,8 @@ struct HttpsServerOptions
     QByteArray keyPem;
     unsigned threads = 4;
     unsigned connectionLimit = 512;
-    unsigned perClientConnectionLimit = 16;
+    // Generous enough for an office of readers behind one NAT address.
+    unsigned perClientConnectionLimit = 64;
     unsigned idleTimeoutSeconds = 30;
 };
 

@@ -3,6 +3,7 @@
 #include "AdminLibrary.h"
 #include "CommandLine.h"
 #include "HttpsServer.h"
+#include "NameRules.h"
 #include "PortalDatabase.h"
 #include "PortalService.h"
 
@@ -108,6 +109,8 @@ int runServe(const QStringList &args)
         throw CommandError{socket.error};
     const QString url = httpsUrl(listen.host, socket.port);
     config.publicUrl = options.value(QStringLiteral("public-url"));
+    if (!config.publicUrl.isEmpty() && !checkBookUrl(config.publicUrl).isEmpty())
+        throw CommandError{QStringLiteral("--public-url takes an absolute https URL such as https://books.example:8443")};
     if (config.publicUrl.isEmpty()) {
         config.publicUrl = isWildcard(listen.host) ? httpsUrl(QStringLiteral("localhost"), socket.port) : url;
         if (isWildcard(listen.host))
