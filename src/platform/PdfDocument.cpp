@@ -23,11 +23,6 @@ constexpr int measureStep = 32;
 
 } // namespace
 
-static size_t qHash(const PdfSelection &s, size_t seed = 0)
-{
-    return qHashMulti(seed, s.documentId, s.page, s.start, s.length);
-}
-
 struct PdfDocument::Private
 {
     const quint64 id = nextDocumentId.fetch_add(1);

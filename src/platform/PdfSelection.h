@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHashFunctions>
 #include <QtGlobal>
 
 // A run of text in one page of one document: the unit that search yields, the
@@ -15,4 +16,8 @@ struct PdfSelection
 
     bool isValid() const { return documentId != 0 && page >= 0 && length > 0; }
     friend bool operator==(const PdfSelection &, const PdfSelection &) = default;
+    friend size_t qHash(const PdfSelection &s, size_t seed = 0)
+    {
+        return qHashMulti(seed, s.documentId, s.page, s.start, s.length);
+    }
 };

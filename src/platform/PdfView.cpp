@@ -480,9 +480,13 @@ void PdfView::paintEvent(QPaintEvent *)
     QList<PdfSelection> boundsMissing;
     const auto boundsOf = [&](const PdfSelection &s) {
         const auto bounds = d->document->cachedSelectionBounds(s);
-        if (!bounds)
+        if (bounds)
+            return *bounds;
+        if (s == d->currentSelection)
+            boundsMissing.prepend(s);
+        else
             boundsMissing.append(s);
-        return bounds.value_or(QList<QRectF>());
+        return QList<QRectF>();
     };
     QList<int> painted;
     for (int p = visible.first; p <= visible.last; ++p) {

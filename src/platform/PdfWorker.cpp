@@ -1,5 +1,11 @@
 #include "PdfWorker.h"
 
+#include <QSet>
+
+namespace {
+constexpr qsizetype boundsBatch = 8;
+}
+
 PdfWorker::PdfWorker(Jobs jobs)
     : jobs(std::move(jobs)), thread([this] { run(); })
 {
@@ -30,9 +36,15 @@ void PdfWorker::requestBounds(const QList<PdfSelection> &selections)
 {
     {
         std::lock_guard lock(mutex);
+        QList<PdfSelection> fresh;
+        QSet<PdfSelection> seen;
         for (const PdfSelection &s : selections)
-            if (!boundsWanted.contains(s))
-                boundsWanted.append(s);
+            if (!seen.contains(s)) {
+                seen.insert(s);
+                fresh.append(s);
+            }
+        boundsWanted.removeIf([&](const PdfSelection &s) { return seen.contains(s); });
+        boundsWanted = fresh + boundsWanted;
     }
     wake.notify_all();
 }
@@ -65,16 +77,17 @@ void PdfWorker::run()
         });
         if (stopping)
             return;
-        if (!boundsWanted.isEmpty()) {
-            const QList<PdfSelection> selections = std::exchange(boundsWanted, {});
-            lock.unlock();
-            jobs.bounds(selections);
-        } else if (!renders.isEmpty()) {
+        if (!renders.isEmpty()) {
             const PdfRenderRequest request = renders.takeNext();
             lock.unlock();
             jobs.render(request);
             lock.lock();
             renders.finishRunning();
+        } else if (!boundsWanted.isEmpty()) {
+            const QList<PdfSelection> batch = boundsWanted.first(qMin(boundsBatch, boundsWanted.size()));
+            boundsWanted.remove(0, batch.size());
+            lock.unlock();
+            jobs.bounds(batch);
         } else {
             lock.unlock();
             const bool more = jobs.indexNext();

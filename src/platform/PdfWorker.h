@@ -10,10 +10,10 @@
 #include <mutex>
 #include <thread>
 
-// The one thread a document uses for PDFium work: bounds of selections first
-// (they are few and a view is waiting to draw them), then page renders, and the
-// book's text in whatever time is left. Knows nothing of PDF: the document hands
-// it the three jobs.
+// The one thread a document uses for PDFium work: page renders first, then
+// bounds of selections in small batches (each costs PDFium a page load, and a
+// search for one letter can put hundreds on a page), and the book's text in
+// whatever time is left. Knows nothing of PDF: the document hands it the jobs.
 class PdfWorker
 {
 public:
@@ -28,6 +28,7 @@ public:
     ~PdfWorker(); // cancels what is pending and waits for the running job
 
     void setRenderRequests(quintptr client, const QList<PdfRenderRequest> &wanted);
+    // Newest first: the selection just made current goes before older highlights.
     void requestBounds(const QList<PdfSelection> &selections);
     void startIndexing();
     // While a search on another thread extracts pages itself, the worker stops
