@@ -122,6 +122,7 @@ public:
     bool isServerTimerLive() const { return checkservertimer != nullptr; }
     bool isUserTimerLive() const { return checkusertimer != nullptr; }
     bool isBookTimerLive() const { return checkbooktimer != nullptr; }
+    // A book download runs, or its bytes wait to be handed to the view.
     bool isDownloading() const;
     QLabel *matchl() const { return _matchl; }
 
@@ -301,6 +302,7 @@ private:
     // Book download; a newer opening, the book list or a logout discards it.
     std::shared_ptr<UrlTask> downloadtask;
     quint64 downloadgeneration = 0;
+    bool downloadpending = false; // until the current download's bytes are handled
 
     // A search waiting for the document's text index.
     QMetaObject::Connection pendingsearch;

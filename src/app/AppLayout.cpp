@@ -68,6 +68,7 @@ void AppDelegate::buildLayout(int W, int H)
     // 2. The book panel.
     _bookbutton = makeButton(kPanelHeight, 120, 10, 70, 20);
     _bookbutton->setText(QStringLiteral("Open Book"));
+    connect(_bookbutton, &QPushButton::clicked, this, &AppDelegate::bookbPressed);
     _bookview = new PanelView;
     setBottomLeftFrame(_bookview, H, 250, 400, 300, kPanelHeight);
     _bookview->setBorderWidth(2.0);

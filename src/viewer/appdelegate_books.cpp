@@ -24,7 +24,7 @@ bool isFetchable(const QUrl &url)
 
 bool AppDelegate::isDownloading() const
 {
-    return downloadtask && !downloadtask->isCompleted();
+    return downloadpending || (downloadtask && !downloadtask->isCompleted());
 }
 
 void AppDelegate::bookbPressed()
@@ -65,6 +65,7 @@ void AppDelegate::startDownload(const QUrl &bookUrl, const QString &bookName,
                                 const QString &password)
 {
     const quint64 generation = ++downloadgeneration;
+    downloadpending = true;
     _pdfView->showDownload(bookName);
     if (!isFetchable(bookUrl)) {
         finishDownload(generation, std::nullopt, password);
@@ -90,6 +91,7 @@ void AppDelegate::finishDownload(quint64 generation, const std::optional<QByteAr
 {
     if (generation != downloadgeneration)
         return;
+    downloadpending = false;
     // A book that could not be fetched becomes a document that could not be
     // read, so the view says why there is no page.
     auto document = std::make_shared<PdfDocument>();
@@ -103,6 +105,7 @@ void AppDelegate::finishDownload(quint64 generation, const std::optional<QByteAr
 void AppDelegate::discardDownload()
 {
     ++downloadgeneration;
+    downloadpending = false;
     if (downloadtask)
         downloadtask->cancel();
 }
