@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 
 #include <cmath>
@@ -168,6 +169,8 @@ void PdfView::relayoutKeepingPlace(const std::function<void()> &change)
         const QRect r = d->layout.pages.at(page);
         fraction = double(verticalScrollBar()->value() - r.top()) / r.height();
     }
+    // The anchor page stays current even if the new scroll range clamps the position.
+    const QScopedValueRollback inCode(d->scrollingInCode, true);
     change();
     relayout();
     if (anchored && page < d->layout.pages.size()) {
@@ -389,9 +392,8 @@ void PdfView::relayout()
 
 void PdfView::scrollToContentY(int y)
 {
-    d->scrollingInCode = true;
+    const QScopedValueRollback inCode(d->scrollingInCode, true);
     verticalScrollBar()->setValue(y);
-    d->scrollingInCode = false;
 }
 
 void PdfView::resizeEvent(QResizeEvent *event)

@@ -126,6 +126,14 @@ private Q_SLOTS:
         QCOMPARE(view->currentPageIndex(), 0);
         QCOMPARE(changed.count(), 2);
 
+        // Zooming keeps the current page, also where the end of the book clamps.
+        view->goToLastPage();
+        view->setScaleFactor(0.5);
+        QCOMPARE(view->currentPageIndex(), 4);
+        view->setScaleFactor(1.0);
+        view->goToPage(1);
+        changed.clear();
+
         // Scrolling by hand: the page at the top of the view is current.
         bar->setValue(2 * (842 + 8) + 400);
         QCOMPARE(view->currentPageIndex(), 2);
