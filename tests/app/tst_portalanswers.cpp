@@ -45,6 +45,7 @@ private slots:
     void serverAnswer_data();
     void serverAnswer();
     void invalidUtf8IsEmpty();
+    void hugeAnswers();
     void mutatedAnswersKeepInvariants();
 };
 
@@ -203,6 +204,18 @@ void PortalAnswersTest::invalidUtf8IsEmpty()
     QCOMPARE(answerText(QByteArray("caf\xc3\xa9")), QStringLiteral("caf\u00e9"));
     QCOMPARE(answerText(QByteArray("1\xff")), QString());
     QCOMPARE(answerText(QByteArray("\xc3")), QString());
+}
+
+void PortalAnswersTest::hugeAnswers()
+{
+    velkarn v;
+    const QString bulk(10 * 1024 * 1024, QLatin1Char('A'));
+    const LoginAnswer login = parseLoginAnswer(v, "NYYAcme^^Sales^^" + bulk, QStringLiteral("s3cret"));
+    QVERIFY(!login.accepted);
+    QCOMPARE(login.company, QStringLiteral("Acme"));
+    QCOMPARE(login.passwordenc.size(), bulk.size());
+    QVERIFY(!parseLoginAnswer(v, bulk, QStringLiteral("s3cret")).accepted);
+    QCOMPARE(parseBookAnswer(v, "*START*" + bulk).names.size(), 1);
 }
 
 void PortalAnswersTest::mutatedAnswersKeepInvariants()
