@@ -1,60 +1,12 @@
 #include "PdfView.h"
 
-#include "Log.h"
-#include "PdfDocument.h"
-#include "PdfImageCache.h"
-#include "PdfPageLayout.h"
-#include "PdfViewPaint.h"
+#include "PdfViewPrivate.h"
 
-#include <QHash>
-#include <QPainter>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QScrollBar>
 
 #include <cmath>
-
-namespace {
-
-// About sixty A4 pages at 1:1. PDFium keeps its own caches per document, which
-// grow by more than 100 MB over a long book (source3.pdf's index pages), so the
-// images get the smaller share.
-constexpr qint64 imageCacheBytes = 128LL * 1024 * 1024;
-constexpr double minimumScale = 0.05;
-constexpr double maximumScale = 16.0;
-
-} // namespace
-
-struct PdfView::Private
-{
-    std::shared_ptr<PdfDocument> document;
-    QList<QSizeF> pointSizes;
-    PdfPageLayout layout;
-    double scale = 1.0;
-    bool autoScales = false;
-    int currentPage = 0;
-    bool scrollingInCode = false;
-
-    std::optional<PdfSelection> currentSelection;
-    QList<PdfSelection> highlights;
-    QHash<int, QList<PdfSelection>> highlightsOnPage; // of the shown document only
-    std::optional<PdfSelection> pendingScroll;
-
-    bool downloading = false;
-    QString downloadName;
-    qint64 received = 0;
-    qint64 total = -1;
-
-    PdfImageCache cache{imageCacheBytes};
-    QHash<int, QSize> failedRenders; // not asked again at the same size
-    QList<QMetaObject::Connection> connections;
-
-    bool shows(const PdfSelection &s) const
-    {
-        return document && s.documentId == document->id() && s.page >= 0
-            && s.page < pointSizes.size();
-    }
-};
 
 PdfView::PdfView(QWidget *parent)
     : QAbstractScrollArea(parent), d(std::make_unique<Private>())
@@ -152,7 +104,7 @@ void PdfView::setScaleFactor(double scale)
 
 void PdfView::applyScale(double scale)
 {
-    scale = qBound(minimumScale, scale, maximumScale);
+    scale = qBound(Private::minimumScale, scale, Private::maximumScale);
     if (scale == d->scale)
         return;
     relayoutKeepingPlace([&] { d->scale = scale; });
@@ -256,100 +208,6 @@ void PdfView::goToLastPage()
     goToPage(int(d->layout.pages.size()) - 1);
 }
 
-std::optional<PdfSelection> PdfView::currentSelection() const
-{
-    return d->currentSelection;
-}
-
-void PdfView::setCurrentSelection(const PdfSelection &selection)
-{
-    d->currentSelection = selection;
-    viewport()->update();
-}
-
-void PdfView::clearCurrentSelection()
-{
-    d->currentSelection.reset();
-    d->pendingScroll.reset();
-    viewport()->update();
-}
-
-QList<PdfSelection> PdfView::highlightedSelections() const
-{
-    return d->highlights;
-}
-
-void PdfView::setHighlightedSelections(const QList<PdfSelection> &selections)
-{
-    d->highlights = selections;
-    rebuildHighlightIndex();
-    viewport()->update();
-}
-
-void PdfView::rebuildHighlightIndex()
-{
-    d->highlightsOnPage.clear();
-    for (const PdfSelection &s : std::as_const(d->highlights))
-        if (d->shows(s))
-            d->highlightsOnPage[s.page].append(s);
-}
-
-void PdfView::scrollSelectionToVisible()
-{
-    if (!d->currentSelection || !d->shows(*d->currentSelection))
-        return;
-    const PdfSelection selection = *d->currentSelection;
-    if (const auto bounds = d->document->cachedSelectionBounds(selection)) {
-        scrollToSelectionBounds(selection, *bounds);
-        return;
-    }
-    // The bounds come from the worker; until then at least bring the page into view.
-    const QRect page = d->layout.pages.at(selection.page);
-    if (!visibleContentRect().intersects(page))
-        goToPage(selection.page);
-    d->pendingScroll = selection;
-    d->document->requestSelectionBounds({selection});
-}
-
-void PdfView::boundsArrived()
-{
-    viewport()->update();
-    if (!d->pendingScroll || d->pendingScroll != d->currentSelection || !d->shows(*d->pendingScroll))
-        return;
-    if (const auto bounds = d->document->cachedSelectionBounds(*d->pendingScroll)) {
-        const PdfSelection selection = *d->pendingScroll;
-        d->pendingScroll.reset();
-        scrollToSelectionBounds(selection, *bounds);
-    }
-}
-
-void PdfView::scrollToSelectionBounds(const PdfSelection &selection, const QList<QRectF> &bounds)
-{
-    const QRect page = d->layout.pages.at(selection.page);
-    if (bounds.isEmpty()) {
-        if (!visibleContentRect().intersects(page))
-            goToPage(selection.page);
-        return;
-    }
-    QRectF united;
-    for (const QRectF &r : bounds)
-        united = united.isNull() ? r : united.united(r);
-    const QRectF shown(page.left() + united.left() * d->scale, page.top() + united.top() * d->scale,
-                       united.width() * d->scale, united.height() * d->scale);
-    ensureContentRectVisible(shown.toAlignedRect());
-}
-
-void PdfView::ensureContentRectVisible(const QRect &rect)
-{
-    const QRect view = visibleContentRect();
-    if (view.contains(rect))
-        return;
-    if (rect.top() < view.top() || rect.bottom() > view.bottom())
-        verticalScrollBar()->setValue(rect.center().y() - view.height() / 2);
-    if (rect.left() < view.left() || rect.right() > view.right())
-        horizontalScrollBar()->setValue(rect.center().x() - view.width() / 2);
-}
-
 QString PdfView::placeholderText() const
 {
     if (d->downloading)
@@ -411,105 +269,4 @@ void PdfView::scrollContentsBy(int, int)
         setCurrentPage(pageAtOffset(d->layout, verticalScrollBar()->value()));
     scheduleRenders();
     viewport()->update();
-}
-
-void PdfView::scheduleRenders()
-{
-    if (!d->document)
-        return;
-    const QRect view = visibleContentRect();
-    const PageRange visible = visiblePages(d->layout, view.top(), view.height());
-    d->cache.setPinned(visible);
-    QList<PdfRenderRequest> wanted;
-    if (!visible.isEmpty()) {
-        const int count = int(d->layout.pages.size());
-        QList<int> pages;
-        for (int p = visible.first; p <= visible.last; ++p)
-            pages.append(p);
-        if (visible.last + 1 < count)
-            pages.append(visible.last + 1);
-        if (visible.first > 0)
-            pages.append(visible.first - 1);
-        for (int p : pages) {
-            const QSize size = pixelSizeOf(p);
-            if (!d->cache.contains(p, size) && d->failedRenders.value(p) != size)
-                wanted.append({quintptr(this), p, size});
-        }
-    }
-    d->document->requestRenders(quintptr(this), wanted);
-}
-
-void PdfView::acceptRender(quint64 documentId, quintptr client, int page, const QImage &image)
-{
-    if (client != quintptr(this) || !d->document || d->document->id() != documentId
-        || page < 0 || page >= d->pointSizes.size())
-        return;
-    const QSize expected = pixelSizeOf(page);
-    if (image.isNull()) {
-        logLine(QStringLiteral("PDF page %1 could not be rendered").arg(page + 1));
-        d->failedRenders.insert(page, expected);
-        return;
-    }
-    // Rendered for a scale or screen the view no longer has.
-    if (image.size() != expected)
-        return;
-    QImage shown = image;
-    shown.setDevicePixelRatio(viewport()->devicePixelRatioF());
-    d->cache.insert(page, shown);
-    viewport()->update(d->layout.pages.at(page).translated(-visibleContentRect().topLeft()));
-}
-
-void PdfView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(viewport());
-    const QRect area = viewport()->rect();
-    painter.fillRect(area, QColor(0xd6, 0xd6, 0xd6));
-    if (d->downloading) {
-        PdfViewPaint::download(painter, this, area, d->downloadName, d->received, d->total);
-        return;
-    }
-    const QString reason = placeholderText();
-    if (!reason.isEmpty()) {
-        PdfViewPaint::placeholder(painter, area, reason);
-        return;
-    }
-
-    const QRect view = visibleContentRect();
-    const PageRange visible = visiblePages(d->layout, view.top(), view.height());
-    if (visible.isEmpty())
-        return;
-    painter.translate(-view.topLeft());
-    QList<PdfSelection> boundsMissing;
-    const auto boundsOf = [&](const PdfSelection &s) {
-        const auto bounds = d->document->cachedSelectionBounds(s);
-        if (bounds)
-            return *bounds;
-        if (s == d->currentSelection)
-            boundsMissing.prepend(s);
-        else
-            boundsMissing.append(s);
-        return QList<QRectF>();
-    };
-    QList<int> painted;
-    for (int p = visible.first; p <= visible.last; ++p) {
-        const QRect pageRect = d->layout.pages.at(p);
-        QImage image = d->cache.find(p, pixelSizeOf(p));
-        if (!image.isNull())
-            painted.append(p);
-        else
-            image = d->cache.findAnySize(p);
-        PdfViewPaint::page(painter, pageRect, image);
-        for (const PdfSelection &s : d->highlightsOnPage.value(p))
-            PdfViewPaint::highlights(painter, pageRect, d->scale, boundsOf(s));
-        if (d->currentSelection && d->shows(*d->currentSelection) && d->currentSelection->page == p)
-            PdfViewPaint::current(painter, pageRect, d->scale, boundsOf(*d->currentSelection));
-    }
-    painter.end();
-    // A page still without its image at this size (first show, another screen's
-    // pixel ratio): make sure it is asked for.
-    if (painted.size() < visible.last - visible.first + 1)
-        scheduleRenders();
-    d->document->requestSelectionBounds(boundsMissing);
-    for (int p : std::as_const(painted))
-        Q_EMIT pagePainted(p);
 }
