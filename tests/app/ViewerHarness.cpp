@@ -4,10 +4,8 @@
 #include "PanelView.h"
 #include "TestCertificates.h"
 
-#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -28,17 +26,14 @@ const TestCertificates &testCertificates()
 
 void usePortalPort(quint16 port)
 {
-    qputenv("VELKARN_PORTAL_HOST", QByteArray("127.0.0.1:") + QByteArray::number(port));
+    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
 }
 
 LaunchedViewer::LaunchedViewer()
     : delegate(std::make_unique<AppDelegate>())
 {
     testCertificates();
-    delegate->setExitFunction([this](int status) {
-        ++exitCalls;
-        exitStatus = status;
-    });
+    delegate->setExitFunction([this](int status) { ++exitCalls; exitStatus = status; });
     mainWindow = makeMainInterface(delegate.get());
     delegate->applicationWillFinishLaunching();
     delegate->applicationDidFinishLaunching();
@@ -47,8 +42,7 @@ LaunchedViewer::LaunchedViewer()
 
 LaunchedViewer::~LaunchedViewer()
 {
-    // The window goes first: the controller's teardown waits for the transfers
-    // that still hold it, never for a control.
+    // The controller's teardown waits for the transfers that still hold it.
     mainWindow->setDelegate(nullptr);
     mainWindow.reset();
     delegate.reset();
@@ -67,88 +61,58 @@ bool LaunchedViewer::submitLogin(const QString &email, const QString &password)
 
 bool LaunchedViewer::signIn(const QString &email, const QString &password)
 {
-    return submitLogin(email, password)
-        && QTest::qWaitFor([this] {
+    return submitLogin(email, password) && QTest::qWaitFor([this] {
                return delegate->bookview()->isVisible() && !delegate->isBookTimerLive();
            }, kWaitMs);
 }
 
+bool LaunchedViewer::waitForIdle()
+{
+    return QTest::qWaitFor([this] { return delegate->guardValue() == 0; }, kWaitMs);
+}
+
 PortalProcess::PortalProcess()
 {
-    db = dir.filePath(QStringLiteral("library.sqlite"));
     admin({QStringLiteral("init")});
 }
 
 PortalProcess::~PortalProcess()
 {
-    if (server.state() != QProcess::NotRunning) {
-        server.terminate();
-        if (!server.waitForFinished(10000)) {
-            server.kill();
-            server.waitForFinished(5000);
-        }
-    }
+    server.terminate();
+    if (!server.waitForFinished(10000))
+        server.kill();
+    server.waitForFinished(5000);
 }
 
-bool PortalProcess::admin(const QStringList &arguments)
+bool PortalProcess::admin(QStringList arguments)
 {
+    arguments << QStringLiteral("--db") << dir.filePath(QStringLiteral("library.sqlite"));
     QProcess process;
-    QStringList all = arguments;
-    all << QStringLiteral("--db") << db;
-    if (arguments.value(0) == QLatin1String("book"))
-        all << QStringLiteral("--store") << dir.filePath(QStringLiteral("store"));
-    process.start(QStringLiteral(VELKARN_PORTAL_BIN), all);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
-        _error = QString::fromLocal8Bit(process.readAllStandardError());
-        return false;
-    }
-    return true;
+    process.start(QStringLiteral(VELKARN_PORTAL_BIN), arguments);
+    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    _error = QString::fromLocal8Bit(process.readAllStandardError());
+    return ok;
 }
 
-bool PortalProcess::addUser(const QString &email, const QString &password, const QString &company,
-                            const QString &category, bool active)
+bool PortalProcess::addUser(const QString &email, const QString &password, const QString &company, bool active)
 {
-    // The company may be there already from an earlier user.
-    admin({QStringLiteral("company"), QStringLiteral("add"), QStringLiteral("--name"), company});
-    return admin({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("--email"), email,
-                  QStringLiteral("--company"), company, QStringLiteral("--category"), category,
-                  QStringLiteral("--password"), password, QStringLiteral("--active"),
-                  active ? QStringLiteral("Y") : QStringLiteral("N")});
-}
-
-bool PortalProcess::addBook(const QString &company, const QString &category, const QString &name,
-                            const QString &file, const QString &password)
-{
-    QStringList arguments{QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("--company"),
-                          company, QStringLiteral("--category"), category, QStringLiteral("--name"),
-                          name, QStringLiteral("--file"), file};
-    if (!password.isEmpty())
-        arguments << QStringLiteral("--password") << password;
-    return admin(arguments);
+    admin({"company", "add", "--name", company}); // there already for a second user
+    return admin({"user", "add", "--email", email, "--company", company, "--category", "Sales",
+                  "--password", password, "--active", active ? "Y" : "N"});
 }
 
 bool PortalProcess::start()
 {
-    const TestCertificates &certificates = testCertificates();
-    server.setProcessChannelMode(QProcess::SeparateChannels);
     server.start(QStringLiteral(VELKARN_PORTAL_BIN),
-                 {QStringLiteral("serve"), QStringLiteral("--db"), db, QStringLiteral("--store"),
-                  dir.filePath(QStringLiteral("store")), QStringLiteral("--listen"),
-                  QStringLiteral("127.0.0.1:0"), QStringLiteral("--cert"),
-                  certificates.serverCertificatePath(), QStringLiteral("--key"),
-                  certificates.serverKeyPath()});
-    if (!server.waitForStarted(10000))
-        return false;
-    while (!server.canReadLine()) {
-        if (!server.waitForReadyRead(30000)) {
-            _error = QString::fromLocal8Bit(server.readAllStandardError());
-            return false;
-        }
+                 {"serve", "--db", dir.filePath(QStringLiteral("library.sqlite")), "--listen", "127.0.0.1:0",
+                  "--cert", testCertificates().serverCertificatePath(), "--key",
+                  testCertificates().serverKeyPath()});
+    while (server.waitForStarted(10000) && !server.canReadLine() && server.waitForReadyRead(30000)) {
     }
-    const QString line = QString::fromLocal8Bit(server.readLine());
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral(":(\\d+)\\s*$")).match(line);
-    _port = match.hasMatch() ? quint16(match.captured(1).toUInt()) : 0;
+    const QByteArray line = server.readLine().trimmed(); // "listening on https://127.0.0.1:PORT"
+    _port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+    if (_port == 0)
+        _error = QString::fromLocal8Bit(server.readAllStandardError());
     return _port != 0;
 }

@@ -2,7 +2,6 @@
 #include "PdfView.h"
 #include "ViewerHarness.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,8 +10,7 @@
 
 namespace {
 constexpr int kWaitMs = 20000;
-const QStringList kBooks{QStringLiteral("Zebra Manual"), QStringLiteral("Alpha Guide"),
-                         QStringLiteral("Middle Notes")};
+const QStringList kBooks{"Zebra Manual", "Alpha Guide", "Middle Notes"};
 }
 
 // Sign-in, refusal, book list, logout and exit against the reference portal.
@@ -33,16 +31,13 @@ private:
 void LoginFlowTest::initTestCase()
 {
     portal = std::make_unique<PortalProcess>();
-    QVERIFY2(portal->addUser("ann@example.org", "ann-pass", "Acme", "Sales"), qPrintable(portal->errorText()));
-    QVERIFY(portal->addUser("bob@example.org", "bob-pass", "Acme", "Sales", false));
-    QVERIFY(portal->addUser("cy@example.org", "cy-pass", "Acme", "Sales"));
-    QVERIFY(portal->addUser("dee+x&y@example.org", "dee-pass", "Beta", "Law"));
-    for (int i = 0; i < kBooks.size(); ++i) {
-        QVERIFY2(portal->admin({"book", "add", "--company", "Acme", "--category", "Sales", "--name",
-                                kBooks.at(i), "--url", QStringLiteral("https://books.example/%1.pdf").arg(i),
-                                "--position", QString::number(i + 1)}),
-                 qPrintable(portal->errorText()));
-    }
+    QVERIFY2(portal->addUser("ann@example.org", "ann-pass", "Acme"), qPrintable(portal->errorText()));
+    QVERIFY(portal->addUser("bob@example.org", "bob-pass", "Acme", false));
+    QVERIFY(portal->addUser("cy@example.org", "cy-pass", "Acme"));
+    QVERIFY(portal->addUser("dee+x&y@example.org", "dee-pass", "Beta"));
+    for (int i = 0; i < kBooks.size(); ++i)
+        QVERIFY(portal->admin({"book", "add", "--company", "Acme", "--category", "Sales", "--name", kBooks.at(i),
+                               "--url", QStringLiteral("https://books.example/%1.pdf").arg(i)}));
     QVERIFY2(portal->start(), qPrintable(portal->errorText()));
     usePortalPort(portal->port());
 }
@@ -55,7 +50,7 @@ void LoginFlowTest::refusedLogin_data()
     QTest::newRow("wrong password") << "ann@example.org" << "Ann-pass" << "Login Failed, please re-enter";
     QTest::newRow("inactive account") << "bob@example.org" << "bob-pass" << "Login Failed, please re-enter";
     QTest::newRow("unknown address") << "nobody@example.org" << "x" << "Login Failed, please re-enter";
-    QTest::newRow("already signed in") << "cy@example.org" << "wrong" << "User Already Logged On";
+    QTest::newRow("signed in elsewhere") << "cy@example.org" << "wrong" << "User Already Logged On";
 }
 
 void LoginFlowTest::refusedLogin()
@@ -64,24 +59,17 @@ void LoginFlowTest::refusedLogin()
     QFETCH(QString, password);
     QFETCH(QString, message);
     if (message == QLatin1String("User Already Logged On")) {
-        // Another reader holds the account; it stays signed in on the portal.
-        LaunchedViewer other;
-        QVERIFY(other.signIn(email, QStringLiteral("cy-pass")));
+        LaunchedViewer other; // signs in and goes without telling the portal
+        QVERIFY(other.signIn(email, "cy-pass"));
     }
-
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
     QVERIFY(viewer.submitLogin(email, password));
     QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
     QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Failed Login"));
-    QVERIFY(app.tooltip1()->isVisible());
     QCOMPARE(app.tooltip1()->text(), message);
-    QVERIFY(app.view3()->isVisible());
-    QVERIFY(app.logonb()->isEnabled());
-    QCOMPARE(app.usertf()->text(), email);
+    QVERIFY(app.tooltip1()->isVisible() && app.view3()->isVisible() && app.logonb()->isEnabled());
     QCOMPARE(app.passtf()->text(), password);
-    QVERIFY(!app.winAMenuItem2()->isEnabled());
-    QCOMPARE(app.monlineValue(), quint8(0));
     QTRY_VERIFY_WITH_TIMEOUT(app.tooltip1()->isHidden(), kWaitMs);
 }
 
@@ -89,54 +77,46 @@ void LoginFlowTest::acceptedLoginLogoutAndSecondLogin()
 {
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
-    QVERIFY(viewer.signIn(QStringLiteral("ann@example.org"), QStringLiteral("ann-pass")));
+    QVERIFY(viewer.signIn("ann@example.org", "ann-pass"));
     QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Acme"));
-    QVERIFY(app.view3()->isHidden());
-    QVERIFY(app.bookbutton()->isEnabled());
-    QVERIFY(!app.logonb()->isEnabled());
-    QCOMPARE(app.bookcombo()->count(), kBooks.size());
-    for (int i = 0; i < kBooks.size(); ++i)
-        QCOMPARE(app.bookcombo()->itemText(i), kBooks.at(i));
+    QVERIFY(app.view3()->isHidden() && app.bookbutton()->isEnabled() && !app.logonb()->isEnabled());
+    QStringList shown;
+    for (int i = 0; i < app.bookcombo()->count(); ++i)
+        shown.append(app.bookcombo()->itemText(i));
+    QCOMPARE(shown, kBooks);
     QCOMPARE(app.bookcombo()->currentIndex(), 0);
     QCOMPARE(app.booklocs().value(2), QStringLiteral("https://books.example/2.pdf"));
-    QCOMPARE(app.bookpasses().value(0), QString());
 
     app.logout();
-    QVERIFY(app.bookview()->isHidden());
-    QVERIFY(app.view3()->isHidden());
-    QVERIFY(app.logonb()->isEnabled());
+    QVERIFY(app.bookview()->isHidden() && app.view3()->isHidden() && app.logonb()->isEnabled());
     QVERIFY(app.pdfView()->autoScales());
     QCOMPARE(app.pdfView()->scaleFactor(), 0.8);
-    QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("1.0"));
     QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Acme"));
-    QCOMPARE(app.bookcombo()->count(), kBooks.size());
 
-    // The portal has taken the "N" once it accepts the same account again.
+    // The portal took the "N" once it accepts the same account again; the list
+    // is refilled, not appended to.
+    QVERIFY(viewer.waitForIdle());
     app.login();
-    QVERIFY(QTest::qWaitFor([&] { return app.guardValue() == 0; }, kWaitMs));
-    QVERIFY(viewer.signIn(QStringLiteral("ann@example.org"), QStringLiteral("ann-pass")));
+    QVERIFY(viewer.signIn("ann@example.org", "ann-pass"));
     QCOMPARE(app.bookcombo()->count(), kBooks.size());
-    QCOMPARE(app.bookcombo()->currentText(), kBooks.first());
     app.logout();
-    QVERIFY(QTest::qWaitFor([&] { return app.guardValue() == 0; }, kWaitMs));
+    QVERIFY(viewer.waitForIdle());
 }
 
 void LoginFlowTest::closingTheWindowSignsTheUserOut()
 {
     {
         LaunchedViewer viewer;
-        QVERIFY(viewer.signIn(QStringLiteral("dee+x&y@example.org"), QStringLiteral("dee-pass")));
-        QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Beta"));
-        QCOMPARE(viewer.app().bookcount(), 0);
-        QCOMPARE(viewer.app().bookcombo()->count(), 0);
+        QVERIFY(viewer.signIn("dee+x&y@example.org", "dee-pass"));
+        QCOMPARE(viewer.app().bookcombo()->count(), 0); // this company has no books
         viewer.window().close();
         QCOMPARE(viewer.exitCalls, 1);
         QCOMPARE(viewer.exitStatus, 0);
     }
     LaunchedViewer again;
-    QVERIFY(again.signIn(QStringLiteral("dee+x&y@example.org"), QStringLiteral("dee-pass")));
+    QVERIFY(again.signIn("dee+x&y@example.org", "dee-pass"));
     again.app().logout();
-    QVERIFY(QTest::qWaitFor([&] { return again.app().guardValue() == 0; }, kWaitMs));
+    QVERIFY(again.waitForIdle());
 }
 
 QTEST_MAIN(LoginFlowTest)
