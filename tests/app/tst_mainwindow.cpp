@@ -40,8 +40,6 @@ class MainWindowTest : public QObject
 private slots:
     void init();
     void cleanup() { server.reset(); }
-    void bottomLeftFrames_data();
-    void bottomLeftFrames();
     void startUpState();
     void layout();
     void keyViewChain();
@@ -63,24 +61,6 @@ void MainWindowTest::init()
     server->setAnswer(kUserPath, "NYYAcme^^Sales^^" + velkarn().encodestr("pw").toUtf8());
     server->setAnswer("/adminportal/pdfbookchk.php", "*START*");
     usePortalPort(server->port());
-}
-
-void MainWindowTest::bottomLeftFrames_data()
-{
-    QTest::addColumn<int>("parentHeight");
-    QTest::addColumn<QRect>("frame"); // origin at the parent's lower-left corner
-    QTest::addColumn<QRect>("widget");
-    QTest::newRow("at the bottom") << 100 << QRect(0, 0, 10, 20) << QRect(0, 80, 10, 20);
-    QTest::newRow("at the top") << 100 << QRect(5, 80, 10, 20) << QRect(5, 0, 10, 20);
-    QTest::newRow("below the parent") << 40 << QRect(250, -5, 58, 25) << QRect(250, 20, 58, 25);
-}
-
-void MainWindowTest::bottomLeftFrames()
-{
-    QFETCH(int, parentHeight);
-    QFETCH(QRect, frame);
-    QFETCH(QRect, widget);
-    QCOMPARE(bottomLeftFrame(parentHeight, frame.x(), frame.y(), frame.width(), frame.height()), widget);
 }
 
 void MainWindowTest::startUpState()
@@ -112,6 +92,8 @@ void MainWindowTest::layout()
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
     QCOMPARE(viewer.window().centralWidget()->size(), kContentSize);
+    QCOMPARE(bottomLeftFrame(40, 250, -5, 58, 25), QRect(250, 20, 58, 25));
+    QCOMPARE(bottomLeftFrame(100, 0, 100, 10, 10), QRect(0, -10, 10, 10));
     const QList<QPair<QWidget *, QRect>> frames{
         {app.view1(), {0, 40, 899, 640}},    {app.pdfView(), {0, 0, 899, 640}},
         {app.view2(), {0, 0, 899, 40}},      {app.view3(), {300, 200, 200, 80}},
