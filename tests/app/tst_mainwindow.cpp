@@ -6,6 +6,7 @@
 #include "PdfView.h"
 #include "StderrCapture.h"
 #include "TestCertificates.h"
+#include "UserDefaults.h"
 #include "ViewerHarness.h"
 #include "velkarn.h"
 
@@ -70,6 +71,8 @@ void MainWindowTest::startUpState()
     AppDelegate &app = viewer.app();
     QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer"));
     QCOMPARE(viewer.window().minimumSize(), viewer.window().maximumSize());
+    const QString fullScreenItem = QStringLiteral("NSFullScreenMenuItemEverywhere");
+    QVERIFY(UserDefaults::standard().contains(fullScreenItem) && !UserDefaults::standard().boolForKey(fullScreenItem));
     for (QWidget *view : std::initializer_list<QWidget *>{app.view1(), app.view2(), app.view3(), app.bookview(),
                                                           app.tooltip1()})
         QVERIFY(view->isHidden());
