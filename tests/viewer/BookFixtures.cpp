@@ -1,5 +1,6 @@
 #include "BookFixtures.h"
 
+#include <QFile>
 #include <QFont>
 #include <QPainter>
 #include <QPdfWriter>
@@ -33,9 +34,12 @@ bool writeTextPdf(const QString &path, const QStringList &pages)
 bool encryptPdf(const QString &source, const QString &target, const QString &password)
 {
     try {
+        // QPDFWriter keeps the file name pointer until it has written.
+        const QByteArray sourceName = QFile::encodeName(source);
+        const QByteArray targetName = QFile::encodeName(target);
         QPDF pdf;
-        pdf.processFile(source.toLocal8Bit().constData());
-        QPDFWriter writer(pdf, target.toLocal8Bit().constData());
+        pdf.processFile(sourceName.constData());
+        QPDFWriter writer(pdf, targetName.constData());
         const QByteArray user = password.toUtf8();
         const QByteArray owner = user + "-owner";
         writer.setR6EncryptionParameters(user.constData(), owner.constData(), true, true, true,
