@@ -37,8 +37,12 @@ QString encryptPdf(const QString &source, const QString &target, const QString &
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
-        pdf.processFile(QFile::encodeName(source).constData());
-        QPDFWriter writer(pdf, QFile::encodeName(target).constData());
+        // QPDFWriter keeps the name pointer until it has written, so the
+        // encoded names must outlive the writer.
+        const QByteArray sourceName = QFile::encodeName(source);
+        const QByteArray targetName = QFile::encodeName(target);
+        pdf.processFile(sourceName.constData());
+        QPDFWriter writer(pdf, targetName.constData());
         const QByteArray pw = password.toUtf8();
         writer.setR6EncryptionParameters(pw.constData(), pw.constData(), true, true, true, true,
                                          true, true, qpdf_r3p_full, true);
