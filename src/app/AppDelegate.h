@@ -17,6 +17,7 @@
 #include <optional>
 
 class velkarn;
+struct SearchStep;
 class PDFImageView;
 class PdfDocument;
 class PdfView;
@@ -221,6 +222,7 @@ private:
     // Search (src/viewer).
     // Runs search now, or once the shown document's text is indexed; true when now.
     bool runWhenTextIndexed(std::function<void()> search);
+    void applySearchStep(const SearchStep &step);
     void selectMatch();
     void showMatchCount();
     void stepZoom(int step);

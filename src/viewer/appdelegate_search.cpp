@@ -84,22 +84,17 @@ void AppDelegate::findnexttext()
 {
     const qsizetype count = results ? results->size() : 0;
     logLine(QString::asprintf("rcount=%lu, b4fcount=%d", static_cast<unsigned long>(count), findcount));
-    const SearchStep step = stepForward(count, findcount);
-    findcount = step.findcount;
-    if (step.prevEnabled)
-        _searchp->setEnabled(*step.prevEnabled);
-    if (step.nextEnabled)
-        _searchn->setEnabled(*step.nextEnabled);
-    if (step.selectMatch)
-        selectMatch();
-    else
-        _pdfView->clearCurrentSelection();
+    applySearchStep(stepForward(count, findcount));
 }
 
 void AppDelegate::findprevtext()
 {
     const qsizetype count = results ? results->size() : 0;
-    const SearchStep step = stepBack(count, findcount);
+    applySearchStep(stepBack(count, findcount));
+}
+
+void AppDelegate::applySearchStep(const SearchStep &step)
+{
     findcount = step.findcount;
     if (step.prevEnabled)
         _searchp->setEnabled(*step.prevEnabled);
