@@ -36,11 +36,11 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        plain = makePdf({QStringLiteral("Alpha beta Gamma\nsecond alphabet line"),
+        plain = PdfFixtures::makePdf({QStringLiteral("Alpha beta Gamma\nsecond alphabet line"),
                          QString(),
                          QStringLiteral("GAMMA ray ALPHA"),
                          QStringLiteral("Straße \uFB01le")});
-        locked = encryptPdf(plain, password);
+        locked = PdfFixtures::encryptPdf(plain, password);
         QVERIFY(plain.startsWith("%PDF"));
         QVERIFY(locked.startsWith("%PDF"));
     }
@@ -200,7 +200,7 @@ private Q_SLOTS:
             pages.append(QStringLiteral("page %1 needle").arg(i));
         PdfDocument doc;
         QSignalSpy indexed(&doc, &PdfDocument::textIndexed);
-        QVERIFY(doc.load(makePdf(pages)));
+        QVERIFY(doc.load(PdfFixtures::makePdf(pages)));
         QCOMPARE(doc.findString(QStringLiteral("NEEDLE")).size(), 60);
         QVERIFY(indexed.count() == 1 || indexed.wait(10000));
         QCOMPARE(doc.textExtractionCount(), 60);
@@ -208,12 +208,14 @@ private Q_SLOTS:
 
     void pageSizesOfMixedBook()
     {
-        const QList<QPageSize> sizes{QPageSize(QPageSize::A4), QPageSize(QPageSize::A4),
-                                     QPageSize(QSizeF(400, 300), QPageSize::Point), QPageSize(QPageSize::A4)};
+        const QPageSize a4(QPageSize::A4);
+        const QList<PdfFixtures::Page> pages{{QStringLiteral("a"), a4, {}},
+                                             {QStringLiteral("b"), a4, {}},
+                                             {QStringLiteral("c"), QPageSize(QSizeF(400, 300), QPageSize::Point), {}},
+                                             {QStringLiteral("d"), a4, {}}};
         PdfDocument doc;
         QSignalSpy changed(&doc, &PdfDocument::pageSizesChanged);
-        QVERIFY(doc.load(makePdf({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"),
-                                  QStringLiteral("d")}, sizes)));
+        QVERIFY(doc.load(PdfFixtures::makePdf(pages)));
         QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
         QCOMPARE(changed.count(), 1);
         QCOMPARE(doc.pageSize(2), QSizeF(400, 300));
@@ -246,7 +248,7 @@ private Q_SLOTS:
         QStringList pages;
         for (int i = 0; i < 200; ++i)
             pages.append(QStringLiteral("text %1").arg(i));
-        const QByteArray bytes = makePdf(pages);
+        const QByteArray bytes = PdfFixtures::makePdf(pages);
         for (int round = 0; round < 3; ++round) {
             auto doc = std::make_unique<PdfDocument>();
             QVERIFY(doc->load(bytes));

@@ -32,7 +32,7 @@ private Q_SLOTS:
     {
         QStringList pages{QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three"),
                           QStringLiteral("four"), QStringLiteral("five\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\nneedle")};
-        fivePages = makePdf(pages);
+        fivePages = PdfFixtures::makePdf(pages);
     }
 
     void placeholder_data()
@@ -43,7 +43,7 @@ private Q_SLOTS:
         QTest::newRow("no document") << QByteArray() << false << QStringLiteral("No book open");
         QTest::newRow("unreadable") << QByteArray("junk") << true
                                     << QStringLiteral("This book could not be opened");
-        QTest::newRow("locked") << encryptPdf(fivePages, QStringLiteral("pw")) << true
+        QTest::newRow("locked") << PdfFixtures::encryptPdf(fivePages, QStringLiteral("pw")) << true
                                 << QStringLiteral("This book is locked");
         QTest::newRow("pages") << fivePages << true << QString();
     }
