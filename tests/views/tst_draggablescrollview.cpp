@@ -1,7 +1,7 @@
 #include "DragScrollGeometry.h"
 #include "DraggableScrollView.h"
-#include "FixturePdf.h"
 #include "PDFImageView.h"
+#include "PdfFixtures.h"
 
 #include <QPushButton>
 #include <QScrollBar>
@@ -94,7 +94,7 @@ void DraggableScrollViewTest::cursorFollowsDocumentSize()
 void DraggableScrollViewTest::mouseDragsThePages()
 {
     QTemporaryDir dir;
-    QVERIFY(writeFixturePdf(dir.filePath(QStringLiteral("pages.pdf")), 3));
+    QVERIFY(PdfFixtures::writeFile(dir.filePath(QStringLiteral("pages.pdf")), PdfFixtures::colouredPdf(3)));
     DraggableScrollView scroll;
     scroll.setFrameShape(QFrame::NoFrame);
     scroll.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -1,8 +1,8 @@
-#include "FixturePdf.h"
 #include "PDFImageView.h"
 #include "PageSource.h"
 #include "PageStackGeometry.h"
 #include "PageStackPainter.h"
+#include "PdfFixtures.h"
 
 #include <QPainter>
 #include <QScrollArea>
@@ -50,7 +50,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(_dir.isValid());
-        QVERIFY(writeFixturePdf(_threePages, 3));
+        QVERIFY(PdfFixtures::writeFile(_threePages, PdfFixtures::colouredPdf(3)));
     }
 
     void pageRectangles_data();
@@ -214,9 +214,9 @@ void PdfImageViewTest::paintsPagesIntoTheirRectangles()
     view.drawRect(painter, QRectF(dirty));
     painter.end();
 
-    QVERIFY(near(canvas.pixel(200, 750), fixturePageColor(0)));
-    QVERIFY(near(canvas.pixel(200, 850), fixturePageColor(1)));
-    QVERIFY(near(view.grab().toImage().pixel(300, 2000), fixturePageColor(2)));
+    QVERIFY(near(canvas.pixel(200, 750), PdfFixtures::pageColor(0)));
+    QVERIFY(near(canvas.pixel(200, 850), PdfFixtures::pageColor(1)));
+    QVERIFY(near(view.grab().toImage().pixel(300, 2000), PdfFixtures::pageColor(2)));
 }
 
 void PdfImageViewTest::resizableScrollAreaSettles()
