@@ -3,7 +3,6 @@
 
 #include <QTest>
 
-
 using Matches = QList<TextMatch>;
 
 class TestPdfText : public QObject

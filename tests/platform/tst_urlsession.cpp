@@ -19,6 +19,8 @@ struct Outcome
     UrlResponse response;
     QThread *thread = nullptr;
     std::atomic<int> calls{0};
+    std::mutex mutex;
+    QList<QPair<qint64, qint64>> progress; // received, total
 };
 
 UrlSession::CompletionHandler recordInto(const std::shared_ptr<Outcome> &outcome)
@@ -30,13 +32,18 @@ UrlSession::CompletionHandler recordInto(const std::shared_ptr<Outcome> &outcome
     };
 }
 
+// Over 3 MB that repeat no short pattern, so lost or reordered chunks show.
+QByteArray bigBook()
+{
+    QByteArray book(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < book.size(); ++i)
+        book[i] = char((i * 7919) >> 3);
+    return book;
+}
+
 UrlRequest postRequest(const QString &url, std::optional<QByteArray> body)
 {
-    UrlRequest request;
-    request.url = QUrl(url);
-    request.httpMethod = "POST";
-    request.httpBody = std::move(body);
-    return request;
+    return {QUrl(url), 0, 60.0, "POST", std::move(body)};
 }
 
 }
@@ -49,17 +56,12 @@ private slots:
     void initTestCase();
     void requestGoesOutByteForByte_data();
     void requestGoesOutByteForByte();
-    void taskKeepsItsOwnCopyOfTheRequest();
-    void completionRunsOnTheWorkerThread();
     void everyHttpAnswerIsData_data();
     void everyHttpAnswerIsData();
     void noAnswerMeansNoData_data();
     void noAnswerMeansNoData();
-    void downloadDeliversTheWholeBookWithProgress();
-    void downloadFailsWithoutData_data();
-    void downloadFailsWithoutData();
-    void tasksNobodyKeepsStillComplete_data();
-    void tasksNobodyKeepsStillComplete();
+    void downloadOutcome_data();
+    void downloadOutcome();
     void downloadReadsFileUrls();
     void cancelCompletesOnceWithoutData_data();
     void cancelCompletesOnceWithoutData();
@@ -68,6 +70,7 @@ private slots:
 
 private:
     std::shared_ptr<Outcome> run(UrlSession &session, const UrlRequest &request);
+    // Starts a download nobody keeps a handle to and waits for its completion.
     std::shared_ptr<Outcome> download(const QUrl &url, qint64 maxBytes, int idleTimeoutMs = 60000);
 
     TestCertificates m_certificates;
@@ -84,6 +87,10 @@ void TestUrlSession::initTestCase()
                                                     m_certificates.serverKeyPath());
     QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));
     m_server->setSilent("/silent");
+    m_server->setAnswer("/books/big.pdf", bigBook());
+    m_server->setAnswer("/books/none.pdf", "no such book", 404);
+    m_server->setAnswer("/books/sized.pdf", QByteArray(200000, 'a'));
+    m_server->setAnswerWithoutLength("/books/stream.pdf", QByteArray(200000, 'b'));
 }
 
 std::shared_ptr<Outcome> TestUrlSession::run(UrlSession &session, const UrlRequest &request)
@@ -99,10 +106,12 @@ std::shared_ptr<Outcome> TestUrlSession::run(UrlSession &session, const UrlReque
 std::shared_ptr<Outcome> TestUrlSession::download(const QUrl &url, qint64 maxBytes, int idleTimeoutMs)
 {
     auto outcome = std::make_shared<Outcome>();
-    const std::shared_ptr<UrlTask> task =
-        m_session.downloadTask(url, {}, recordInto(outcome), maxBytes, idleTimeoutMs);
-    task->resume();
-    if (!task->waitForCompletion(longWait))
+    const auto progress = [outcome](qint64 received, qint64 total) {
+        std::lock_guard lock(outcome->mutex);
+        outcome->progress.append({received, total});
+    };
+    m_session.downloadTask(url, progress, recordInto(outcome), maxBytes, idleTimeoutMs)->resume();
+    if (!QTest::qWaitFor([&] { return outcome->calls > 0; }, longWait))
         qWarning("download of %s did not complete", qPrintable(url.toString()));
     return outcome;
 }
@@ -129,7 +138,12 @@ void TestUrlSession::requestGoesOutByteForByte()
     const qsizetype before = m_server->requests().size();
     UrlRequest request = postRequest(m_server->baseUrl() + "/adminportal/pdfuserchk.php", body);
     request.httpMethod = method;
-    const auto outcome = run(m_session, request);
+    auto outcome = std::make_shared<Outcome>();
+    const auto task = m_session.dataTask(request, recordInto(outcome));
+    // The task sends its own copy: reusing the request object changes nothing.
+    request = postRequest(m_server->baseUrl() + "/other", QByteArray("other=1"));
+    task->resume();
+    QVERIFY(task->waitForCompletion(longWait));
     QCOMPARE(outcome->response.data, std::optional<QByteArray>("1"));
 
     const QList<CapturedRequest> requests = m_server->requests();
@@ -145,33 +159,6 @@ void TestUrlSession::requestGoesOutByteForByte()
     QVERIFY(!sent.hasHeader("Transfer-Encoding"));
 }
 
-void TestUrlSession::taskKeepsItsOwnCopyOfTheRequest()
-{
-    UrlRequest shared = postRequest(m_server->baseUrl() + "/first", QByteArray("user=first"));
-    auto outcome = std::make_shared<Outcome>();
-    const auto task = m_session.dataTask(shared, recordInto(outcome));
-    shared.url = QUrl(m_server->baseUrl() + "/second");
-    shared.httpBody.reset();
-    shared.httpMethod = "GET";
-    task->resume();
-    QVERIFY(task->waitForCompletion(longWait));
-
-    const CapturedRequest sent = m_server->requests().last();
-    QCOMPARE(sent.method, QByteArray("POST"));
-    QCOMPARE(sent.target, QByteArray("/first"));
-    QCOMPARE(sent.body, QByteArray("user=first"));
-}
-
-void TestUrlSession::completionRunsOnTheWorkerThread()
-{
-    const UrlRequest request = postRequest(m_server->baseUrl() + "/check", std::nullopt);
-    const auto first = run(m_session, request);
-    const auto second = run(m_session, request);
-    QCOMPARE(first->calls.load(), 1);
-    QVERIFY(first->thread != QThread::currentThread());
-    QCOMPARE(second->thread, first->thread);
-}
-
 void TestUrlSession::everyHttpAnswerIsData_data()
 {
     QTest::addColumn<int>("status");
@@ -180,8 +167,6 @@ void TestUrlSession::everyHttpAnswerIsData_data()
     QTest::newRow("200") << 200 << QByteArray("1\n");
     QTest::newRow("500 with a page") << 500 << QByteArray("<html>boom</html>");
     QTest::newRow("404 with a page") << 404 << QByteArray("missing");
-    QTest::newRow("400 with a page") << 400 << QByteArray("bad request");
-    QTest::newRow("503 with a page") << 503 << QByteArray("later");
     QTest::newRow("200 empty") << 200 << QByteArray();
     QTest::newRow("404 empty") << 404 << QByteArray();
 }
@@ -195,8 +180,9 @@ void TestUrlSession::everyHttpAnswerIsData()
     m_server->setAnswer(path, body, status);
     const auto outcome = run(m_session, postRequest(m_server->baseUrl() + path, QByteArray("x=1")));
     QCOMPARE(outcome->calls.load(), 1);
-    QVERIFY(outcome->response.data.has_value());
-    QCOMPARE(*outcome->response.data, body);
+    // Handlers run on the session's worker, never on the caller's thread.
+    QVERIFY(outcome->thread != QThread::currentThread());
+    QCOMPARE(outcome->response.data, std::optional<QByteArray>(body));
     QCOMPARE(outcome->response.statusCode, status);
     QVERIFY(outcome->response.error.isEmpty());
 }
@@ -241,49 +227,14 @@ void TestUrlSession::noAnswerMeansNoData()
         QVERIFY(untrusted->requests().isEmpty());
 }
 
-void TestUrlSession::downloadDeliversTheWholeBookWithProgress()
-{
-    QByteArray book(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-    for (qsizetype i = 0; i < book.size(); ++i)
-        book[i] = char((i * 7919) >> 3);
-    m_server->setAnswer("/books/big.pdf", book);
-
-    struct Progress
-    {
-        std::mutex mutex;
-        QList<QPair<qint64, qint64>> steps;
-    };
-    auto progress = std::make_shared<Progress>();
-    auto outcome = std::make_shared<Outcome>();
-    const auto task = m_session.downloadTask(
-        QUrl(m_server->baseUrl() + "/books/big.pdf"),
-        [progress](qint64 received, qint64 total) {
-            std::lock_guard lock(progress->mutex);
-            progress->steps.append({received, total});
-        },
-        recordInto(outcome));
-    task->resume();
-    QVERIFY(task->waitForCompletion(longWait));
-
-    QCOMPARE(outcome->calls.load(), 1);
-    QVERIFY(outcome->response.data.has_value());
-    QCOMPARE(outcome->response.data->size(), book.size());
-    QVERIFY(*outcome->response.data == book);
-    QCOMPARE(outcome->response.statusCode, 200);
-    std::lock_guard lock(progress->mutex);
-    QVERIFY(!progress->steps.isEmpty());
-    for (qsizetype i = 1; i < progress->steps.size(); ++i)
-        QVERIFY(progress->steps[i].first > progress->steps[i - 1].first);
-    QCOMPARE(progress->steps.last(), qMakePair(qint64(book.size()), qint64(book.size())));
-}
-
-void TestUrlSession::downloadFailsWithoutData_data()
+void TestUrlSession::downloadOutcome_data()
 {
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<qint64>("maxBytes");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("error");
 
+    QTest::newRow("whole book") << QByteArray("/books/big.pdf") << qint64(4 << 20) << 200 << QString();
     QTest::newRow("404") << QByteArray("/books/none.pdf") << qint64(1 << 20) << 404 << "HTTP 404";
     QTest::newRow("announced size above the limit")
         << QByteArray("/books/sized.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
@@ -292,48 +243,27 @@ void TestUrlSession::downloadFailsWithoutData_data()
     QTest::newRow("stalled") << QByteArray("/silent") << qint64(1 << 20) << 0 << "Timed out";
 }
 
-void TestUrlSession::downloadFailsWithoutData()
+void TestUrlSession::downloadOutcome()
 {
     QFETCH(QByteArray, path);
     QFETCH(qint64, maxBytes);
     QFETCH(int, status);
     QFETCH(QString, error);
 
-    m_server->setAnswer("/books/none.pdf", "no such book", 404);
-    m_server->setAnswer("/books/sized.pdf", QByteArray(200000, 'a'));
-    m_server->setAnswerWithoutLength("/books/stream.pdf", QByteArray(200000, 'b'));
-
-    const auto outcome = download(QUrl(m_server->baseUrl() + path), maxBytes, 500);
+    const int idleTimeoutMs = path == "/silent" ? 500 : longWait;
+    const auto outcome = download(QUrl(m_server->baseUrl() + path), maxBytes, idleTimeoutMs);
     QCOMPARE(outcome->calls.load(), 1);
-    QVERIFY(!outcome->response.data.has_value());
+    QCOMPARE(outcome->response.data.has_value(), error.isEmpty());
     QCOMPARE(outcome->response.statusCode, status);
     QCOMPARE(outcome->response.error, error);
-}
-
-void TestUrlSession::tasksNobodyKeepsStillComplete_data()
-{
-    QTest::addColumn<QByteArray>("path");
-    QTest::addColumn<qint64>("maxBytes");
-
-    QTest::newRow("whole download") << QByteArray("/books/kept.pdf") << qint64(1 << 20);
-    QTest::newRow("aborted while reading") << QByteArray("/books/unkept.pdf") << qint64(1000);
-    QTest::newRow("aborted on an error status") << QByteArray("/books/none.pdf") << qint64(1 << 20);
-}
-
-void TestUrlSession::tasksNobodyKeepsStillComplete()
-{
-    QFETCH(QByteArray, path);
-    QFETCH(qint64, maxBytes);
-
-    m_server->setAnswer("/books/kept.pdf", QByteArray(5000, 'k'));
-    m_server->setAnswerWithoutLength("/books/unkept.pdf", QByteArray(200000, 'u'));
-    m_server->setAnswer("/books/none.pdf", "no such book", 404);
-
-    auto outcome = std::make_shared<Outcome>();
-    m_session.downloadTask(QUrl(m_server->baseUrl() + path), {}, recordInto(outcome), maxBytes)
-        ->resume();
-    QTRY_COMPARE_WITH_TIMEOUT(outcome->calls.load(), 1, longWait);
-    QCOMPARE(outcome->response.data.has_value(), path == "/books/kept.pdf");
+    if (!outcome->response.data)
+        return;
+    QVERIFY(*outcome->response.data == bigBook());
+    std::lock_guard lock(outcome->mutex);
+    for (qsizetype i = 1; i < outcome->progress.size(); ++i)
+        QVERIFY(outcome->progress[i].first > outcome->progress[i - 1].first);
+    const qint64 size = outcome->response.data->size();
+    QCOMPARE(outcome->progress.last(), qMakePair(size, size));
 }
 
 void TestUrlSession::downloadReadsFileUrls()
@@ -394,20 +324,18 @@ void TestUrlSession::completedOnlyAfterTheHandlerReturned()
 {
     std::atomic<bool> release{false};
     std::atomic<bool> entered{false};
-    const auto task = m_session.dataTask(
-        postRequest(m_server->baseUrl() + "/check", std::nullopt),
-        [&](const UrlResponse &) {
-            entered = true;
-            while (!release)
-                QThread::yieldCurrentThread();
-        });
+    const auto task = m_session.dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
+                                         [&](const UrlResponse &) {
+                                             entered = true;
+                                             while (!release)
+                                                 QThread::yieldCurrentThread();
+                                         });
     task->resume();
     QTRY_VERIFY_WITH_TIMEOUT(entered, longWait);
     QVERIFY(!task->isCompleted());
     QVERIFY(!task->waitForCompletion(50));
     release = true;
     QVERIFY(task->waitForCompletion(longWait));
-    QVERIFY(task->isCompleted());
 }
 
 void TestUrlSession::endingTheSessionCompletesWhatIsInFlight()
@@ -420,17 +348,16 @@ void TestUrlSession::endingTheSessionCompletesWhatIsInFlight()
     task->resume();
     QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
     session.reset();
-
     QVERIFY(task->isCompleted());
     QCOMPARE(outcome->calls.load(), 1);
     QVERIFY(!outcome->response.data.has_value());
 
     // A task resumed too late still completes, once, instead of waiting forever.
     auto late = std::make_shared<Outcome>();
-    auto laterSession = std::make_unique<UrlSession>();
-    const auto orphan = laterSession->dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
-                                               recordInto(late));
-    laterSession.reset();
+    session = std::make_unique<UrlSession>();
+    const auto orphan = session->dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
+                                          recordInto(late));
+    session.reset();
     orphan->resume();
     QVERIFY(orphan->waitForCompletion(longWait));
     QCOMPARE(late->calls.load(), 1);
