@@ -63,10 +63,7 @@ void DraggableScrollViewTest::dragCursorIsTheSharedHand()
 {
     const QCursor cursor = DraggableScrollView::dragCursor();
     QCOMPARE(cursor.hotSpot(), QPoint(8, 8));
-    const QImage image = cursor.pixmap().toImage();
-    QCOMPARE(image.size(), QSize(32, 32));
-    QVERIFY(qAlpha(image.pixel(8, 8)) > 0);
-    QCOMPARE(qAlpha(image.pixel(31, 0)), 0);
+    QCOMPARE(cursor.pixmap().size(), QSize(32, 32));
     QCOMPARE(DraggableScrollView::dragCursor().pixmap().cacheKey(), cursor.pixmap().cacheKey());
 }
 
