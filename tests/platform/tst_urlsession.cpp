@@ -3,7 +3,6 @@
 #include "UrlSession.h"
 
 #include <QTcpServer>
-#include <QTemporaryFile>
 #include <QtTest>
 
 #include <atomic>
@@ -52,317 +51,267 @@ class TestUrlSession : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void requestGoesOutByteForByte_data();
-    void requestGoesOutByteForByte();
-    void everyHttpAnswerIsData_data();
-    void everyHttpAnswerIsData();
-    void noAnswerMeansNoData_data();
-    void noAnswerMeansNoData();
-    void downloadOutcome_data();
-    void downloadOutcome();
-    void downloadReadsFileUrls();
-    void cancelCompletesOnceWithoutData_data();
-    void cancelCompletesOnceWithoutData();
-    void completedOnlyAfterTheHandlerReturned();
-    void endingTheSessionCompletesWhatIsInFlight();
-
-private:
-    std::shared_ptr<Outcome> run(UrlSession &session, const UrlRequest &request);
-    // Starts a download nobody keeps a handle to and waits for its completion.
-    std::shared_ptr<Outcome> download(const QUrl &url, qint64 maxBytes, int idleTimeoutMs = 60000);
-
     TestCertificates m_certificates;
     std::unique_ptr<CapturingTlsServer> m_server;
     UrlSession m_session;
-};
 
-void TestUrlSession::initTestCase()
-{
-    QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
-    // Read once per process: set before any session asks.
-    qputenv("VELKARN_PORTAL_CA", m_certificates.caCertificatePath().toLocal8Bit());
-    m_server = std::make_unique<CapturingTlsServer>(m_certificates.serverCertificatePath(),
-                                                    m_certificates.serverKeyPath());
-    QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));
-    m_server->setSilent("/silent");
-    m_server->setAnswer("/books/big.pdf", bigBook());
-    m_server->setAnswer("/books/none.pdf", "no such book", 404);
-    m_server->setAnswer("/books/sized.pdf", QByteArray(200000, 'a'));
-    m_server->setAnswerWithoutLength("/books/stream.pdf", QByteArray(200000, 'b'));
-}
-
-std::shared_ptr<Outcome> TestUrlSession::run(UrlSession &session, const UrlRequest &request)
-{
-    auto outcome = std::make_shared<Outcome>();
-    const std::shared_ptr<UrlTask> task = session.dataTask(request, recordInto(outcome));
-    task->resume();
-    if (!task->waitForCompletion(longWait))
-        qWarning("request to %s did not complete", qPrintable(request.url.toString()));
-    return outcome;
-}
-
-std::shared_ptr<Outcome> TestUrlSession::download(const QUrl &url, qint64 maxBytes, int idleTimeoutMs)
-{
-    auto outcome = std::make_shared<Outcome>();
-    const auto progress = [outcome](qint64 received, qint64 total) {
-        std::lock_guard lock(outcome->mutex);
-        outcome->progress.append({received, total});
-    };
-    m_session.downloadTask(url, progress, recordInto(outcome), maxBytes, idleTimeoutMs)->resume();
-    if (!QTest::qWaitFor([&] { return outcome->calls > 0; }, longWait))
-        qWarning("download of %s did not complete", qPrintable(url.toString()));
-    return outcome;
-}
-
-void TestUrlSession::requestGoesOutByteForByte_data()
-{
-    QTest::addColumn<QByteArray>("method");
-    QTest::addColumn<std::optional<QByteArray>>("body");
-
-    QTest::newRow("form body with reserved characters")
-        << QByteArray("POST") << std::optional<QByteArray>("user=a+b&c=d%20e=f");
-    QTest::newRow("UTF-8 body") << QByteArray("POST")
-                                << std::optional<QByteArray>(QStringLiteral("user=J\u00f6rg\u20ac").toUtf8());
-    QTest::newRow("POST without body") << QByteArray("POST") << std::optional<QByteArray>();
-    QTest::newRow("empty body") << QByteArray("POST") << std::optional<QByteArray>(QByteArray());
-    QTest::newRow("GET") << QByteArray("GET") << std::optional<QByteArray>();
-}
-
-void TestUrlSession::requestGoesOutByteForByte()
-{
-    QFETCH(QByteArray, method);
-    QFETCH(std::optional<QByteArray>, body);
-
-    const qsizetype before = m_server->requests().size();
-    UrlRequest request = postRequest(m_server->baseUrl() + "/adminportal/pdfuserchk.php", body);
-    request.httpMethod = method;
-    auto outcome = std::make_shared<Outcome>();
-    const auto task = m_session.dataTask(request, recordInto(outcome));
-    // The task sends its own copy: reusing the request object changes nothing.
-    request = postRequest(m_server->baseUrl() + "/other", QByteArray("other=1"));
-    task->resume();
-    QVERIFY(task->waitForCompletion(longWait));
-    QCOMPARE(outcome->response.data, std::optional<QByteArray>("1"));
-
-    const QList<CapturedRequest> requests = m_server->requests();
-    QCOMPARE(requests.size(), before + 1);
-    const CapturedRequest &sent = requests.last();
-    QCOMPARE(sent.method, method);
-    QCOMPARE(sent.target, QByteArray("/adminportal/pdfuserchk.php"));
-    QCOMPARE(sent.body, body.value_or(QByteArray()));
-    if (body && !body->isEmpty())
-        QCOMPARE(sent.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
-    if (method == "POST")
-        QCOMPARE(sent.header("Content-Length"), QByteArray::number(body.value_or(QByteArray()).size()));
-    QVERIFY(!sent.hasHeader("Transfer-Encoding"));
-}
-
-void TestUrlSession::everyHttpAnswerIsData_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("body");
-
-    QTest::newRow("200") << 200 << QByteArray("1\n");
-    QTest::newRow("500 with a page") << 500 << QByteArray("<html>boom</html>");
-    QTest::newRow("404 with a page") << 404 << QByteArray("missing");
-    QTest::newRow("200 empty") << 200 << QByteArray();
-    QTest::newRow("404 empty") << 404 << QByteArray();
-}
-
-void TestUrlSession::everyHttpAnswerIsData()
-{
-    QFETCH(int, status);
-    QFETCH(QByteArray, body);
-
-    const QByteArray path = "/answer/" + QByteArray(QTest::currentDataTag()).toPercentEncoding();
-    m_server->setAnswer(path, body, status);
-    const auto outcome = run(m_session, postRequest(m_server->baseUrl() + path, QByteArray("x=1")));
-    QCOMPARE(outcome->calls.load(), 1);
-    // Handlers run on the session's worker, never on the caller's thread.
-    QVERIFY(outcome->thread != QThread::currentThread());
-    QCOMPARE(outcome->response.data, std::optional<QByteArray>(body));
-    QCOMPARE(outcome->response.statusCode, status);
-    QVERIFY(outcome->response.error.isEmpty());
-}
-
-void TestUrlSession::noAnswerMeansNoData_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("certificate of no trusted CA") << "untrusted";
-    QTest::newRow("nobody listening") << "unreachable";
-    QTest::newRow("server never answers") << "silent";
-}
-
-void TestUrlSession::noAnswerMeansNoData()
-{
-    QFETCH(QString, kind);
-
-    std::unique_ptr<CapturingTlsServer> untrusted;
-    UrlRequest request = postRequest(m_server->baseUrl() + "/silent", QByteArray("user=x"));
-    if (kind == "untrusted") {
-        untrusted = std::make_unique<CapturingTlsServer>(m_certificates.untrustedCertificatePath(),
-                                                         m_certificates.untrustedKeyPath());
-        QVERIFY(untrusted->isListening());
-        request.url = QUrl(untrusted->baseUrl() + "/adminportal/pdfserverchk.php");
-    } else if (kind == "unreachable") {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        request.url.setPort(probe.serverPort());
-        probe.close();
-    } else {
-        request.timeoutInterval = 0.5;
+    std::shared_ptr<Outcome> run(UrlSession &session, const UrlRequest &request)
+    {
+        auto outcome = std::make_shared<Outcome>();
+        const std::shared_ptr<UrlTask> task = session.dataTask(request, recordInto(outcome));
+        task->resume();
+        if (!task->waitForCompletion(longWait))
+            qWarning("request to %s did not complete", qPrintable(request.url.toString()));
+        return outcome;
     }
 
-    // A fresh session: a connection verified once would be reused.
-    UrlSession session;
-    const auto outcome = run(session, request);
-    QCOMPARE(outcome->calls.load(), 1);
-    QVERIFY(!outcome->response.data.has_value());
-    QVERIFY(!outcome->response.error.isEmpty());
-    if (kind == "silent")
-        QCOMPARE(outcome->response.error, QStringLiteral("Timed out"));
-    if (untrusted)
-        QVERIFY(untrusted->requests().isEmpty());
-}
+    // Starts a download nobody keeps a handle to and waits for its completion.
+    std::shared_ptr<Outcome> download(const QUrl &url, qint64 maxBytes, int idleTimeoutMs)
+    {
+        auto outcome = std::make_shared<Outcome>();
+        const auto progress = [outcome](qint64 received, qint64 total) {
+            std::lock_guard lock(outcome->mutex);
+            outcome->progress.append({received, total});
+        };
+        m_session.downloadTask(url, progress, recordInto(outcome), maxBytes, idleTimeoutMs)->resume();
+        if (!QTest::qWaitFor([&] { return outcome->calls > 0; }, longWait))
+            qWarning("download of %s did not complete", qPrintable(url.toString()));
+        return outcome;
+    }
 
-void TestUrlSession::downloadOutcome_data()
-{
-    QTest::addColumn<QByteArray>("path");
-    QTest::addColumn<qint64>("maxBytes");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("error");
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
+        // Read once per process: set before any session asks.
+        qputenv("VELKARN_PORTAL_CA", m_certificates.caCertificatePath().toLocal8Bit());
+        m_server = std::make_unique<CapturingTlsServer>(m_certificates.serverCertificatePath(),
+                                                        m_certificates.serverKeyPath());
+        QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));
+        m_server->setSilent("/silent");
+        m_server->setAnswer("/books/big.pdf", bigBook());
+        m_server->setAnswer("/books/none.pdf", "no such book", 404);
+        m_server->setAnswer("/books/sized.pdf", QByteArray(200000, 'a'));
+        m_server->setAnswerWithoutLength("/books/stream.pdf", QByteArray(200000, 'b'));
+    }
 
-    QTest::newRow("whole book") << QByteArray("/books/big.pdf") << qint64(4 << 20) << 200 << QString();
-    QTest::newRow("404") << QByteArray("/books/none.pdf") << qint64(1 << 20) << 404 << "HTTP 404";
-    QTest::newRow("announced size above the limit")
-        << QByteArray("/books/sized.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
-    QTest::newRow("unannounced size above the limit")
-        << QByteArray("/books/stream.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
-    QTest::newRow("stalled") << QByteArray("/silent") << qint64(1 << 20) << 0 << "Timed out";
-}
+    // Every HTTP answer, error statuses included, reaches the handler as data.
+    void exchangeIsByteForByte_data()
+    {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<std::optional<QByteArray>>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("answer");
 
-void TestUrlSession::downloadOutcome()
-{
-    QFETCH(QByteArray, path);
-    QFETCH(qint64, maxBytes);
-    QFETCH(int, status);
-    QFETCH(QString, error);
+        QTest::newRow("form body with reserved characters")
+            << QByteArray("POST") << std::optional<QByteArray>("user=a+b&c=d%20e=f") << 200 << QByteArray("1\n");
+        QTest::newRow("UTF-8 body") << QByteArray("POST")
+                                    << std::optional<QByteArray>(QStringLiteral("user=J\u00f6rg\u20ac").toUtf8())
+                                    << 500 << QByteArray("<html>boom</html>");
+        QTest::newRow("POST without body") << QByteArray("POST") << std::optional<QByteArray>() << 404
+                                           << QByteArray("missing");
+        QTest::newRow("empty body") << QByteArray("POST") << std::optional<QByteArray>(QByteArray()) << 200
+                                    << QByteArray();
+        QTest::newRow("GET") << QByteArray("GET") << std::optional<QByteArray>() << 404 << QByteArray();
+    }
 
-    const int idleTimeoutMs = path == "/silent" ? 500 : longWait;
-    const auto outcome = download(QUrl(m_server->baseUrl() + path), maxBytes, idleTimeoutMs);
-    QCOMPARE(outcome->calls.load(), 1);
-    QCOMPARE(outcome->response.data.has_value(), error.isEmpty());
-    QCOMPARE(outcome->response.statusCode, status);
-    QCOMPARE(outcome->response.error, error);
-    if (!outcome->response.data)
-        return;
-    QVERIFY(*outcome->response.data == bigBook());
-    std::lock_guard lock(outcome->mutex);
-    for (qsizetype i = 1; i < outcome->progress.size(); ++i)
-        QVERIFY(outcome->progress[i].first > outcome->progress[i - 1].first);
-    const qint64 size = outcome->response.data->size();
-    QCOMPARE(outcome->progress.last(), qMakePair(size, size));
-}
+    void exchangeIsByteForByte()
+    {
+        QFETCH(QByteArray, method);
+        QFETCH(std::optional<QByteArray>, body);
+        QFETCH(int, status);
+        QFETCH(QByteArray, answer);
 
-void TestUrlSession::downloadReadsFileUrls()
-{
-    QTemporaryFile file;
-    QVERIFY(file.open());
-    const QByteArray book = QByteArray("%PDF-1.4\n") + QByteArray(100000, 'x');
-    file.write(book);
-    file.close();
+        m_server->setAnswer("/adminportal/pdfuserchk.php", answer, status);
+        const qsizetype before = m_server->requests().size();
+        UrlRequest request = postRequest(m_server->baseUrl() + "/adminportal/pdfuserchk.php", body);
+        request.httpMethod = method;
+        auto outcome = std::make_shared<Outcome>();
+        const auto task = m_session.dataTask(request, recordInto(outcome));
+        // The task sends its own copy: reusing the request object changes nothing.
+        request = postRequest(m_server->baseUrl() + "/other", QByteArray("other=1"));
+        task->resume();
+        QVERIFY(task->waitForCompletion(longWait));
+        QCOMPARE(outcome->calls.load(), 1);
+        QVERIFY(outcome->thread != QThread::currentThread());
+        QCOMPARE(outcome->response.data, std::optional<QByteArray>(answer));
+        QCOMPARE(outcome->response.statusCode, status);
+        QVERIFY(outcome->response.error.isEmpty());
 
-    const QUrl url = QUrl::fromLocalFile(file.fileName());
-    QCOMPARE(download(url, book.size())->response.data, std::optional<QByteArray>(book));
-    QVERIFY(!download(url, book.size() - 1)->response.data.has_value());
-    const auto missing = download(QUrl::fromLocalFile(file.fileName() + ".gone"), book.size());
-    QVERIFY(!missing->response.data.has_value());
-    QVERIFY(!missing->response.error.isEmpty());
-}
+        const QList<CapturedRequest> requests = m_server->requests();
+        QCOMPARE(requests.size(), before + 1);
+        const CapturedRequest &sent = requests.last();
+        QCOMPARE(sent.method, method);
+        QCOMPARE(sent.target, QByteArray("/adminportal/pdfuserchk.php"));
+        QCOMPARE(sent.body, body.value_or(QByteArray()));
+        if (body && !body->isEmpty())
+            QCOMPARE(sent.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
+        if (method == "POST")
+            QCOMPARE(sent.header("Content-Length"), QByteArray::number(body.value_or(QByteArray()).size()));
+        QVERIFY(!sent.hasHeader("Transfer-Encoding"));
+    }
 
-void TestUrlSession::cancelCompletesOnceWithoutData_data()
-{
-    QTest::addColumn<bool>("download");
-    QTest::addColumn<bool>("resumeFirst");
+    void noAnswerMeansNoData_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("certificate of no trusted CA") << "untrusted";
+        QTest::newRow("nobody listening") << "unreachable";
+        QTest::newRow("server never answers") << "silent";
+    }
 
-    QTest::newRow("data task in flight") << false << true;
-    QTest::newRow("data task never resumed") << false << false;
-    QTest::newRow("download in flight") << true << true;
-}
+    void noAnswerMeansNoData()
+    {
+        QFETCH(QString, kind);
 
-void TestUrlSession::cancelCompletesOnceWithoutData()
-{
-    QFETCH(bool, download);
-    QFETCH(bool, resumeFirst);
+        std::unique_ptr<CapturingTlsServer> untrusted;
+        UrlRequest request = postRequest(m_server->baseUrl() + "/silent", QByteArray("user=x"));
+        if (kind == "untrusted") {
+            untrusted = std::make_unique<CapturingTlsServer>(m_certificates.untrustedCertificatePath(),
+                                                             m_certificates.untrustedKeyPath());
+            QVERIFY(untrusted->isListening());
+            request.url = QUrl(untrusted->baseUrl() + "/adminportal/pdfserverchk.php");
+        } else if (kind == "unreachable") {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            request.url.setPort(probe.serverPort());
+            probe.close();
+        } else {
+            request.timeoutInterval = 0.5;
+        }
 
-    const int before = m_server->requests().size();
-    const QUrl url(m_server->baseUrl() + "/silent");
-    auto outcome = std::make_shared<Outcome>();
-    const std::shared_ptr<UrlTask> task = download
-        ? m_session.downloadTask(url, {}, recordInto(outcome))
-        : m_session.dataTask(postRequest(url.toString(), QByteArray("a=b")), recordInto(outcome));
-    if (resumeFirst) {
+        // A fresh session: a connection verified once would be reused.
+        UrlSession session;
+        const auto outcome = run(session, request);
+        QCOMPARE(outcome->calls.load(), 1);
+        QVERIFY(!outcome->response.data.has_value());
+        QVERIFY(!outcome->response.error.isEmpty());
+        if (kind == "silent")
+            QCOMPARE(outcome->response.error, QStringLiteral("Timed out"));
+        if (untrusted)
+            QVERIFY(untrusted->requests().isEmpty());
+    }
+
+    void downloadOutcome_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+
+        QTest::newRow("whole book") << QByteArray("/books/big.pdf") << qint64(4 << 20) << 200 << QString();
+        QTest::newRow("404") << QByteArray("/books/none.pdf") << qint64(1 << 20) << 404 << "HTTP 404";
+        QTest::newRow("announced size above the limit")
+            << QByteArray("/books/sized.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
+        QTest::newRow("unannounced size above the limit")
+            << QByteArray("/books/stream.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
+        QTest::newRow("stalled") << QByteArray("/silent") << qint64(1 << 20) << 0 << "Timed out";
+    }
+
+    void downloadOutcome()
+    {
+        QFETCH(QByteArray, path);
+        QFETCH(qint64, maxBytes);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+
+        const int idleTimeoutMs = path == "/silent" ? 500 : longWait;
+        const auto outcome = download(QUrl(m_server->baseUrl() + path), maxBytes, idleTimeoutMs);
+        QCOMPARE(outcome->calls.load(), 1);
+        QCOMPARE(outcome->response.data.has_value(), error.isEmpty());
+        QCOMPARE(outcome->response.statusCode, status);
+        QCOMPARE(outcome->response.error, error);
+        if (!outcome->response.data)
+            return;
+        QVERIFY(*outcome->response.data == bigBook());
+        std::lock_guard lock(outcome->mutex);
+        for (qsizetype i = 1; i < outcome->progress.size(); ++i)
+            QVERIFY(outcome->progress[i].first > outcome->progress[i - 1].first);
+        const qint64 size = outcome->response.data->size();
+        QCOMPARE(outcome->progress.last(), qMakePair(size, size));
+    }
+
+    void cancelCompletesOnceWithoutData_data()
+    {
+        QTest::addColumn<bool>("download");
+        QTest::addColumn<bool>("resumeFirst");
+
+        QTest::newRow("data task in flight") << false << true;
+        QTest::newRow("data task never resumed") << false << false;
+        QTest::newRow("download in flight") << true << true;
+    }
+
+    void cancelCompletesOnceWithoutData()
+    {
+        QFETCH(bool, download);
+        QFETCH(bool, resumeFirst);
+
+        const int before = m_server->requests().size();
+        const QUrl url(m_server->baseUrl() + "/silent");
+        auto outcome = std::make_shared<Outcome>();
+        const std::shared_ptr<UrlTask> task = download
+            ? m_session.downloadTask(url, {}, recordInto(outcome))
+            : m_session.dataTask(postRequest(url.toString(), QByteArray("a=b")), recordInto(outcome));
+        if (resumeFirst) {
+            task->resume();
+            QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
+        }
+        QVERIFY(!task->waitForCompletion(0));
+        task->cancel();
+        QVERIFY(task->waitForCompletion(longWait));
+        task->cancel();
+        task->resume();
+
+        // A second request through the same worker proves nothing else is still queued.
+        QCOMPARE(run(m_session, postRequest(m_server->baseUrl() + "/after", std::nullopt))->calls.load(), 1);
+        QCOMPARE(outcome->calls.load(), 1);
+        QVERIFY(!outcome->response.data.has_value());
+        QCOMPARE(outcome->response.error, QStringLiteral("Cancelled"));
+    }
+
+    void completedOnlyAfterTheHandlerReturned()
+    {
+        std::atomic<bool> release{false};
+        std::atomic<bool> entered{false};
+        const auto task = m_session.dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
+                                             [&](const UrlResponse &) {
+                                                 entered = true;
+                                                 while (!release)
+                                                     QThread::yieldCurrentThread();
+                                             });
+        task->resume();
+        QTRY_VERIFY_WITH_TIMEOUT(entered, longWait);
+        QVERIFY(!task->isCompleted());
+        QVERIFY(!task->waitForCompletion(50));
+        release = true;
+        QVERIFY(task->waitForCompletion(longWait));
+    }
+
+    void endingTheSessionCompletesWhatIsInFlight()
+    {
+        const int before = m_server->requests().size();
+        auto session = std::make_unique<UrlSession>();
+        auto outcome = std::make_shared<Outcome>();
+        const auto task = session->dataTask(postRequest(m_server->baseUrl() + "/silent", std::nullopt),
+                                            recordInto(outcome));
         task->resume();
         QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
+        session.reset();
+        QVERIFY(task->isCompleted());
+        QCOMPARE(outcome->calls.load(), 1);
+        QVERIFY(!outcome->response.data.has_value());
+
+        // A task resumed too late still completes, once, instead of waiting forever.
+        auto late = std::make_shared<Outcome>();
+        session = std::make_unique<UrlSession>();
+        const auto orphan = session->dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
+                                              recordInto(late));
+        session.reset();
+        orphan->resume();
+        QVERIFY(orphan->waitForCompletion(longWait));
+        QCOMPARE(late->calls.load(), 1);
+        QVERIFY(!late->response.data.has_value());
     }
-    QVERIFY(!task->waitForCompletion(0));
-    task->cancel();
-    QVERIFY(task->waitForCompletion(longWait));
-    task->cancel();
-    task->resume();
-
-    // A second request through the same worker proves nothing else is still queued.
-    QCOMPARE(run(m_session, postRequest(m_server->baseUrl() + "/after", std::nullopt))->calls.load(), 1);
-    QCOMPARE(outcome->calls.load(), 1);
-    QVERIFY(!outcome->response.data.has_value());
-    QCOMPARE(outcome->response.error, QStringLiteral("Cancelled"));
-}
-
-void TestUrlSession::completedOnlyAfterTheHandlerReturned()
-{
-    std::atomic<bool> release{false};
-    std::atomic<bool> entered{false};
-    const auto task = m_session.dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
-                                         [&](const UrlResponse &) {
-                                             entered = true;
-                                             while (!release)
-                                                 QThread::yieldCurrentThread();
-                                         });
-    task->resume();
-    QTRY_VERIFY_WITH_TIMEOUT(entered, longWait);
-    QVERIFY(!task->isCompleted());
-    QVERIFY(!task->waitForCompletion(50));
-    release = true;
-    QVERIFY(task->waitForCompletion(longWait));
-}
-
-void TestUrlSession::endingTheSessionCompletesWhatIsInFlight()
-{
-    const int before = m_server->requests().size();
-    auto session = std::make_unique<UrlSession>();
-    auto outcome = std::make_shared<Outcome>();
-    const auto task = session->dataTask(postRequest(m_server->baseUrl() + "/silent", std::nullopt),
-                                        recordInto(outcome));
-    task->resume();
-    QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
-    session.reset();
-    QVERIFY(task->isCompleted());
-    QCOMPARE(outcome->calls.load(), 1);
-    QVERIFY(!outcome->response.data.has_value());
-
-    // A task resumed too late still completes, once, instead of waiting forever.
-    auto late = std::make_shared<Outcome>();
-    session = std::make_unique<UrlSession>();
-    const auto orphan = session->dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
-                                          recordInto(late));
-    session.reset();
-    orphan->resume();
-    QVERIFY(orphan->waitForCompletion(longWait));
-    QCOMPARE(late->calls.load(), 1);
-    QVERIFY(!late->response.data.has_value());
-}
+};
 
 QTEST_GUILESS_MAIN(TestUrlSession)
 #include "tst_urlsession.moc"
