@@ -9,106 +9,92 @@ class TestPortalConfig : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void hostComesFromTheEnvironmentFirst_data();
-    void hostComesFromTheEnvironmentFirst();
-    void caFileYieldsItsCertificates_data();
-    void caFileYieldsItsCertificates();
-    void extraCaCertificatesAreReadOnce();
-
-private:
-    QString write(const QString &name, const QByteArray &contents);
-
     TestCertificates m_certificates;
     QTemporaryDir m_dir;
-};
 
-void TestPortalConfig::initTestCase()
-{
-    QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
-    QVERIFY(m_dir.isValid());
-}
+    QString write(const QString &name, const QByteArray &contents)
+    {
+        QFile file(m_dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+            qFatal("cannot write %s", qPrintable(file.fileName()));
+        return file.fileName();
+    }
 
-QString TestPortalConfig::write(const QString &name, const QByteArray &contents)
-{
-    QFile file(m_dir.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
-        qFatal("cannot write %s", qPrintable(file.fileName()));
-    return file.fileName();
-}
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
+        QVERIFY(m_dir.isValid());
+    }
 
-void TestPortalConfig::hostComesFromTheEnvironmentFirst_data()
-{
-    QTest::addColumn<std::optional<QByteArray>>("environment");
-    QTest::addColumn<QString>("host");
+    void hostComesFromTheEnvironmentFirst_data()
+    {
+        QTest::addColumn<std::optional<QByteArray>>("environment");
+        QTest::addColumn<QString>("host");
 
-    const QString buildDefault = QStringLiteral(VELKARN_DEFAULT_PORTAL_HOST);
-    QTest::newRow("unset") << std::optional<QByteArray>() << buildDefault;
-    QTest::newRow("empty") << std::optional<QByteArray>("") << buildDefault;
-    QTest::newRow("host and port") << std::optional<QByteArray>("127.0.0.1:40443")
-                                   << QStringLiteral("127.0.0.1:40443");
-    QTest::newRow("name only") << std::optional<QByteArray>("portal.example")
-                               << QStringLiteral("portal.example");
-}
+        const QString buildDefault = QStringLiteral(VELKARN_DEFAULT_PORTAL_HOST);
+        QTest::newRow("unset") << std::optional<QByteArray>() << buildDefault;
+        QTest::newRow("empty") << std::optional<QByteArray>("") << buildDefault;
+        QTest::newRow("host and port") << std::optional<QByteArray>("127.0.0.1:40443")
+                                       << QStringLiteral("127.0.0.1:40443");
+    }
 
-void TestPortalConfig::hostComesFromTheEnvironmentFirst()
-{
-    QFETCH(std::optional<QByteArray>, environment);
-    QFETCH(QString, host);
+    void hostComesFromTheEnvironmentFirst()
+    {
+        QFETCH(std::optional<QByteArray>, environment);
+        QFETCH(QString, host);
 
-    if (environment)
-        qputenv("VELKARN_PORTAL_HOST", *environment);
-    else
+        if (environment)
+            qputenv("VELKARN_PORTAL_HOST", *environment);
+        else
+            qunsetenv("VELKARN_PORTAL_HOST");
+        QCOMPARE(PortalConfig::host(), host);
+        QCOMPARE(PortalConfig::baseUrl(), QStringLiteral("https://") + host);
         qunsetenv("VELKARN_PORTAL_HOST");
-    QCOMPARE(PortalConfig::host(), host);
-    QCOMPARE(PortalConfig::baseUrl(), QStringLiteral("https://") + host);
-    qunsetenv("VELKARN_PORTAL_HOST");
-}
+    }
 
-void TestPortalConfig::caFileYieldsItsCertificates_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("count");
+    void caFileYieldsItsCertificates_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("count");
 
-    QFile ca(m_certificates.caCertificatePath());
-    QFile server(m_certificates.serverCertificatePath());
-    QVERIFY(ca.open(QIODevice::ReadOnly) && server.open(QIODevice::ReadOnly));
-    const QByteArray caPem = ca.readAll();
-    const QByteArray bundle = caPem + server.readAll();
+        QFile ca(m_certificates.caCertificatePath());
+        QFile server(m_certificates.serverCertificatePath());
+        QVERIFY(ca.open(QIODevice::ReadOnly) && server.open(QIODevice::ReadOnly));
+        const QByteArray caPem = ca.readAll();
+        const QByteArray bundle = caPem + server.readAll();
 
-    QTest::newRow("one CA") << m_certificates.caCertificatePath() << 1;
-    QTest::newRow("bundle of two") << write("bundle.pem", bundle) << 2;
-    QTest::newRow("name with wildcard characters") << write("ca[1]*.pem", caPem) << 1;
-    QTest::newRow("no such file") << m_dir.filePath("absent.pem") << 0;
-    QTest::newRow("not PEM") << write("garbage.pem", "not a certificate\n") << 0;
-    QTest::newRow("a key, no certificate") << m_certificates.serverKeyPath() << 0;
-    QTest::newRow("directory") << m_dir.path() << 0;
-    QTest::newRow("not asked for") << QString() << 0;
-}
+        QTest::newRow("one CA") << m_certificates.caCertificatePath() << 1;
+        QTest::newRow("bundle of two") << write("bundle.pem", bundle) << 2;
+        QTest::newRow("name with wildcard characters") << write("ca[1]*.pem", caPem) << 1;
+        QTest::newRow("no such file") << m_dir.filePath("absent.pem") << 0;
+        QTest::newRow("not PEM") << write("garbage.pem", "not a certificate\n") << 0;
+        QTest::newRow("not asked for") << QString() << 0;
+    }
 
-void TestPortalConfig::caFileYieldsItsCertificates()
-{
-    QFETCH(QString, path);
-    QFETCH(int, count);
+    void caFileYieldsItsCertificates()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, count);
 
-    const QList<QSslCertificate> certificates = readPortalCaFile(path);
-    QCOMPARE(certificates.size(), count);
-    if (count > 0)
-        QCOMPARE(certificates.first().subjectInfo(QSslCertificate::CommonName),
-                 QStringList{QStringLiteral("Velkarn Test CA")});
-}
+        const QList<QSslCertificate> certificates = readPortalCaFile(path);
+        QCOMPARE(certificates.size(), count);
+        if (count > 0)
+            QCOMPARE(certificates.first().subjectInfo(QSslCertificate::CommonName),
+                     QStringList{QStringLiteral("Velkarn Test CA")});
+    }
 
-void TestPortalConfig::extraCaCertificatesAreReadOnce()
-{
-    qputenv("VELKARN_PORTAL_CA", m_certificates.caCertificatePath().toLocal8Bit());
-    const QList<QSslCertificate> first = PortalConfig::extraCaCertificates();
-    QCOMPARE(first.size(), 1);
+    void extraCaCertificatesAreReadOnce()
+    {
+        qputenv("VELKARN_PORTAL_CA", m_certificates.caCertificatePath().toLocal8Bit());
+        const QList<QSslCertificate> first = PortalConfig::extraCaCertificates();
+        QCOMPARE(first.size(), 1);
 
-    qputenv("VELKARN_PORTAL_CA", m_dir.filePath("absent.pem").toLocal8Bit());
-    QCOMPARE(PortalConfig::extraCaCertificates(), first);
-    qunsetenv("VELKARN_PORTAL_CA");
-}
+        qputenv("VELKARN_PORTAL_CA", m_dir.filePath("absent.pem").toLocal8Bit());
+        QCOMPARE(PortalConfig::extraCaCertificates(), first);
+        qunsetenv("VELKARN_PORTAL_CA");
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPortalConfig)
 #include "tst_portalconfig.moc"
