@@ -8,16 +8,6 @@ namespace {
 const char *const bufferProperty = "captureBuffer";
 const char *const heldProperty = "captureHeld";
 
-QByteArray reasonPhrase(int status)
-{
-    switch (status) {
-    case 200: return "OK";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    default: return "Status";
-    }
-}
-
 // Cuts one complete request off the front of buffer; false while it is incomplete.
 bool takeRequest(QByteArray &buffer, CapturedRequest &request)
 {
@@ -101,8 +91,9 @@ void CaptureEngine::serve(QSslSocket *socket)
             socket->setProperty(heldProperty, true);
             return;
         }
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status) + ' '
-                          + reasonPhrase(answer.status) + "\r\nContent-Type: text/plain\r\n";
+        // Clients read the status code; the reason phrase is free text.
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status)
+                          + " Answer\r\nContent-Type: text/plain\r\n";
         if (answer.kind == CaptureAnswer::Kind::CloseDelimited) {
             socket->write(head + "Connection: close\r\n\r\n" + answer.body);
             socket->disconnectFromHost();
