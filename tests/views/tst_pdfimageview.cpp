@@ -46,6 +46,9 @@ class PdfImageViewTest : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir _dir;
+    const QString _threePages = _dir.filePath(QStringLiteral("three.pdf"));
+
 private slots:
     void initTestCase()
     {
@@ -53,178 +56,163 @@ private slots:
         QVERIFY(PdfFixtures::writeFile(_threePages, PdfFixtures::colouredPdf(3)));
     }
 
-    void pageRectangles_data();
-    void pageRectangles();
-    void heightCorrection_data();
-    void heightCorrection();
-    void drawsOnlyPagesMeetingRedrawArea_data();
-    void drawsOnlyPagesMeetingRedrawArea();
-    void loadedFile();
-    void unusableFile();
-    void paintsPagesIntoTheirRectangles();
-    void resizableScrollAreaSettles();
+    void pageRectangles_data()
+    {
+        QTest::addColumn<QRectF>("bounds");
+        QTest::addColumn<qint32>("page");
+        QTest::addColumn<bool>("flipped");
+        QTest::addColumn<QRectF>("expected");
 
-private:
-    QTemporaryDir _dir;
-    const QString _threePages = _dir.filePath(QStringLiteral("three.pdf"));
-};
-
-void PdfImageViewTest::pageRectangles_data()
-{
-    QTest::addColumn<QRectF>("bounds");
-    QTest::addColumn<qint32>("page");
-    QTest::addColumn<bool>("flipped");
-    QTest::addColumn<QRectF>("expected");
-
-    QTest::newRow("upright page 1 highest") << letter << 1 << false << QRectF(0, 1584, 612, 792);
-    QTest::newRow("upright page 3 at origin") << letter << 3 << false << QRectF(0, 0, 612, 792);
-    QTest::newRow("flipped page 1 at top") << letter << 1 << true << QRectF(0, 0, 612, 792);
-    QTest::newRow("origin carried, upright") << QRectF(10, 20, 612, 792) << 2 << false
-                                             << QRectF(10, 812, 612, 792);
-    QTest::newRow("extreme page number does not wrap") << QRectF(0, 0, 1, 1)
-        << std::numeric_limits<qint32>::min() << true << QRectF(0, -2147483649.0, 1, 1);
-}
-
-void PdfImageViewTest::pageRectangles()
-{
-    QFETCH(QRectF, bounds);
-    QFETCH(qint32, page);
-    QFETCH(bool, flipped);
-    QFETCH(QRectF, expected);
-    QCOMPARE(pageRect(bounds, 3, page, flipped), expected);
-}
-
-void PdfImageViewTest::heightCorrection_data()
-{
-    QTest::addColumn<QRectF>("bounds");
-    QTest::addColumn<QSizeF>("requested");
-    QTest::addColumn<double>("expected");
-
-    QTest::newRow("half width rounds in single precision") << letter << QSizeF(306, 1200) << 1188.0;
-    QTest::newRow("2 off is kept") << letter << QSizeF(306, 1190) << 1190.0;
-    QTest::newRow("4 off is corrected") << letter << QSizeF(612, 2380) << 2376.0;
-    QTest::newRow("exactly 3 off is kept") << letter << QSizeF(612, 2379) << 2379.0;
-    QTest::newRow("fractional stack rounds up") << QRectF(0, 0, 10, 10.25) << QSizeF(10, 0) << 31.0;
-    QTest::newRow("no pages keeps any height") << QRectF() << QSizeF(500, 7) << 7.0;
-}
-
-void PdfImageViewTest::heightCorrection()
-{
-    QFETCH(QRectF, bounds);
-    QFETCH(QSizeF, requested);
-    QFETCH(double, expected);
-    QCOMPARE(correctedStackHeight(bounds, bounds.isNull() ? 0 : 3, requested.width(),
-                                  requested.height()), expected);
-}
-
-void PdfImageViewTest::drawsOnlyPagesMeetingRedrawArea_data()
-{
-    QTest::addColumn<QRectF>("bounds");
-    QTest::addColumn<QRectF>("dirty");
-    QTest::addColumn<qsizetype>("drawnCount");
-
-    QTest::newRow("across a join") << letter << QRectF(0, 395950, 100, 100) << qsizetype(2);
-    QTest::newRow("edge touching a page") << letter << QRectF(0, 792, 10, 10) << qsizetype(1);
-    QTest::newRow("exactly one page") << letter << QRectF(0, 7920, 612, 792) << qsizetype(1);
-    QTest::newRow("right of the pages") << letter << QRectF(612, 0, 10, 10) << qsizetype(0);
-    QTest::newRow("empty area") << letter << QRectF(10, 10, 0, 50) << qsizetype(0);
-    QTest::newRow("upside-down area") << letter << QRectF(0, 5000, 50, -300) << qsizetype(2);
-    QTest::newRow("fractional pages") << QRectF(0, 0, 595.276, 841.89)
-                                      << QRectF(0, 841.89 * 617, 50, 1) << qsizetype(1);
-    QTest::newRow("shifted stack") << QRectF(5, 37.5, 612, 792) << QRectF(0, 829.4, 50, 1) << qsizetype(2);
-}
-
-void PdfImageViewTest::drawsOnlyPagesMeetingRedrawArea()
-{
-    QFETCH(QRectF, bounds);
-    QFETCH(QRectF, dirty);
-    QFETCH(qsizetype, drawnCount);
-    QImage canvas(1, 1, QImage::Format_ARGB32);
-    QPainter painter(&canvas);
-    for (const bool flipped : {true, false}) {
-        // Exactly the pages whose rectangle meets the area, in page order.
-        QList<QPair<qint32, QRectF>> meeting;
-        for (qint32 i = 0; i < 1000; ++i) {
-            const QRectF rect = pageRect(bounds, 1000, i + 1, flipped);
-            if (rect.intersects(dirty))
-                meeting.append({i, rect});
-        }
-        RecordingSource source(bounds, 1000);
-        drawPageStack(painter, source, dirty, flipped);
-        QCOMPARE(source.drawn, meeting);
-        if (flipped)
-            QCOMPARE(meeting.size(), drawnCount);
+        QTest::newRow("upright page 1 highest") << letter << 1 << false << QRectF(0, 1584, 612, 792);
+        QTest::newRow("upright page 3 at origin") << letter << 3 << false << QRectF(0, 0, 612, 792);
+        QTest::newRow("flipped page 1 at top") << letter << 1 << true << QRectF(0, 0, 612, 792);
+        QTest::newRow("origin carried, upright") << QRectF(10, 20, 612, 792) << 2 << false
+                                                 << QRectF(10, 812, 612, 792);
+        QTest::newRow("extreme page number does not wrap") << QRectF(0, 0, 1, 1)
+            << std::numeric_limits<qint32>::min() << true << QRectF(0, -2147483649.0, 1, 1);
     }
-}
 
-void PdfImageViewTest::loadedFile()
-{
-    PDFImageView view;
-    view.loadFromPath(_threePages);
-    QCOMPARE(view.size(), QSize(612, 2376));
-    PageRange range;
-    QVERIFY(view.knowsPageRange(range));
-    QCOMPARE(range.location, 1u);
-    QCOMPARE(range.length, 3u);
-    QCOMPARE(view.rectForPage(3), QRectF(0, 1584, 612, 792));
+    void pageRectangles()
+    {
+        QFETCH(QRectF, bounds);
+        QFETCH(qint32, page);
+        QFETCH(bool, flipped);
+        QFETCH(QRectF, expected);
+        QCOMPARE(pageRect(bounds, 3, page, flipped), expected);
+    }
 
-    view.setFrameSize(QSizeF(306, 1200));
-    QCOMPARE(view.size(), QSize(306, 1188));
-    // A plain resize of a shown view is corrected the same way.
-    view.show();
-    view.resize(612, 2380);
-    QCOMPARE(view.size(), QSize(612, 2376));
-}
+    void heightCorrection_data()
+    {
+        QTest::addColumn<QRectF>("bounds");
+        QTest::addColumn<QSizeF>("requested");
+        QTest::addColumn<double>("expected");
 
-void PdfImageViewTest::unusableFile()
-{
-    const QString garbage = _dir.filePath(QStringLiteral("garbage.pdf"));
-    QVERIFY(PdfFixtures::writeFile(garbage, "%PDF-1.4 but nothing more"));
-    for (const QString &path : {garbage, _dir.filePath(QStringLiteral("missing.pdf"))}) {
+        QTest::newRow("half width rounds in single precision") << letter << QSizeF(306, 1200) << 1188.0;
+        QTest::newRow("2 off is kept") << letter << QSizeF(306, 1190) << 1190.0;
+        QTest::newRow("4 off is corrected") << letter << QSizeF(612, 2380) << 2376.0;
+        QTest::newRow("exactly 3 off is kept") << letter << QSizeF(612, 2379) << 2379.0;
+        QTest::newRow("fractional stack rounds up") << QRectF(0, 0, 10, 10.25) << QSizeF(10, 0) << 31.0;
+        QTest::newRow("no pages keeps any height") << QRectF() << QSizeF(500, 7) << 7.0;
+    }
+
+    void heightCorrection()
+    {
+        QFETCH(QRectF, bounds);
+        QFETCH(QSizeF, requested);
+        QFETCH(double, expected);
+        QCOMPARE(correctedStackHeight(bounds, bounds.isNull() ? 0 : 3, requested.width(),
+                                      requested.height()), expected);
+    }
+
+    void drawsOnlyPagesMeetingRedrawArea_data()
+    {
+        QTest::addColumn<QRectF>("bounds");
+        QTest::addColumn<QRectF>("dirty");
+        QTest::addColumn<qsizetype>("drawnCount");
+
+        QTest::newRow("across a join") << letter << QRectF(0, 395950, 100, 100) << qsizetype(2);
+        QTest::newRow("edge touching a page") << letter << QRectF(0, 792, 10, 10) << qsizetype(1);
+        QTest::newRow("exactly one page") << letter << QRectF(0, 7920, 612, 792) << qsizetype(1);
+        QTest::newRow("right of the pages") << letter << QRectF(612, 0, 10, 10) << qsizetype(0);
+        QTest::newRow("empty area") << letter << QRectF(10, 10, 0, 50) << qsizetype(0);
+        QTest::newRow("upside-down area") << letter << QRectF(0, 5000, 50, -300) << qsizetype(2);
+        QTest::newRow("fractional pages") << QRectF(0, 0, 595.276, 841.89)
+                                          << QRectF(0, 841.89 * 617, 50, 1) << qsizetype(1);
+        QTest::newRow("shifted stack") << QRectF(5, 37.5, 612, 792) << QRectF(0, 829.4, 50, 1) << qsizetype(2);
+    }
+
+    void drawsOnlyPagesMeetingRedrawArea()
+    {
+        QFETCH(QRectF, bounds);
+        QFETCH(QRectF, dirty);
+        QFETCH(qsizetype, drawnCount);
+        QImage canvas(1, 1, QImage::Format_ARGB32);
+        QPainter painter(&canvas);
+        for (const bool flipped : {true, false}) {
+            // Exactly the pages whose rectangle meets the area, in page order.
+            QList<QPair<qint32, QRectF>> meeting;
+            for (qint32 i = 0; i < 1000; ++i) {
+                const QRectF rect = pageRect(bounds, 1000, i + 1, flipped);
+                if (rect.intersects(dirty))
+                    meeting.append({i, rect});
+            }
+            RecordingSource source(bounds, 1000);
+            drawPageStack(painter, source, dirty, flipped);
+            QCOMPARE(source.drawn, meeting);
+            if (flipped)
+                QCOMPARE(meeting.size(), drawnCount);
+        }
+    }
+
+    void loadedFile()
+    {
         PDFImageView view;
         view.loadFromPath(_threePages);
-        view.loadFromPath(path);
-        QCOMPARE(view.size(), QSize(0, 0));
-        QVERIFY(!view.pdfRep());
+        QCOMPARE(view.size(), QSize(612, 2376));
         PageRange range;
         QVERIFY(view.knowsPageRange(range));
-        QCOMPARE(range.length, 0u);
-        view.setFrameSize(QSizeF(123, 457));
-        QCOMPARE(view.size(), QSize(123, 457));
+        QCOMPARE(range.location, 1u);
+        QCOMPARE(range.length, 3u);
+        QCOMPARE(view.rectForPage(3), QRectF(0, 1584, 612, 792));
+
+        view.setFrameSize(QSizeF(306, 1200));
+        QCOMPARE(view.size(), QSize(306, 1188));
+        // A plain resize of a shown view is corrected the same way.
+        view.show();
+        view.resize(612, 2380);
+        QCOMPARE(view.size(), QSize(612, 2376));
     }
-}
 
-void PdfImageViewTest::paintsPagesIntoTheirRectangles()
-{
-    PDFImageView view;
-    view.loadFromPath(_threePages);
-    // A strip across the join of pages 1 and 2.
-    const QRect dirty(100, 700, 300, 200);
-    QImage canvas(612, 2376, QImage::Format_ARGB32);
-    QPainter painter(&canvas);
-    painter.setClipRect(dirty);
-    view.drawRect(painter, QRectF(dirty));
-    painter.end();
+    void unusableFile()
+    {
+        const QString garbage = _dir.filePath(QStringLiteral("garbage.pdf"));
+        QVERIFY(PdfFixtures::writeFile(garbage, "%PDF-1.4 but nothing more"));
+        for (const QString &path : {garbage, _dir.filePath(QStringLiteral("missing.pdf"))}) {
+            PDFImageView view;
+            view.loadFromPath(_threePages);
+            view.loadFromPath(path);
+            QCOMPARE(view.size(), QSize(0, 0));
+            QVERIFY(!view.pdfRep());
+            PageRange range;
+            QVERIFY(view.knowsPageRange(range));
+            QCOMPARE(range.length, 0u);
+            view.setFrameSize(QSizeF(123, 457));
+            QCOMPARE(view.size(), QSize(123, 457));
+        }
+    }
 
-    QVERIFY(near(canvas.pixel(200, 750), PdfFixtures::pageColor(0)));
-    QVERIFY(near(canvas.pixel(200, 850), PdfFixtures::pageColor(1)));
-    QVERIFY(near(view.grab().toImage().pixel(300, 2000), PdfFixtures::pageColor(2)));
-}
+    void paintsPagesIntoTheirRectangles()
+    {
+        PDFImageView view;
+        view.loadFromPath(_threePages);
+        // A strip across the join of pages 1 and 2.
+        const QRect dirty(100, 700, 300, 200);
+        QImage canvas(612, 2376, QImage::Format_ARGB32);
+        QPainter painter(&canvas);
+        painter.setClipRect(dirty);
+        view.drawRect(painter, QRectF(dirty));
+        painter.end();
 
-void PdfImageViewTest::resizableScrollAreaSettles()
-{
-    // A resizable scroll area forces its height on the view, which the view
-    // corrects, which the area overrides: this must settle instead of recursing.
-    QScrollArea area;
-    area.setWidgetResizable(true);
-    auto *view = new PDFImageView;
-    view->loadFromPath(_threePages);
-    area.setWidget(view);
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
-    area.resize(700, 500);
-    QVERIFY(view->width() > 0);
-}
+        QVERIFY(near(canvas.pixel(200, 750), PdfFixtures::pageColor(0)));
+        QVERIFY(near(canvas.pixel(200, 850), PdfFixtures::pageColor(1)));
+        QVERIFY(near(view.grab().toImage().pixel(300, 2000), PdfFixtures::pageColor(2)));
+    }
+
+    void resizableScrollAreaSettles()
+    {
+        // A resizable scroll area forces its height on the view, which the view
+        // corrects, which the area overrides: this must settle instead of recursing.
+        QScrollArea area;
+        area.setWidgetResizable(true);
+        auto *view = new PDFImageView;
+        view->loadFromPath(_threePages);
+        area.setWidget(view);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        area.resize(700, 500);
+        QVERIFY(view->width() > 0);
+    }
+};
 
 QTEST_MAIN(PdfImageViewTest)
 #include "tst_pdfimageview.moc"
