@@ -1,57 +1,32 @@
+#include "BookAnswer.h"
+#include "CommandLine.h"
+#include "LoginAnswer.h"
 #include "NameRules.h"
 #include "PortalAnswers.h"
 #include "RateLimiter.h"
 #include "RequestBody.h"
 #include "RequestLog.h"
 #include "ServeCommand.h"
-#include "CommandLine.h"
 #include "velkarn.h"
 
 #include <QtTest>
 
-// Reads a book answer the way the viewer does: fixed offsets from each
-// separator, decoding location and password.
-static QList<BookRecord> readBookAnswer(const QString &text)
-{
-    QList<BookRecord> books;
-    velkarn v;
-    if (velkarn::substr(text, 0, 7) != QStringLiteral("*START*"))
-        return books;
-    qint32 p = 7;
-    for (;;) {
-        const qint32 s1 = velkarn::Findstringfrom(text, QStringLiteral("^^"), p + 1);
-        const qint32 s2 = velkarn::Findstringfrom(text, QStringLiteral("^^"), s1 + 1);
-        const qint32 s3 = velkarn::Findstringfrom(text, QStringLiteral("^^"), s2 + 1);
-        QString password = v.decodestr(velkarn::substr(text, s2 + 2, s3 - (s2 + 2)));
-        if (password == QStringLiteral("none"))
-            password.clear();
-        books.append({velkarn::substr(text, p + 2, s1 - (p + 2)),
-                      v.decodestr(velkarn::substr(text, s1 + 2, s2 - (s1 + 2))), password});
-        if (velkarn::substr(text, s3 + 5, 3) != QStringLiteral(".+."))
-            break;
-        p = s3 + 8;
-        if (velkarn::substr(text, p, 5) == QStringLiteral("*END*"))
-            break;
-    }
-    return books;
-}
+#include <functional>
 
+Q_DECLARE_METATYPE(AccountRecord)
+
+// The portal's pieces on their own; its answers are read back with the
+// viewer's own parsers, so both ends agree on every byte.
 class PortalUnits : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void userCheckBody_data();
-    void userCheckBody();
-    void statusBody_data();
-    void statusBody();
-    void bookCheckBody_data();
-    void bookCheckBody();
+    void requestBodies_data();
+    void requestBodies();
     void loginAnswerReadsBack_data();
     void loginAnswerReadsBack();
-    void unknownUserIsRefusedWhateverIsTyped();
     void bookAnswerReadsBack();
-    void noBooksIsAnEmptyList();
     void rateLimiter();
     void rateLimiterForgetsIdleClients();
     void nameRules_data();
@@ -63,135 +38,82 @@ private slots:
     void commandOptions();
 };
 
-void PortalUnits::userCheckBody_data()
+// fields: what the reader cuts out, in body order; none when it refuses the body.
+void PortalUnits::requestBodies_data()
 {
+    QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("user");
-    QTest::newRow("plain") << QByteArray("user=reader@example.test") << true << "reader@example.test";
-    QTest::newRow("plus stays plus") << QByteArray("user=a+b@example.test") << true << "a+b@example.test";
-    QTest::newRow("ampersand and equals") << QByteArray("user=a&b=c@x") << true << "a&b=c@x";
-    QTest::newRow("percent not decoded") << QByteArray("user=a%40b") << true << "a%40b";
-    QTest::newRow("utf-8") << QByteArray("user=j\xc3\xb6rg@x") << true << QString::fromUtf8("j\xc3\xb6rg@x");
-    QTest::newRow("empty address") << QByteArray("user=") << true << "";
-    QTest::newRow("wrong field") << QByteArray("usr=a") << false << "";
-    QTest::newRow("no body") << QByteArray() << false << "";
-    QTest::newRow("not utf-8") << QByteArray("user=a\xff") << false << "";
+    QTest::addColumn<QStringList>("fields");
+    QTest::newRow("user plain") << "user" << QByteArray("user=reader@example.test") << QStringList{"reader@example.test"};
+    QTest::newRow("user + & = as typed") << "user" << QByteArray("user=a+b&c=d@x") << QStringList{"a+b&c=d@x"};
+    QTest::newRow("user percent not decoded") << "user" << QByteArray("user=a%40b") << QStringList{"a%40b"};
+    QTest::newRow("user utf-8") << "user" << QByteArray("user=j\xc3\xb6rg@x") << QStringList{QString::fromUtf8("j\xc3\xb6rg@x")};
+    QTest::newRow("user empty") << "user" << QByteArray("user=") << QStringList{""};
+    QTest::newRow("user wrong field") << "user" << QByteArray("usr=a") << QStringList{};
+    QTest::newRow("user no body") << "user" << QByteArray() << QStringList{};
+    QTest::newRow("user not utf-8") << "user" << QByteArray("user=a\xff") << QStringList{};
+    QTest::newRow("status") << "status" << QByteArray("user=a+b&c=d@x&status=Y") << QStringList{"a+b&c=d@x", "Y"};
+    QTest::newRow("status name in address")
+        << "status" << QByteArray("user=a&status=N@x&status=Y") << QStringList{"a&status=N@x", "Y"};
+    QTest::newRow("status empty address") << "status" << QByteArray("user=&status=N") << QStringList{"", "N"};
+    QTest::newRow("status missing") << "status" << QByteArray("user=a@x") << QStringList{};
+    QTest::newRow("status first") << "status" << QByteArray("&status=Yuser=a") << QStringList{};
+    QTest::newRow("book") << "book" << QByteArray("company=Acme + Sons&categoryname=A=B") << QStringList{"Acme + Sons", "A=B"};
+    QTest::newRow("book name in category")
+        << "book" << QByteArray("company=Acme&categoryname=x&categoryname=y") << QStringList{"Acme", "x&categoryname=y"};
+    QTest::newRow("book both empty") << "book" << QByteArray("company=&categoryname=") << QStringList{"", ""};
+    QTest::newRow("book no category") << "book" << QByteArray("company=Acme") << QStringList{};
 }
 
-void PortalUnits::userCheckBody()
+void PortalUnits::requestBodies()
 {
+    QFETCH(QString, kind);
     QFETCH(QByteArray, body);
-    QFETCH(bool, valid);
-    QFETCH(QString, user);
-    const UserCheckBody parsed = parseUserCheckBody(body);
-    QCOMPARE(parsed.valid, valid);
+    QFETCH(QStringList, fields);
+    bool valid = false;
+    QStringList read;
+    if (kind == QLatin1String("user")) {
+        const UserCheckBody parsed = parseUserCheckBody(body);
+        valid = parsed.valid;
+        read = {parsed.user};
+    } else if (kind == QLatin1String("status")) {
+        const StatusBody parsed = parseStatusBody(body);
+        valid = parsed.valid;
+        read = {parsed.user, parsed.status};
+    } else {
+        const BookCheckBody parsed = parseBookCheckBody(body);
+        valid = parsed.valid;
+        read = {parsed.company, parsed.category};
+    }
+    QCOMPARE(valid, !fields.isEmpty());
     if (valid)
-        QCOMPARE(parsed.user, user);
-}
-
-void PortalUnits::statusBody_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("status");
-    QTest::newRow("signed in") << QByteArray("user=a@x&status=Y") << true << "a@x" << "Y";
-    QTest::newRow("gone") << QByteArray("user=a@x&status=N") << true << "a@x" << "N";
-    QTest::newRow("address with +&=") << QByteArray("user=a+b&c=d@x&status=Y") << true << "a+b&c=d@x" << "Y";
-    QTest::newRow("address holding the field name")
-        << QByteArray("user=a&status=N@x&status=Y") << true << "a&status=N@x" << "Y";
-    QTest::newRow("empty address") << QByteArray("user=&status=N") << true << "" << "N";
-    QTest::newRow("no status") << QByteArray("user=a@x") << false << "" << "";
-    QTest::newRow("status first") << QByteArray("&status=Yuser=a") << false << "" << "";
-}
-
-void PortalUnits::statusBody()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(bool, valid);
-    QFETCH(QString, user);
-    QFETCH(QString, status);
-    const StatusBody parsed = parseStatusBody(body);
-    QCOMPARE(parsed.valid, valid);
-    if (valid) {
-        QCOMPARE(parsed.user, user);
-        QCOMPARE(parsed.status, status);
-    }
-}
-
-void PortalUnits::bookCheckBody_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("company");
-    QTest::addColumn<QString>("category");
-    QTest::newRow("plain") << QByteArray("company=Acme&categoryname=Maths") << true << "Acme" << "Maths";
-    QTest::newRow("spaces and plus")
-        << QByteArray("company=Acme + Sons&categoryname=A=B") << true << "Acme + Sons" << "A=B";
-    QTest::newRow("category holding the field name")
-        << QByteArray("company=Acme&categoryname=x&categoryname=y") << true << "Acme" << "x&categoryname=y";
-    QTest::newRow("both empty") << QByteArray("company=&categoryname=") << true << "" << "";
-    QTest::newRow("no category") << QByteArray("company=Acme") << false << "" << "";
-}
-
-void PortalUnits::bookCheckBody()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(bool, valid);
-    QFETCH(QString, company);
-    QFETCH(QString, category);
-    const BookCheckBody parsed = parseBookCheckBody(body);
-    QCOMPARE(parsed.valid, valid);
-    if (valid) {
-        QCOMPARE(parsed.company, company);
-        QCOMPARE(parsed.category, category);
-    }
+        QCOMPARE(read, fields);
 }
 
 void PortalUnits::loginAnswerReadsBack_data()
 {
-    QTest::addColumn<bool>("online");
-    QTest::addColumn<bool>("active");
-    QTest::addColumn<bool>("companyActive");
-    QTest::addColumn<QString>("company");
-    QTest::addColumn<QString>("category");
-    QTest::addColumn<QString>("password");
+    QTest::addColumn<AccountRecord>("account");
     QTest::addColumn<QString>("flags");
-    QTest::newRow("may sign in") << false << true << true << "Acme" << "Maths" << "s3cret" << "NYY";
-    QTest::newRow("signed in elsewhere") << true << true << true << "Acme" << "Maths" << "pw" << "YYY";
-    QTest::newRow("inactive, lapsed") << false << false << false << "Acme" << "Maths" << "pw" << "NNN";
-    QTest::newRow("names with + & =") << false << true << true << "Acme & Sons" << "A=B+C" << "a+b=c&d^" << "NYY";
+    QTest::newRow("may sign in") << AccountRecord{false, true, true, "Acme", "Maths", "s3cret"} << "NYY";
+    QTest::newRow("signed in elsewhere") << AccountRecord{true, true, true, "Acme", "Maths", "pw"} << "YYY";
+    QTest::newRow("inactive, lapsed") << AccountRecord{false, false, false, "Acme", "Maths", "pw"} << "NNN";
+    QTest::newRow("names with + & =") << AccountRecord{false, true, true, "Acme & Sons", "A=B+C", "a+b=c&d^"} << "NYY";
     QTest::newRow("long password wraps the key")
-        << false << true << true << "A" << "B" << QString(300, QLatin1Char('x')) << "NYY";
+        << AccountRecord{false, true, true, "A", "B", QString(300, QLatin1Char('x'))} << "NYY";
 }
 
 void PortalUnits::loginAnswerReadsBack()
 {
-    QFETCH(bool, online);
-    QFETCH(bool, active);
-    QFETCH(bool, companyActive);
-    QFETCH(QString, company);
-    QFETCH(QString, category);
-    QFETCH(QString, password);
+    QFETCH(AccountRecord, account);
     QFETCH(QString, flags);
-    const QString text = QString::fromUtf8(loginAnswer({online, active, companyActive, company, category, password}));
-    QCOMPARE(text.left(3), flags);
-    const qint32 s1 = velkarn::Findstring(text, QStringLiteral("^^"));
-    const qint32 s2 = velkarn::Findstringfrom(text, QStringLiteral("^^"), s1 + 1);
-    QCOMPARE(velkarn::substr(text, 3, s1 - 3), company);
-    QCOMPARE(velkarn::substr(text, s1 + 2, s2 - s1 - 2), category);
-    const QString scrambled = velkarn::substr(text, s2 + 2, text.size() - s2 - 2);
-    QCOMPARE(scrambled.size(), 2 + 2 * password.size());
-    QCOMPARE(velkarn().decodestr(scrambled), password);
-}
-
-void PortalUnits::unknownUserIsRefusedWhateverIsTyped()
-{
-    const QString text = QString::fromUtf8(unknownUserAnswer());
-    QCOMPARE(text, QStringLiteral("NNN^^^^"));
-    const qint32 s2 = velkarn::Findstringfrom(text, QStringLiteral("^^"), velkarn::Findstring(text, QStringLiteral("^^")) + 1);
-    QVERIFY(velkarn().decodestr(velkarn::substr(text, s2 + 2, text.size() - s2 - 2)).isEmpty());
+    velkarn v;
+    const LoginAnswer read = parseLoginAnswer(v, QString::fromUtf8(loginAnswer(account)), account.password);
+    QCOMPARE(read.useronline + read.useractive + read.resactive, flags);
+    QCOMPARE(read.company, account.company);
+    QCOMPARE(read.category, account.category);
+    QCOMPARE(read.passwordenc.size(), 2 + 2 * account.password.size());
+    QCOMPARE(v.decodestr(read.passwordenc), account.password);
+    QCOMPARE(read.accepted, flags == QLatin1String("NYY"));
 }
 
 void PortalUnits::bookAnswerReadsBack()
@@ -201,42 +123,33 @@ void PortalUnits::bookAnswerReadsBack()
         {QStringLiteral("Second & Last"), QStringLiteral("https://other.example/b.pdf?x=1&y=2"), QStringLiteral("p+w=1")},
         {QStringLiteral("X"), QStringLiteral("https://h/x"), QStringLiteral("None")},
     };
-    const QString text = QString::fromUtf8(bookAnswer(books));
-    QVERIFY(text.startsWith(QStringLiteral("*START*")));
-    QVERIFY(text.endsWith(QStringLiteral(".+.*END*")));
-    const QList<BookRecord> read = readBookAnswer(text);
-    QCOMPARE(read.size(), books.size());
-    for (qsizetype i = 0; i < books.size(); ++i) {
-        QCOMPARE(read.at(i).name, books.at(i).name);
-        QCOMPARE(read.at(i).location, books.at(i).location);
-        QCOMPARE(read.at(i).password, books.at(i).password);
-    }
-}
-
-void PortalUnits::noBooksIsAnEmptyList()
-{
-    QVERIFY(!bookAnswer({}).startsWith("*START*"));
-    QVERIFY(readBookAnswer(QString::fromUtf8(bookAnswer({}))).isEmpty());
+    velkarn v;
+    const BookList read = parseBookAnswer(v, QString::fromUtf8(bookAnswer(books)));
+    QCOMPARE(read.names, (QStringList{"First Book", "Second & Last", "X"}));
+    QCOMPARE(read.locations, (QStringList{books.at(0).location, books.at(1).location, books.at(2).location}));
+    QCOMPARE(read.passwords, (QStringList{"", "p+w=1", "None"}));
+    QVERIFY(parseBookAnswer(v, QString::fromUtf8(bookAnswer({}))).names.isEmpty());
 }
 
 void PortalUnits::rateLimiter()
 {
     RateLimiter limiter(3);
+    const QString a = QStringLiteral("a");
     const qint64 t0 = 1'000'000;
-    QVERIFY(limiter.allow(QStringLiteral("a"), t0));
-    QVERIFY(limiter.allow(QStringLiteral("a"), t0 + 10'000));
-    QVERIFY(limiter.allow(QStringLiteral("a"), t0 + 20'000));
-    QVERIFY(!limiter.allow(QStringLiteral("a"), t0 + 30'000));
+    QVERIFY(limiter.allow(a, t0));
+    QVERIFY(limiter.allow(a, t0 + 10'000));
+    QVERIFY(limiter.allow(a, t0 + 20'000));
+    QVERIFY(!limiter.allow(a, t0 + 30'000));
     QVERIFY2(limiter.allow(QStringLiteral("b"), t0 + 30'000), "clients are counted apart");
-    QVERIFY(!limiter.allow(QStringLiteral("a"), t0 + 59'999));
+    QVERIFY(!limiter.allow(a, t0 + 59'999));
     // Refusals are not counted: the window slides with the accepted checks.
-    QVERIFY(limiter.allow(QStringLiteral("a"), t0 + 60'000));
-    QVERIFY(!limiter.allow(QStringLiteral("a"), t0 + 60'001));
-    QVERIFY(limiter.allow(QStringLiteral("a"), t0 + 70'000));
+    QVERIFY(limiter.allow(a, t0 + 60'000));
+    QVERIFY(!limiter.allow(a, t0 + 60'001));
+    QVERIFY(limiter.allow(a, t0 + 70'000));
 
     RateLimiter off(0);
     for (int i = 0; i < 1000; ++i)
-        QVERIFY(off.allow(QStringLiteral("a"), t0));
+        QVERIFY(off.allow(a, t0));
 }
 
 void PortalUnits::rateLimiterForgetsIdleClients()
@@ -278,19 +191,11 @@ void PortalUnits::nameRules()
     QFETCH(QString, kind);
     QFETCH(QString, value);
     QFETCH(bool, accepted);
-    QString problem;
-    if (kind == QStringLiteral("plain"))
-        problem = checkPlainName(QStringLiteral("book name"), value);
-    else if (kind == QStringLiteral("company"))
-        problem = checkCompanyName(value);
-    else if (kind == QStringLiteral("address"))
-        problem = checkAddress(value);
-    else if (kind == QStringLiteral("password"))
-        problem = checkAccountPassword(value);
-    else if (kind == QStringLiteral("bookpassword"))
-        problem = checkBookPassword(value);
-    else
-        problem = checkBookUrl(value);
+    const QHash<QString, std::function<QString(const QString &)>> rules{
+        {"plain", [](const QString &v) { return checkPlainName(QStringLiteral("book name"), v); }},
+        {"company", checkCompanyName}, {"address", checkAddress}, {"password", checkAccountPassword},
+        {"bookpassword", checkBookPassword}, {"url", checkBookUrl}};
+    const QString problem = rules.value(kind)(value);
     QVERIFY2(problem.isEmpty() == accepted, qPrintable(problem));
     QVERIFY(!problem.contains(QLatin1Char('\n')));
 }
@@ -298,33 +203,24 @@ void PortalUnits::nameRules()
 void PortalUnits::listenAddress_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("url");
-    QTest::newRow("ipv4") << "127.0.0.1:8443" << true << "127.0.0.1" << 8443 << "https://127.0.0.1:8443";
-    QTest::newRow("port 0") << "localhost:0" << true << "localhost" << 0 << "https://localhost:0";
-    QTest::newRow("ipv6") << "[::1]:9000" << true << "::1" << 9000 << "https://[::1]:9000";
-    QTest::newRow("bare ipv6") << "::1:9000" << false << "" << 0 << "";
-    QTest::newRow("no port") << "localhost" << false << "" << 0 << "";
-    QTest::newRow("port too big") << "h:70000" << false << "" << 0 << "";
+    QTest::addColumn<QString>("url"); // empty: refused
+    QTest::newRow("ipv4") << "127.0.0.1:8443" << "https://127.0.0.1:8443";
+    QTest::newRow("port 0") << "localhost:0" << "https://localhost:0";
+    QTest::newRow("ipv6") << "[::1]:9000" << "https://[::1]:9000";
+    QTest::newRow("bare ipv6") << "::1:9000" << "";
+    QTest::newRow("no port") << "localhost" << "";
+    QTest::newRow("port too big") << "h:70000" << "";
 }
 
 void PortalUnits::listenAddress()
 {
     QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QFETCH(QString, host);
-    QFETCH(int, port);
     QFETCH(QString, url);
     try {
         const ListenAddress parsed = parseListenAddress(text);
-        QVERIFY(valid);
-        QCOMPARE(parsed.host, host);
-        QCOMPARE(int(parsed.port), port);
         QCOMPARE(httpsUrl(parsed.host, parsed.port), url);
     } catch (const CommandError &) {
-        QVERIFY(!valid);
+        QVERIFY(url.isEmpty());
     }
 }
 
@@ -346,7 +242,6 @@ void PortalUnits::commandOptions_data()
     QTest::addColumn<bool>("valid");
     QTest::newRow("pairs") << QStringList{"--db", "f", "--name", "A B"} << true;
     QTest::newRow("value looks like an option") << QStringList{"--name", "--db"} << true;
-    QTest::newRow("unknown") << QStringList{"--nmae", "A"} << false;
     QTest::newRow("missing value") << QStringList{"--db"} << false;
     QTest::newRow("twice") << QStringList{"--db", "a", "--db", "b"} << false;
     QTest::newRow("stray word") << QStringList{"db", "a"} << false;
