@@ -17,8 +17,6 @@ private slots:
         QTest::newRow("base64") << QStringList{"decodenew", "--base64", "QUJD"} << -1;
         QTest::newRow("no command") << QStringList{} << -2;
         QTest::newRow("second 60") << QStringList{"encode", "--second", "60", "x"} << -2;
-        QTest::newRow("second on decoder") << QStringList{"decode", "--second", "5", "x"} << -2;
-        QTest::newRow("base64 elsewhere") << QStringList{"decodecrc", "--base64", "x"} << -2;
         QTest::newRow("two from stdin") << QStringList{"encodenew", "-", "-"} << -2;
     }
     void parsesArguments()
