@@ -3,14 +3,22 @@
 #include "MainInterface.h"
 #include "PanelView.h"
 #include "TestCertificates.h"
+#include "velkarn.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 
 namespace {
+
 constexpr int kWaitMs = 20000;
+
+void usePortalPort(quint16 port)
+{
+    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
 }
+
+} // namespace
 
 const TestCertificates &testCertificates()
 {
@@ -24,9 +32,34 @@ const TestCertificates &testCertificates()
     return *certificates;
 }
 
-void usePortalPort(quint16 port)
+std::unique_ptr<CapturingTlsServer> startCapturingPortal()
 {
-    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
+    auto server = std::make_unique<CapturingTlsServer>(testCertificates().serverCertificatePath(),
+                                                       testCertificates().serverKeyPath());
+    if (!server->isListening())
+        return nullptr;
+    server->setAnswer("/adminportal/pdfuserchk.php", "NYYAcme^^Sales^^" + velkarn().encodestr("pw").toUtf8());
+    server->setAnswer("/adminportal/pdfbookchk.php", "*START*");
+    usePortalPort(server->port());
+    return server;
+}
+
+bool startRealPortal(PortalProcess &portal)
+{
+    if (!portal.start(testCertificates().serverCertificatePath(), testCertificates().serverKeyPath()))
+        return false;
+    usePortalPort(portal.port());
+    return true;
+}
+
+bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company,
+               bool active)
+{
+    portal.admin({"company", "add", "--name", company});
+    return portal.admin({"user", "add", "--email", email, "--company", company, "--category", "Sales",
+                         "--password", password, "--active", active ? "Y" : "N"})
+               .exitCode
+        == 0;
 }
 
 LaunchedViewer::LaunchedViewer()
@@ -69,50 +102,4 @@ bool LaunchedViewer::signIn(const QString &email, const QString &password)
 bool LaunchedViewer::waitForIdle()
 {
     return QTest::qWaitFor([this] { return delegate->guardValue() == 0; }, kWaitMs);
-}
-
-PortalProcess::PortalProcess()
-{
-    admin({QStringLiteral("init")});
-}
-
-PortalProcess::~PortalProcess()
-{
-    server.terminate();
-    if (!server.waitForFinished(10000))
-        server.kill();
-    server.waitForFinished(5000);
-}
-
-bool PortalProcess::admin(QStringList arguments)
-{
-    arguments << QStringLiteral("--db") << dir.filePath(QStringLiteral("library.sqlite"));
-    QProcess process;
-    process.start(QStringLiteral(VELKARN_PORTAL_BIN), arguments);
-    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
-    _error = QString::fromLocal8Bit(process.readAllStandardError());
-    return ok;
-}
-
-bool PortalProcess::addUser(const QString &email, const QString &password, const QString &company, bool active)
-{
-    admin({"company", "add", "--name", company}); // there already for a second user
-    return admin({"user", "add", "--email", email, "--company", company, "--category", "Sales",
-                  "--password", password, "--active", active ? "Y" : "N"});
-}
-
-bool PortalProcess::start()
-{
-    server.start(QStringLiteral(VELKARN_PORTAL_BIN),
-                 {"serve", "--db", dir.filePath(QStringLiteral("library.sqlite")), "--listen", "127.0.0.1:0",
-                  "--cert", testCertificates().serverCertificatePath(), "--key",
-                  testCertificates().serverKeyPath()});
-    while (server.waitForStarted(10000) && !server.canReadLine() && server.waitForReadyRead(30000)) {
-    }
-    const QByteArray line = server.readLine().trimmed(); // "listening on https://127.0.0.1:PORT"
-    _port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-    if (_port == 0)
-        _error = QString::fromLocal8Bit(server.readAllStandardError());
-    return _port != 0;
 }

@@ -1,17 +1,28 @@
 #pragma once
 
 #include "AppDelegate.h"
+#include "CapturingTlsServer.h"
 #include "CustomNSWindow.h"
+#include "PortalProcess.h"
 
-#include <QProcess>
-#include <QTemporaryDir>
+#include <memory>
 
 class TestCertificates;
 
 // Throw-away certificates for the whole test process; the first call points
 // VELKARN_PORTAL_CA at their CA before the URL session reads it.
 const TestCertificates &testCertificates();
-void usePortalPort(quint16 port); // the viewer's portal: 127.0.0.1 on this port
+
+// A recording portal the viewer talks to from now on. It accepts any address
+// with the password "pw" for Acme, Sales, and lists no books; null when it
+// cannot listen.
+std::unique_ptr<CapturingTlsServer> startCapturingPortal();
+
+// Serves portal with the test certificate and points the viewer at it.
+bool startRealPortal(PortalProcess &portal);
+// A user of category Sales; the company is made when it is not there yet.
+bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company,
+               bool active = true);
 
 // The viewer as main() starts it, with the process exit replaced by a counter.
 class LaunchedViewer
@@ -32,23 +43,4 @@ public:
 private:
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<CustomNSWindow> mainWindow;
-};
-
-// A velkarn-portal with its own library in a temporary directory.
-class PortalProcess
-{
-public:
-    PortalProcess();
-    ~PortalProcess();
-    bool admin(QStringList arguments); // an admin command on this library; true on success
-    bool addUser(const QString &email, const QString &password, const QString &company, bool active = true);
-    bool start(); // serves on a free port with the test certificate
-    quint16 port() const { return _port; }
-    QString errorText() const { return _error; }
-
-private:
-    QTemporaryDir dir;
-    QProcess server;
-    quint16 _port = 0;
-    QString _error;
 };

