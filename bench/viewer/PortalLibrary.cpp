@@ -1,0 +1,85 @@
+#include "PortalLibrary.h"
+
+namespace {
+constexpr int kAdminWaitMs = 120000;
+constexpr int kStartWaitMs = 30000;
+// Where the demo puts its reader; the added books go beside the demo's own.
+const QString kCompany = QStringLiteral("Velkarn Demo Press");
+const QString kCategory = QStringLiteral("Engineering");
+}
+
+PortalLibrary::PortalLibrary(const QString &portalBinary)
+    : binary(portalBinary)
+{
+}
+
+PortalLibrary::~PortalLibrary()
+{
+    if (server.state() == QProcess::NotRunning)
+        return;
+    server.terminate();
+    if (!server.waitForFinished(10000))
+        server.kill();
+    server.waitForFinished(5000);
+}
+
+QString PortalLibrary::path(const QString &name) const
+{
+    return dir.filePath(name);
+}
+
+QString PortalLibrary::caCertificatePath() const
+{
+    return path(QStringLiteral("ca.pem"));
+}
+
+bool PortalLibrary::run(const QStringList &arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(binary, arguments);
+    const bool ok = process.waitForFinished(kAdminWaitMs) && process.exitStatus() == QProcess::NormalExit
+        && process.exitCode() == 0;
+    if (!ok)
+        _error = arguments.first() + QStringLiteral(": ")
+            + QString::fromLocal8Bit(process.readAllStandardError()).trimmed() + process.errorString();
+    return ok;
+}
+
+bool PortalLibrary::create()
+{
+    if (!dir.isValid()) {
+        _error = QStringLiteral("no temporary directory");
+        return false;
+    }
+    return run({QStringLiteral("demo"), QStringLiteral("--dir"), dir.path()});
+}
+
+bool PortalLibrary::addBook(const QString &name, const QString &pdfFile)
+{
+    return run({QStringLiteral("book"), QStringLiteral("add"), QStringLiteral("--db"), path(QStringLiteral("portal.db")),
+                QStringLiteral("--company"), kCompany, QStringLiteral("--category"), kCategory,
+                QStringLiteral("--name"), name, QStringLiteral("--file"), pdfFile});
+}
+
+bool PortalLibrary::serve()
+{
+    // Every request is logged to stderr; nobody reads it here.
+    server.setStandardErrorFile(QProcess::nullDevice());
+    server.start(binary, {QStringLiteral("serve"), QStringLiteral("--db"), path(QStringLiteral("portal.db")),
+                          QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                          QStringLiteral("--cert"), path(QStringLiteral("server.pem")),
+                          QStringLiteral("--key"), path(QStringLiteral("server.key")),
+                          QStringLiteral("--user-checks-per-minute"), QStringLiteral("0")});
+    if (!server.waitForStarted(kStartWaitMs)) {
+        _error = QStringLiteral("serve: ") + server.errorString();
+        return false;
+    }
+    while (!server.canReadLine() && server.waitForReadyRead(kStartWaitMs)) {
+    }
+    const QByteArray line = server.readLine().trimmed(); // "listening on https://127.0.0.1:PORT"
+    _port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+    if (_port == 0)
+        _error = QStringLiteral("serve: no port in \"%1\"").arg(QString::fromLocal8Bit(line));
+    return _port != 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A throw-away library of the real velkarn-portal: its demo accounts and
+// certificates, the books added here, and the portal serving them on a free
+// loopback port with the per-address limit on user checks switched off.
+class PortalLibrary
+{
+public:
+    // The demo account that signs in, and where the books added here are listed.
+    static inline const QString readerEmail = QStringLiteral("reader@velkarn.example");
+    static inline const QString readerPassword = QStringLiteral("reader-pass-1");
+
+    explicit PortalLibrary(const QString &portalBinary);
+    ~PortalLibrary(); // stops the portal
+
+    bool create();
+    bool addBook(const QString &name, const QString &pdfFile);
+    bool serve();
+
+    quint16 port() const { return _port; }
+    QString caCertificatePath() const;
+    QString errorText() const { return _error; }
+
+private:
+    bool run(const QStringList &arguments);
+    QString path(const QString &name) const;
+
+    QString binary;
+    QTemporaryDir dir;
+    QProcess server;
+    quint16 _port = 0;
+    QString _error;
+};

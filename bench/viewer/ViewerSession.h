@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class AppDelegate;
+class CustomNSWindow;
+
+// The viewer as main() starts it, in this process, driven through its controls
+// as a reader would use them. The portal it talks to and the CA it trusts come
+// from VELKARN_PORTAL_HOST and VELKARN_PORTAL_CA, which must be set first.
+class ViewerSession
+{
+public:
+    struct Opened
+    {
+        double documentMs = 0;   // "Open Book" until the downloaded book is loaded
+        double firstPaintMs = 0; // "Open Book" until a page image reached the screen
+        int pageCount = 0;
+    };
+    struct Found
+    {
+        double ms = 0; // the search button until its result is shown
+        int matches = 0;
+    };
+
+    ViewerSession();
+    ~ViewerSession();
+
+    bool signIn(const QString &email, const QString &password); // and waits for the book list
+    std::optional<Opened> openBook(const QString &name);         // from the book list
+    std::optional<Found> search(const QString &pattern);
+    std::optional<double> pageThrough(); // ms, first page to last at scale 1.0, each painted
+
+    QString errorText() const { return _error; }
+
+private:
+    bool failed(const QString &error);
+    bool waitForMatchInView();
+
+    std::unique_ptr<AppDelegate> delegate;
+    std::unique_ptr<CustomNSWindow> window;
+    QString _error;
+};
