@@ -268,24 +268,6 @@ private slots:
         QCOMPARE(outcome->response.error, QStringLiteral("Cancelled"));
     }
 
-    void completedOnlyAfterTheHandlerReturned()
-    {
-        std::atomic<bool> release{false};
-        std::atomic<bool> entered{false};
-        const auto task = m_session.dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
-                                             [&](const UrlResponse &) {
-                                                 entered = true;
-                                                 while (!release)
-                                                     QThread::yieldCurrentThread();
-                                             });
-        task->resume();
-        QTRY_VERIFY_WITH_TIMEOUT(entered, longWait);
-        QVERIFY(!task->isCompleted());
-        QVERIFY(!task->waitForCompletion(50));
-        release = true;
-        QVERIFY(task->waitForCompletion(longWait));
-    }
-
     void endingTheSessionCompletesWhatIsInFlight()
     {
         const int before = m_server->requests().size();
