@@ -51,14 +51,6 @@ private slots:
         QCOMPARE(step.visible, QRectF(origin, start.size()));
     }
 
-    void dragCursorIsTheSharedHand()
-    {
-        const QCursor cursor = DraggableScrollView::dragCursor();
-        QCOMPARE(cursor.hotSpot(), QPoint(8, 8));
-        QCOMPARE(cursor.pixmap().size(), QSize(32, 32));
-        QCOMPARE(DraggableScrollView::dragCursor().pixmap().cacheKey(), cursor.pixmap().cacheKey());
-    }
-
     void cursorFollowsDocumentSize()
     {
         DraggableScrollView view;
