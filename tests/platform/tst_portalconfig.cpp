@@ -64,12 +64,10 @@ private slots:
         const QByteArray caPem = ca.readAll();
         const QByteArray bundle = caPem + server.readAll();
 
-        QTest::newRow("one CA") << m_certificates.caCertificatePath() << 1;
         QTest::newRow("bundle of two") << write("bundle.pem", bundle) << 2;
         QTest::newRow("name with wildcard characters") << write("ca[1]*.pem", caPem) << 1;
         QTest::newRow("no such file") << m_dir.filePath("absent.pem") << 0;
         QTest::newRow("not PEM") << write("garbage.pem", "not a certificate\n") << 0;
-        QTest::newRow("not asked for") << QString() << 0;
     }
 
     void caFileYieldsItsCertificates()
@@ -82,17 +80,6 @@ private slots:
         if (count > 0)
             QCOMPARE(certificates.first().subjectInfo(QSslCertificate::CommonName),
                      QStringList{QStringLiteral("Velkarn Test CA")});
-    }
-
-    void extraCaCertificatesAreReadOnce()
-    {
-        qputenv("VELKARN_PORTAL_CA", m_certificates.caCertificatePath().toLocal8Bit());
-        const QList<QSslCertificate> first = PortalConfig::extraCaCertificates();
-        QCOMPARE(first.size(), 1);
-
-        qputenv("VELKARN_PORTAL_CA", m_dir.filePath("absent.pem").toLocal8Bit());
-        QCOMPARE(PortalConfig::extraCaCertificates(), first);
-        qunsetenv("VELKARN_PORTAL_CA");
     }
 };
 
