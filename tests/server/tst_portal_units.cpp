@@ -1,4 +1,3 @@
-#include "BookAnswer.h"
 #include "CommandLine.h"
 #include "LoginAnswer.h"
 #include "NameRules.h"
@@ -13,8 +12,6 @@
 
 #include <functional>
 
-Q_DECLARE_METATYPE(AccountRecord)
-
 // The portal's pieces on their own; its answers are read back with the
 // viewer's own parsers, so both ends agree on every byte.
 class PortalUnits : public QObject
@@ -24,9 +21,7 @@ class PortalUnits : public QObject
 private slots:
     void requestBodies_data();
     void requestBodies();
-    void loginAnswerReadsBack_data();
     void loginAnswerReadsBack();
-    void bookAnswerReadsBack();
     void rateLimiter();
     void rateLimiterForgetsIdleClients();
     void nameRules_data();
@@ -44,8 +39,6 @@ void PortalUnits::requestBodies_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QStringList>("fields");
-    QTest::newRow("user plain") << "user" << QByteArray("user=reader@example.test") << QStringList{"reader@example.test"};
-    QTest::newRow("user + & = as typed") << "user" << QByteArray("user=a+b&c=d@x") << QStringList{"a+b&c=d@x"};
     QTest::newRow("user percent not decoded") << "user" << QByteArray("user=a%40b") << QStringList{"a%40b"};
     QTest::newRow("user utf-8") << "user" << QByteArray("user=j\xc3\xb6rg@x") << QStringList{QString::fromUtf8("j\xc3\xb6rg@x")};
     QTest::newRow("user empty") << "user" << QByteArray("user=") << QStringList{""};
@@ -90,45 +83,17 @@ void PortalUnits::requestBodies()
         QCOMPARE(read, fields);
 }
 
-void PortalUnits::loginAnswerReadsBack_data()
-{
-    QTest::addColumn<AccountRecord>("account");
-    QTest::addColumn<QString>("flags");
-    QTest::newRow("may sign in") << AccountRecord{false, true, true, "Acme", "Maths", "s3cret"} << "NYY";
-    QTest::newRow("signed in elsewhere") << AccountRecord{true, true, true, "Acme", "Maths", "pw"} << "YYY";
-    QTest::newRow("inactive, lapsed") << AccountRecord{false, false, false, "Acme", "Maths", "pw"} << "NNN";
-    QTest::newRow("names with + & =") << AccountRecord{false, true, true, "Acme & Sons", "A=B+C", "a+b=c&d^"} << "NYY";
-    QTest::newRow("long password wraps the key")
-        << AccountRecord{false, true, true, "A", "B", QString(300, QLatin1Char('x'))} << "NYY";
-}
-
+// Names go out as they are; a long password wraps the scrambling key.
 void PortalUnits::loginAnswerReadsBack()
 {
-    QFETCH(AccountRecord, account);
-    QFETCH(QString, flags);
+    const AccountRecord account{true, true, false, "Acme & Sons", "A=B+C", QString(300, u'x') + "a+b=c&d^"};
     velkarn v;
     const LoginAnswer read = parseLoginAnswer(v, QString::fromUtf8(loginAnswer(account)), account.password);
-    QCOMPARE(read.useronline + read.useractive + read.resactive, flags);
+    QCOMPARE(read.useronline + read.useractive + read.resactive, QStringLiteral("YYN"));
     QCOMPARE(read.company, account.company);
     QCOMPARE(read.category, account.category);
     QCOMPARE(read.passwordenc.size(), 2 + 2 * account.password.size());
     QCOMPARE(v.decodestr(read.passwordenc), account.password);
-    QCOMPARE(read.accepted, flags == QLatin1String("NYY"));
-}
-
-void PortalUnits::bookAnswerReadsBack()
-{
-    const QList<BookRecord> books = {
-        {QStringLiteral("First Book"), QStringLiteral("https://h:1/books/0123"), QString()},
-        {QStringLiteral("Second & Last"), QStringLiteral("https://other.example/b.pdf?x=1&y=2"), QStringLiteral("p+w=1")},
-        {QStringLiteral("X"), QStringLiteral("https://h/x"), QStringLiteral("None")},
-    };
-    velkarn v;
-    const BookList read = parseBookAnswer(v, QString::fromUtf8(bookAnswer(books)));
-    QCOMPARE(read.names, (QStringList{"First Book", "Second & Last", "X"}));
-    QCOMPARE(read.locations, (QStringList{books.at(0).location, books.at(1).location, books.at(2).location}));
-    QCOMPARE(read.passwords, (QStringList{"", "p+w=1", "None"}));
-    QVERIFY(parseBookAnswer(v, QString::fromUtf8(bookAnswer({}))).names.isEmpty());
 }
 
 void PortalUnits::rateLimiter()
@@ -168,19 +133,11 @@ void PortalUnits::nameRules_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("name") << "plain" << "Field Manual" << true;
-    QTest::newRow("name with caret") << "plain" << "A^B" << false;
     QTest::newRow("empty name") << "plain" << "" << false;
     QTest::newRow("name with newline") << "plain" << "A\nB" << false;
     QTest::newRow("company with +&=") << "company" << "Acme & Sons + Co=1" << true;
     QTest::newRow("company with the split field") << "company" << "A&categoryname=B" << false;
-    QTest::newRow("company with caret") << "company" << "^^" << false;
-    QTest::newRow("address with +&=") << "address" << "a+b&c=d@x" << true;
-    QTest::newRow("address with caret") << "address" << "a^b@x" << false;
-    QTest::newRow("password printable") << "password" << "p@ss w+rd&=^" << true;
-    QTest::newRow("password empty") << "password" << "" << false;
     QTest::newRow("password non-ascii") << "password" << QString::fromUtf8("pa\xe2\x82\xacss") << false;
-    QTest::newRow("book password none") << "bookpassword" << "none" << false;
-    QTest::newRow("book password None") << "bookpassword" << "None" << true;
     QTest::newRow("https url") << "url" << "https://books.example.test/a.pdf?x=1" << true;
     QTest::newRow("relative url") << "url" << "/books/a.pdf" << false;
     QTest::newRow("ftp url") << "url" << "ftp://h/a.pdf" << false;
