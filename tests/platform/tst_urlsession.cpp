@@ -223,68 +223,58 @@ private slots:
         QCOMPARE(outcome->progress.last(), qMakePair(size, size));
     }
 
-    void cancelCompletesOnceWithoutData_data()
+    // Cancelling a task and ending its session both complete it once, without data,
+    // whether it was in flight or never started.
+    void endedTaskCompletesOnceWithoutData_data()
     {
         QTest::addColumn<bool>("download");
         QTest::addColumn<bool>("resumeFirst");
+        QTest::addColumn<bool>("endSession");
+        QTest::addColumn<QString>("error");
 
-        QTest::newRow("data task in flight") << false << true;
-        QTest::newRow("data task never resumed") << false << false;
-        QTest::newRow("download in flight") << true << true;
+        QTest::newRow("data task cancelled in flight") << false << true << false << "Cancelled";
+        QTest::newRow("data task cancelled before resuming") << false << false << false << "Cancelled";
+        QTest::newRow("download cancelled in flight") << true << true << false << "Cancelled";
+        QTest::newRow("session ends in flight") << false << true << true << "Session ended";
+        QTest::newRow("session ended before resuming") << false << false << true << "Session ended";
     }
 
-    void cancelCompletesOnceWithoutData()
+    void endedTaskCompletesOnceWithoutData()
     {
         QFETCH(bool, download);
         QFETCH(bool, resumeFirst);
+        QFETCH(bool, endSession);
+        QFETCH(QString, error);
 
         const int before = m_server->requests().size();
+        auto session = std::make_unique<UrlSession>();
         const QUrl url(m_server->baseUrl() + "/silent");
         auto outcome = std::make_shared<Outcome>();
         const std::shared_ptr<UrlTask> task = download
-            ? m_session.downloadTask(url, {}, recordInto(outcome))
-            : m_session.dataTask(postRequest(url.toString(), QByteArray("a=b")), recordInto(outcome));
+            ? session->downloadTask(url, {}, recordInto(outcome))
+            : session->dataTask(postRequest(url.toString(), QByteArray("a=b")), recordInto(outcome));
         if (resumeFirst) {
             task->resume();
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
         }
         QVERIFY(!task->waitForCompletion(0));
-        task->cancel();
+        if (endSession) {
+            // Ending waits for what is in flight; a task not yet started ends on resume().
+            session.reset();
+            QCOMPARE(task->isCompleted(), resumeFirst);
+        } else {
+            task->cancel();
+        }
+        task->resume();
         QVERIFY(task->waitForCompletion(longWait));
         task->cancel();
-        task->resume();
 
-        // A second request through the same worker proves nothing else is still queued.
-        QCOMPARE(run(m_session, postRequest(m_server->baseUrl() + "/after", std::nullopt))->calls.load(), 1);
+        // A later request through the same worker proves nothing else is still queued.
+        if (session)
+            QCOMPARE(run(*session, postRequest(m_server->baseUrl() + "/after", std::nullopt))->calls.load(), 1);
         QCOMPARE(outcome->calls.load(), 1);
         QVERIFY(!outcome->response.data.has_value());
-        QCOMPARE(outcome->response.error, QStringLiteral("Cancelled"));
-    }
-
-    void endingTheSessionCompletesWhatIsInFlight()
-    {
-        const int before = m_server->requests().size();
-        auto session = std::make_unique<UrlSession>();
-        auto outcome = std::make_shared<Outcome>();
-        const auto task = session->dataTask(postRequest(m_server->baseUrl() + "/silent", std::nullopt),
-                                            recordInto(outcome));
-        task->resume();
-        QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
-        session.reset();
-        QVERIFY(task->isCompleted());
-        QCOMPARE(outcome->calls.load(), 1);
-        QVERIFY(!outcome->response.data.has_value());
-
-        // A task resumed too late still completes, once, instead of waiting forever.
-        auto late = std::make_shared<Outcome>();
-        session = std::make_unique<UrlSession>();
-        const auto orphan = session->dataTask(postRequest(m_server->baseUrl() + "/check", std::nullopt),
-                                              recordInto(late));
-        session.reset();
-        orphan->resume();
-        QVERIFY(orphan->waitForCompletion(longWait));
-        QCOMPARE(late->calls.load(), 1);
-        QVERIFY(!late->response.data.has_value());
+        QCOMPARE(outcome->response.error, error);
     }
 };
 
