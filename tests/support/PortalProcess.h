@@ -26,7 +26,6 @@ public:
     // An admin command on this library ("--db" is added).
     PortalCommand admin(const QStringList &args) const;
     QString databasePath() const { return _dir.filePath(QStringLiteral("library.db")); }
-    QString dirPath() const { return _dir.path(); }
 
     // Serves this library on 127.0.0.1; false with errors() when it did not start.
     bool start(const QString &certificate, const QString &key, const QStringList &options = {});
