@@ -86,6 +86,7 @@ std::optional<ViewerSession::Opened> ViewerSession::openBook(const QString &name
     QElapsedTimer t;
     t.start();
     app.bookbutton()->click();
+    opened.clickMs = msSince(t);
     if (!waitUntil([&] { return app.document() != nullptr; }, kOpenWaitMs)) {
         failed(QStringLiteral("\"%1\" did not arrive").arg(name));
         return std::nullopt;

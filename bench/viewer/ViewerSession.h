@@ -16,6 +16,7 @@ class ViewerSession
 public:
     struct Opened
     {
+        double clickMs = 0;      // the button's own handler, which lets the previous book go
         double documentMs = 0;   // "Open Book" until the downloaded book is loaded
         double firstPaintMs = 0; // "Open Book" until a page image reached the screen
         int pageCount = 0;

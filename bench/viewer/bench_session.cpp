@@ -70,6 +70,7 @@ int measureBook(ViewerSession &viewer, TickGaps &gaps, FigureTable &table, const
     if (!opened)
         return fail(viewer.errorText());
     const double openGap = gaps.longestMs();
+    table.add(name, QStringLiteral("Open Book: the button's handler"), opened->clickMs, QStringLiteral("ms"));
     table.add(name, QStringLiteral("Open Book: download + load (%1 pages)").arg(opened->pageCount),
               opened->documentMs, QStringLiteral("ms"));
     table.add(name, QStringLiteral("Open Book: first page painted"), opened->firstPaintMs, QStringLiteral("ms"),
