@@ -89,8 +89,6 @@ void PortalAnswersTest::bookAnswer_data()
     const QString a = "https://portal/books/a.pdf", b = "file:///srv/b.pdf";
     QTest::newRow("two records") << "*START*" + record("Alpha", a, "none") + record("Beta", b, "kilo52") + "*END*"
                                  << QStringList{"Alpha", "Beta"} << QStringList{a, b} << QStringList{"", "kilo52"} << 0;
-    QTest::newRow("None is a password") << "*START*" + record("Alpha", a, "None") + "*END*"
-                                        << QStringList{"Alpha"} << QStringList{a} << QStringList{"None"} << 0;
     QTest::newRow("bad record mark ends the list")
         << "*START*" + record("Alpha", a, "p", ".-.") + record("Beta", b, "q") + "*END*"
         << QStringList{"Alpha"} << QStringList{a} << QStringList{"p"} << 0;
