@@ -51,7 +51,7 @@ private slots:
     void openBookWithAnEmptyList();
     void logoutWhileReadingAndWhileDownloading();
     void zoomAndPagesByButtonAndKey();
-    void searchAndStep();
+    void searchSteppingAndAnotherBook();
     void encryptedBookThroughThePortal();
 
 private:
@@ -225,7 +225,7 @@ void BooksTest::zoomAndPagesByButtonAndKey()
     QCOMPARE(QApplication::focusWidget(), app.searchtv());
 }
 
-void BooksTest::searchAndStep()
+void BooksTest::searchSteppingAndAnotherBook()
 {
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
