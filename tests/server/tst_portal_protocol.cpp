@@ -328,8 +328,12 @@ void PortalProtocol::logHoldsNoSecrets()
     QTRY_VERIFY_WITH_TIMEOUT((_log += _portal.errors()).contains("POST /adminportal/pdfuserchk.php 200"), 20000);
     QVERIFY(_log.contains("127.0.0.1 POST /adminportal/pdfbookchk.php 200"));
     QVERIFY(_log.contains("POST /adminportal/pdfuserchk.php 413"));
+    QVERIFY(_log.contains("GET /books/"));
     QVERIFY(!_log.contains("reader@example.test"));
     QVERIFY(!_log.contains("s3cret"));
+    // A book's token is as good as its password.
+    const QString location = books().locations.value(1);
+    QVERIFY(!_log.contains(location.mid(location.lastIndexOf(u'/') + 1).toUtf8()));
 }
 
 QTEST_GUILESS_MAIN(PortalProtocol)

@@ -4,7 +4,6 @@
 #include "PortalAnswers.h"
 #include "RateLimiter.h"
 #include "RequestBody.h"
-#include "RequestLog.h"
 #include "ServeCommand.h"
 #include "velkarn.h"
 
@@ -28,7 +27,6 @@ private slots:
     void nameRules();
     void listenAddress_data();
     void listenAddress();
-    void logKeepsTokensOut();
     void commandOptions_data();
     void commandOptions();
 };
@@ -179,18 +177,6 @@ void PortalUnits::listenAddress()
     } catch (const CommandError &) {
         QVERIFY(url.isEmpty());
     }
-}
-
-void PortalUnits::logKeepsTokensOut()
-{
-    const QString token = QStringLiteral("0123456789abcdef0123456789abcdef");
-    const QString path = loggablePath(QStringLiteral("/books/") + token);
-    QVERIFY(!path.contains(token));
-    QVERIFY(path.startsWith(QStringLiteral("/books/012345")));
-    QCOMPARE(loggablePath(QStringLiteral("/adminportal/pdfuserchk.php")), QStringLiteral("/adminportal/pdfuserchk.php"));
-    const QString line = requestLogLine(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC), QStringLiteral("127.0.0.1"),
-                                        QStringLiteral("POST"), QStringLiteral("/p"), 0, 1.5);
-    QCOMPARE(line, QStringLiteral("1970-01-01T00:00:00.000Z 127.0.0.1 POST /p closed 1.50ms"));
 }
 
 void PortalUnits::commandOptions_data()
