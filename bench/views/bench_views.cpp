@@ -1,7 +1,7 @@
 // Cost of redrawing a small area of a PDFImageView as the file grows: only the
 // pages meeting the area are looked at and drawn, so the time should stay flat
 // from 10 to 1,000 pages. The search for those pages is also timed on its own.
-#include "FixturePdf.h"
+#include "PdfFixtures.h"
 #include "PDFImageView.h"
 #include "PageSource.h"
 #include "PageStackPainter.h"
@@ -26,7 +26,7 @@ QString fixtureWithPages(int pageCount)
     if (found != written.end())
         return found->second;
     const QString path = fixtureDir->filePath(QStringLiteral("pages-%1.pdf").arg(pageCount));
-    if (!writeFixturePdf(path, pageCount))
+    if (!PdfFixtures::writeFile(path, PdfFixtures::colouredPdf(pageCount)))
         return QString();
     written[pageCount] = path;
     return path;
