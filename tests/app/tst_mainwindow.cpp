@@ -5,13 +5,18 @@
 #include "ViewerHarness.h"
 
 #include <QAction>
+#include <QFile>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QTest>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +33,39 @@ QString menuItems(AppDelegate &app)
         state += item->isEnabled() ? u'1' : u'0';
     return state;
 }
+
+// Standard error of this process, caught in a file while it lives.
+class StderrCapture
+{
+public:
+    StderrCapture()
+    {
+        file.open();
+        std::fflush(stderr);
+        saved = ::dup(STDERR_FILENO);
+        ::dup2(file.handle(), STDERR_FILENO);
+    }
+    ~StderrCapture() { restore(); }
+    QString text()
+    {
+        restore();
+        file.seek(0);
+        return QString::fromUtf8(file.readAll());
+    }
+
+private:
+    void restore()
+    {
+        if (saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(saved, STDERR_FILENO);
+        ::close(saved);
+        saved = -1;
+    }
+    QTemporaryFile file;
+    int saved = -1;
+};
 
 } // namespace
 
@@ -46,6 +84,7 @@ private slots:
     void serverCheckAnswer_data();
     void serverCheckAnswer();
     void realExitReportsGoneAndEndsWithZero();
+    void diagnosticLines();
 
 private:
     QList<QByteArray> bodiesTo(const QByteArray &path) const;
@@ -228,6 +267,25 @@ void MainWindowTest::realExitReportsGoneAndEndsWithZero()
     QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer.exitCode(), 0);
     QCOMPARE(bodiesTo(kStatusPath), (QList<QByteArray>{"POST user=x@y.z&status=Y", "POST user=x@y.z&status=N"}));
+}
+
+// The log lines a support person greps for keep their exact form.
+void MainWindowTest::diagnosticLines()
+{
+    server->setSilent(kServerPath);
+    LaunchedViewer viewer;
+    AppDelegate &app = viewer.app();
+    viewer.window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer.window()));
+    StderrCapture capture;
+    // y counts up from the bottom of the 680-point content area.
+    QTest::mouseClick(viewer.window().centralWidget(), Qt::LeftButton, {}, QPoint(20, 30));
+    app.searchPressedn();
+    app.tvaction();
+    const QString log = capture.text();
+    QVERIFY2(log.contains(QStringLiteral("] Clicked 20.000000 650.000000\n")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("] rcount=0, b4fcount=0\n")), qPrintable(log));
+    QVERIFY2(log.contains(QStringLiteral("] enter tv=tvaction:\n")), qPrintable(log));
 }
 
 QTEST_MAIN(MainWindowTest)
