@@ -7,10 +7,26 @@
 #include <QScrollBar>
 
 #include <cmath>
+#include <malloc.h>
+
+namespace {
+
+// Page images are megabytes each. Left to glibc's sliding threshold they end up
+// on a heap that PDFium fragments, and freeing a full cache when the book changes
+// then stalls the window for hundreds of milliseconds in malloc_consolidate.
+// Mapped blocks are given back with one munmap each.
+void mapLargeImagesSeparately()
+{
+    static const bool once = [] { return mallopt(M_MMAP_THRESHOLD, 256 * 1024) == 1; }();
+    Q_UNUSED(once);
+}
+
+} // namespace
 
 PdfView::PdfView(QWidget *parent)
     : QAbstractScrollArea(parent), d(std::make_unique<Private>())
 {
+    mapLargeImagesSeparately();
     verticalScrollBar()->setSingleStep(20);
     horizontalScrollBar()->setSingleStep(20);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -183,6 +199,9 @@ void PdfView::goToPage(int index)
 {
     if (!hasPages() || index < 0 || index >= d->layout.pages.size())
         return;
+    // The reader moves on: a scroll still waiting for a match's outline must not
+    // pull the view back to it.
+    d->pendingScroll.reset();
     // Near the end the page may not reach the top of the view; it is current anyway.
     scrollToContentY(d->layout.pages.at(index).top() - PdfPageLayout::gap);
     setCurrentPage(index);

@@ -16,10 +16,10 @@
 // The state PdfView shares between the files that define it.
 struct PdfView::Private
 {
-    // About sixty A4 pages at 1:1. PDFium keeps its own caches per document, which
-    // grow by more than 100 MB over a long book (source3.pdf's index pages), so
-    // the images get the smaller share.
-    static constexpr qint64 imageCacheBytes = 128LL * 1024 * 1024;
+    // About thirty A4 pages at 1:1: several screens back and forth. PDFium keeps
+    // its own caches per document, which grow by more than 100 MB over a long
+    // book (source3.pdf's index pages), so the images get the smaller share.
+    static constexpr qint64 imageCacheBytes = 64LL * 1024 * 1024;
     static constexpr double minimumScale = 0.05;
     static constexpr double maximumScale = 16.0;
 

@@ -148,6 +148,26 @@ private Q_SLOTS:
         QCOMPARE(bar->value(), settled - 100);
     }
 
+    // A page button pressed before a match's outline arrives wins over the match.
+    void navigationCancelsAWaitingScroll()
+    {
+        auto view = shownView();
+        QVERIFY(view);
+        auto doc = document(fivePages);
+        view->setScaleFactor(1.0);
+        view->setDocument(doc);
+        const QList<PdfSelection> needle = doc->findString(QStringLiteral("needle"));
+        QCOMPARE(needle.size(), 1);
+        QSignalSpy boundsReady(doc.get(), &PdfDocument::selectionBoundsReady);
+        view->setCurrentSelection(needle.first());
+        view->scrollSelectionToVisible();
+        view->goToFirstPage();
+        QVERIFY(boundsReady.wait(10000));
+        QCoreApplication::processEvents();
+        QCOMPARE(view->currentPageIndex(), 0);
+        QCOMPARE(view->verticalScrollBar()->value(), 0);
+    }
+
     void rendersAgainAfterZoom()
     {
         auto view = shownView();
