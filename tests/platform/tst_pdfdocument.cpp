@@ -31,8 +31,6 @@ private Q_SLOTS:
         plain = PdfFixtures::makePdf({QStringLiteral("Alpha beta Gamma\nsecond alphabet line"), QString(),
                                       QStringLiteral("GAMMA ray ALPHA"), QStringLiteral("Straße \uFB01le")});
         locked = PdfFixtures::encryptPdf(plain, password);
-        QVERIFY(plain.startsWith("%PDF"));
-        QVERIFY(locked.startsWith("%PDF"));
     }
 
     void load_data()

@@ -54,287 +54,261 @@ class PortalProtocol : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void serverCheck();
-    void userCheck_data();
-    void userCheck();
-    void bookCheck();
-    void bookCheckRefusals_data();
-    void bookCheckRefusals();
-    void statusUpdate_data();
-    void statusUpdate();
-    void onlineFlagExpires();
-    void bookDownload();
-    void bodyLimit_data();
-    void bodyLimit();
-    void rateLimit();
-    void logHoldsNoSecrets();
-
-private:
-    HttpReply send(const QString &url, const std::optional<QByteArray> &body);
-    HttpReply post(const QString &endpoint, const QByteArray &body);
-    LoginAnswer checkUser(const QByteArray &address);
-    BookList books();
-    bool startPortal(PortalProcess &portal, const QString &checksPerMinute);
-    void ageOnlineFlag(const QString &email, qint64 hours);
-
     QTemporaryDir _dir;
     QString _bigBook;
     PortalProcess _portal;
     QNetworkAccessManager _network;
     QSslConfiguration _ssl = QSslConfiguration::defaultConfiguration();
     QByteArray _log;
-};
 
-void PortalProtocol::initTestCase()
-{
-    QCOMPARE(makeDemoCertificates(_dir.path()), QString());
-    _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath(QStringLiteral("ca.pem"))));
-    _bigBook = _dir.filePath(QStringLiteral("big.pdf"));
-    writeLargePdf(_bigBook, 6 * 1024 * 1024 + 123);
-    try {
-        AdminLibrary library(CommandOptions({QStringLiteral("--db"), _portal.databasePath()}, {QStringLiteral("db")}));
-        addCompany(library, company, true);
-        addCompany(library, QStringLiteral("Lapsed"), false);
-        addUser(library, {QStringLiteral("reader@example.test"), company, category, readerPassword, true});
-        addUser(library, {QStringLiteral("a+b&c=d@example.test"), company, category, QStringLiteral("plus-pw"), true});
-        addUser(library, {QStringLiteral("x&status=N@example.test"), company, category, QStringLiteral("pw"), true});
-        addUser(library, {QStringLiteral("o'brien@example.test"), company, category, QStringLiteral("quote-pw"), true});
-        addUser(library, {QStringLiteral("inactive@example.test"), company, category, QStringLiteral("pw"), false});
-        addUser(library, {QStringLiteral("lapsed@example.test"), QStringLiteral("Lapsed"), category, QStringLiteral("pw"), true});
-        addBook(library, {company, category, QStringLiteral("Big Book"), _bigBook, {}, {}, 2});
-        addBook(library, {company, category, QStringLiteral("Elsewhere"), {},
-                          QStringLiteral("https://books.example.test/e.pdf?a=1&b=2"), QStringLiteral("None"), 1});
-        addBook(library, {QStringLiteral("Lapsed"), category, QStringLiteral("Old"), {},
-                          QStringLiteral("https://h.example/o.pdf"), {}, {}});
-    } catch (const CommandError &error) {
-        QFAIL(qPrintable(error.message));
+    bool startPortal(PortalProcess &portal, const QString &checksPerMinute)
+    {
+        return portal.start(_dir.filePath(QStringLiteral("server.pem")), _dir.filePath(QStringLiteral("server.key")),
+                            {QStringLiteral("--user-checks-per-minute"), checksPerMinute});
     }
-    QVERIFY2(startPortal(_portal, QStringLiteral("0")), _portal.errors().constData());
-}
 
-void PortalProtocol::cleanupTestCase()
-{
-    QCOMPARE(_portal.stop(), 0);
-}
-
-bool PortalProtocol::startPortal(PortalProcess &portal, const QString &checksPerMinute)
-{
-    return portal.start(_dir.filePath(QStringLiteral("server.pem")), _dir.filePath(QStringLiteral("server.key")),
-                        {QStringLiteral("--user-checks-per-minute"), checksPerMinute});
-}
-
-HttpReply PortalProtocol::send(const QString &url, const std::optional<QByteArray> &body)
-{
-    QNetworkRequest request{QUrl(url)};
-    request.setSslConfiguration(_ssl);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    QNetworkReply *reply = body ? _network.post(request, *body) : _network.get(request);
-    QSignalSpy finished(reply, &QNetworkReply::finished);
-    if (!reply->isFinished())
-        finished.wait(60000);
-    const HttpReply result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
-    reply->deleteLater();
-    return result;
-}
-
-HttpReply PortalProtocol::post(const QString &endpoint, const QByteArray &body)
-{
-    return send(_portal.url() + QStringLiteral("/adminportal/") + endpoint, body);
-}
-
-LoginAnswer PortalProtocol::checkUser(const QByteArray &address)
-{
-    velkarn v;
-    return parseLoginAnswer(v, QString::fromUtf8(post(QStringLiteral("pdfuserchk.php"), "user=" + address).body), {});
-}
-
-BookList PortalProtocol::books()
-{
-    velkarn v;
-    const QByteArray body = "company=" + company.toUtf8() + "&categoryname=" + category.toUtf8();
-    return parseBookAnswer(v, QString::fromUtf8(post(QStringLiteral("pdfbookchk.php"), body).body));
-}
-
-void PortalProtocol::ageOnlineFlag(const QString &email, qint64 hours)
-{
-    ScopedConnection connection(_portal.databasePath());
-    QSqlQuery query(connection.database());
-    query.prepare(QStringLiteral("UPDATE users SET online_at_ms = online_at_ms - ? WHERE email = ?"));
-    query.addBindValue(hours * 3600 * 1000);
-    query.addBindValue(email);
-    QVERIFY(query.exec());
-}
-
-void PortalProtocol::serverCheck()
-{
-    const HttpReply reply = post(QStringLiteral("pdfserverchk.php"), QByteArray());
-    QCOMPARE(reply.status, 200);
-    QCOMPARE(reply.body, QByteArray("1"));
-    QCOMPARE(send(_portal.url() + QStringLiteral("/adminportal/pdfserverchk.php"), std::nullopt).status, 405);
-    QCOMPARE(post(QStringLiteral("other.php"), QByteArray()).status, 404);
-}
-
-void PortalProtocol::userCheck_data()
-{
-    QTest::addColumn<QByteArray>("address");
-    QTest::addColumn<QString>("flags");
-    QTest::addColumn<QString>("password");
-    QTest::newRow("may sign in") << QByteArray("reader@example.test") << "NYY" << readerPassword;
-    QTest::newRow("address case") << QByteArray("Reader@Example.TEST") << "NYY" << readerPassword;
-    QTest::newRow("raw + & =") << QByteArray("a+b&c=d@example.test") << "NYY" << "plus-pw";
-    QTest::newRow("quote in address") << QByteArray("o'brien@example.test") << "NYY" << "quote-pw";
-    QTest::newRow("inactive") << QByteArray("inactive@example.test") << "NNY" << "pw";
-    QTest::newRow("lapsed company") << QByteArray("lapsed@example.test") << "NYN" << "pw";
-    QTest::newRow("unknown") << QByteArray("nobody@example.test") << "" << "";
-    QTest::newRow("plus not a space") << QByteArray("a b&c=d@example.test") << "" << "";
-    QTest::newRow("sql always true") << QByteArray("' OR '1'='1") << "" << "";
-    QTest::newRow("sql comment") << QByteArray("reader@example.test' --") << "" << "";
-    QTest::newRow("empty") << QByteArray() << "" << "";
-}
-
-void PortalProtocol::userCheck()
-{
-    QFETCH(QByteArray, address);
-    QFETCH(QString, flags);
-    QFETCH(QString, password);
-    const HttpReply reply = post(QStringLiteral("pdfuserchk.php"), "user=" + address);
-    QCOMPARE(reply.status, 200);
-    if (flags.isEmpty()) {
-        QCOMPARE(reply.body, QByteArray("NNN^^^^"));
-        return;
+    HttpReply send(const QString &url, const std::optional<QByteArray> &body)
+    {
+        QNetworkRequest request{QUrl(url)};
+        request.setSslConfiguration(_ssl);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        QNetworkReply *reply = body ? _network.post(request, *body) : _network.get(request);
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        if (!reply->isFinished())
+            finished.wait(60000);
+        const HttpReply result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+        reply->deleteLater();
+        return result;
     }
-    velkarn v;
-    const LoginAnswer answer = parseLoginAnswer(v, QString::fromUtf8(reply.body), password);
-    QCOMPARE(answer.useronline + answer.useractive + answer.resactive, flags);
-    QCOMPARE(answer.company, address.startsWith("lapsed") ? QStringLiteral("Lapsed") : company);
-    QCOMPARE(answer.category, category);
-    QCOMPARE(v.decodestr(answer.passwordenc), password);
-}
 
-void PortalProtocol::bookCheck()
-{
-    const BookList list = books();
-    QCOMPARE(list.names, (QStringList{"Elsewhere", "Big Book"}));
-    QCOMPARE(list.locations.at(0), QStringLiteral("https://books.example.test/e.pdf?a=1&b=2"));
-    QVERIFY(list.locations.at(1).startsWith(_portal.url() + QStringLiteral("/books/")));
-    QCOMPARE(list.passwords, (QStringList{"None", ""})); // only "none" stands for no password
-}
+    HttpReply post(const QString &endpoint, const QByteArray &body)
+    {
+        return send(_portal.url() + QStringLiteral("/adminportal/") + endpoint, body);
+    }
 
-void PortalProtocol::bookCheckRefusals_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::newRow("unknown company") << QByteArray("company=Nobody&categoryname=Maths");
-    QTest::newRow("other category") << QByteArray("company=Acme & Sons&categoryname=Art");
-    QTest::newRow("lapsed company") << QByteArray("company=Lapsed&categoryname=Maths");
-    QTest::newRow("sql") << QByteArray("company=x' OR 1=1 --&categoryname=' OR ''='");
-    QTest::newRow("no category field") << QByteArray("company=Acme & Sons");
-}
+    LoginAnswer checkUser(const QByteArray &address)
+    {
+        velkarn v;
+        const QByteArray answer = post(QStringLiteral("pdfuserchk.php"), "user=" + address).body;
+        return parseLoginAnswer(v, QString::fromUtf8(answer), {});
+    }
 
-void PortalProtocol::bookCheckRefusals()
-{
-    QFETCH(QByteArray, body);
-    const HttpReply reply = post(QStringLiteral("pdfbookchk.php"), body);
-    QCOMPARE(reply.status, 200);
-    QVERIFY(!reply.body.startsWith("*START*"));
-}
+    BookList books()
+    {
+        velkarn v;
+        const QByteArray body = "company=" + company.toUtf8() + "&categoryname=" + category.toUtf8();
+        return parseBookAnswer(v, QString::fromUtf8(post(QStringLiteral("pdfbookchk.php"), body).body));
+    }
 
-void PortalProtocol::statusUpdate_data()
-{
-    QTest::addColumn<QByteArray>("address");
-    QTest::newRow("plain") << QByteArray("reader@example.test");
-    QTest::newRow("raw + & =") << QByteArray("a+b&c=d@example.test");
-    QTest::newRow("address holding &status=") << QByteArray("x&status=N@example.test");
-}
+    void ageOnlineFlag(const QString &email, qint64 hours)
+    {
+        ScopedConnection connection(_portal.databasePath());
+        QSqlQuery query(connection.database());
+        query.prepare(QStringLiteral("UPDATE users SET online_at_ms = online_at_ms - ? WHERE email = ?"));
+        query.addBindValue(hours * 3600 * 1000);
+        query.addBindValue(email);
+        QVERIFY(query.exec());
+    }
 
-void PortalProtocol::statusUpdate()
-{
-    QFETCH(QByteArray, address);
-    for (const char *status : {"Y", "N"}) {
-        const HttpReply reply = post(QStringLiteral("pdfloginupdate.php"), "user=" + address + "&status=" + status);
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(makeDemoCertificates(_dir.path()), QString());
+        _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath(QStringLiteral("ca.pem"))));
+        _bigBook = _dir.filePath(QStringLiteral("big.pdf"));
+        writeLargePdf(_bigBook, 6 * 1024 * 1024 + 123);
+        try {
+            AdminLibrary library(CommandOptions({"--db", _portal.databasePath()}, {"db"}));
+            addCompany(library, company, true);
+            addCompany(library, "Lapsed", false);
+            addUser(library, {"reader@example.test", company, category, readerPassword, true});
+            addUser(library, {"a+b&c=d@example.test", company, category, "plus-pw", true});
+            addUser(library, {"x&status=N@example.test", company, category, "pw", true});
+            addUser(library, {"o'brien@example.test", company, category, "quote-pw", true});
+            addUser(library, {"inactive@example.test", company, category, "pw", false});
+            addUser(library, {"lapsed@example.test", "Lapsed", category, "pw", true});
+            addBook(library, {company, category, "Big Book", _bigBook, {}, {}, 2});
+            addBook(library,
+                    {company, category, "Elsewhere", {}, "https://books.example.test/e.pdf?a=1&b=2", "None", 1});
+            addBook(library, {"Lapsed", category, "Old", {}, "https://h.example/o.pdf", {}, {}});
+        } catch (const CommandError &error) {
+            QFAIL(qPrintable(error.message));
+        }
+        QVERIFY2(startPortal(_portal, QStringLiteral("0")), _portal.errors().constData());
+    }
+
+    void cleanupTestCase()
+    {
+        QCOMPARE(_portal.stop(), 0);
+    }
+
+    void serverCheck()
+    {
+        const HttpReply reply = post(QStringLiteral("pdfserverchk.php"), QByteArray());
         QCOMPARE(reply.status, 200);
         QCOMPARE(reply.body, QByteArray("1"));
-        QCOMPARE(checkUser(address).useronline, QString::fromLatin1(status));
+        QCOMPARE(send(_portal.url() + QStringLiteral("/adminportal/pdfserverchk.php"), std::nullopt).status, 405);
+        QCOMPARE(post(QStringLiteral("other.php"), QByteArray()).status, 404);
     }
-    QCOMPARE(post(QStringLiteral("pdfloginupdate.php"), "user=" + address + "&status=y").status, 400);
-    QCOMPARE(post(QStringLiteral("pdfloginupdate.php"), "user=nobody@x&status=Y").body, QByteArray("0"));
-}
 
-void PortalProtocol::onlineFlagExpires()
-{
-    const QByteArray email = "reader@example.test";
-    QCOMPARE(post(QStringLiteral("pdfloginupdate.php"), "user=" + email + "&status=Y").body, QByteArray("1"));
-    ageOnlineFlag(QString::fromLatin1(email), 11);
-    QCOMPARE(checkUser(email).useronline, QStringLiteral("Y"));
-    ageOnlineFlag(QString::fromLatin1(email), 2);
-    QCOMPARE(checkUser(email).useronline, QStringLiteral("N"));
-}
+    void userCheck_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("may sign in") << QByteArray("reader@example.test") << "NYY" << readerPassword;
+        QTest::newRow("address case") << QByteArray("Reader@Example.TEST") << "NYY" << readerPassword;
+        QTest::newRow("raw + & =") << QByteArray("a+b&c=d@example.test") << "NYY" << "plus-pw";
+        QTest::newRow("quote in address") << QByteArray("o'brien@example.test") << "NYY" << "quote-pw";
+        QTest::newRow("inactive") << QByteArray("inactive@example.test") << "NNY" << "pw";
+        QTest::newRow("lapsed company") << QByteArray("lapsed@example.test") << "NYN" << "pw";
+        QTest::newRow("unknown") << QByteArray("nobody@example.test") << "" << "";
+        QTest::newRow("plus not a space") << QByteArray("a b&c=d@example.test") << "" << "";
+        QTest::newRow("sql always true") << QByteArray("' OR '1'='1") << "" << "";
+        QTest::newRow("sql comment") << QByteArray("reader@example.test' --") << "" << "";
+        QTest::newRow("empty") << QByteArray() << "" << "";
+    }
 
-void PortalProtocol::bookDownload()
-{
-    const QString location = books().locations.value(1);
-    const HttpReply download = send(location, std::nullopt);
-    QCOMPARE(download.status, 200);
-    QFile source(_bigBook);
-    QVERIFY(source.open(QIODevice::ReadOnly));
-    const QByteArray expected = source.readAll();
-    QCOMPARE(download.body.size(), expected.size());
-    QVERIFY(download.body == expected);
+    void userCheck()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(QString, flags);
+        QFETCH(QString, password);
+        const HttpReply reply = post(QStringLiteral("pdfuserchk.php"), "user=" + address);
+        QCOMPARE(reply.status, 200);
+        if (flags.isEmpty()) {
+            QCOMPARE(reply.body, QByteArray("NNN^^^^"));
+            return;
+        }
+        velkarn v;
+        const LoginAnswer answer = parseLoginAnswer(v, QString::fromUtf8(reply.body), password);
+        QCOMPARE(answer.useronline + answer.useractive + answer.resactive, flags);
+        QCOMPARE(answer.company, address.startsWith("lapsed") ? QStringLiteral("Lapsed") : company);
+        QCOMPARE(answer.category, category);
+        QCOMPARE(v.decodestr(answer.passwordenc), password);
+    }
 
-    const QString wrongToken = location.chopped(1) + (location.endsWith(QLatin1Char('0')) ? u'1' : u'0');
-    QCOMPARE(send(wrongToken, std::nullopt).status, 404);
-    QCOMPARE(send(_portal.url() + QStringLiteral("/books/../library.db"), std::nullopt).status, 404);
-}
+    void bookCheck()
+    {
+        const BookList list = books();
+        QCOMPARE(list.names, (QStringList{"Elsewhere", "Big Book"}));
+        QCOMPARE(list.locations.at(0), QStringLiteral("https://books.example.test/e.pdf?a=1&b=2"));
+        QVERIFY(list.locations.at(1).startsWith(_portal.url() + QStringLiteral("/books/")));
+        QCOMPARE(list.passwords, (QStringList{"None", ""})); // only "none" stands for no password
+    }
 
-void PortalProtocol::bodyLimit_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<int>("status");
-    QTest::newRow("at the limit") << 64 * 1024 << 200;
-    QTest::newRow("one byte over") << 64 * 1024 + 1 << 413;
-    QTest::newRow("a megabyte") << 1024 * 1024 << 413;
-}
+    void bookCheckRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("unknown company") << QByteArray("company=Nobody&categoryname=Maths");
+        QTest::newRow("other category") << QByteArray("company=Acme & Sons&categoryname=Art");
+        QTest::newRow("lapsed company") << QByteArray("company=Lapsed&categoryname=Maths");
+        QTest::newRow("sql") << QByteArray("company=x' OR 1=1 --&categoryname=' OR ''='");
+        QTest::newRow("no category field") << QByteArray("company=Acme & Sons");
+    }
 
-void PortalProtocol::bodyLimit()
-{
-    QFETCH(int, size);
-    QFETCH(int, status);
-    QByteArray body = "user=";
-    body.append(size - body.size(), 'a');
-    QCOMPARE(post(QStringLiteral("pdfuserchk.php"), body).status, status);
-}
+    void bookCheckRefusals()
+    {
+        QFETCH(QByteArray, body);
+        const HttpReply reply = post(QStringLiteral("pdfbookchk.php"), body);
+        QCOMPARE(reply.status, 200);
+        QVERIFY(!reply.body.startsWith("*START*"));
+    }
 
-void PortalProtocol::rateLimit()
-{
-    PortalProcess limited;
-    QVERIFY2(startPortal(limited, QStringLiteral("3")), limited.errors().constData());
-    const QString url = limited.url() + QStringLiteral("/adminportal/");
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(send(url + QStringLiteral("pdfuserchk.php"), "user=reader@example.test").status, 200);
-    const HttpReply refused = send(url + QStringLiteral("pdfuserchk.php"), "user=reader@example.test");
-    QCOMPARE(refused.status, 429);
-    QVERIFY(!refused.body.startsWith("N") && !refused.body.startsWith("Y"));
-    // Only the user check is limited.
-    QCOMPARE(send(url + QStringLiteral("pdfserverchk.php"), QByteArray()).body, QByteArray("1"));
-    QCOMPARE(send(url + QStringLiteral("pdfloginupdate.php"), "user=reader@example.test&status=N").body,
-             QByteArray("0"));
-    QCOMPARE(limited.stop(), 0);
-}
+    void statusUpdate_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::newRow("plain") << QByteArray("reader@example.test");
+        QTest::newRow("raw + & =") << QByteArray("a+b&c=d@example.test");
+        QTest::newRow("address holding &status=") << QByteArray("x&status=N@example.test");
+    }
 
-void PortalProtocol::logHoldsNoSecrets()
-{
-    QTRY_VERIFY_WITH_TIMEOUT((_log += _portal.errors()).contains("POST /adminportal/pdfuserchk.php 200"), 20000);
-    QVERIFY(_log.contains("127.0.0.1 POST /adminportal/pdfbookchk.php 200"));
-    QVERIFY(_log.contains("POST /adminportal/pdfuserchk.php 413"));
-    QVERIFY(_log.contains("GET /books/"));
-    QVERIFY(!_log.contains("reader@example.test"));
-    QVERIFY(!_log.contains("s3cret"));
-    // A book's token is as good as its password.
-    const QString location = books().locations.value(1);
-    QVERIFY(!_log.contains(location.mid(location.lastIndexOf(u'/') + 1).toUtf8()));
-}
+    void statusUpdate()
+    {
+        QFETCH(QByteArray, address);
+        for (const char *status : {"Y", "N"}) {
+            const HttpReply reply = post(QStringLiteral("pdfloginupdate.php"), "user=" + address + "&status=" + status);
+            QCOMPARE(reply.status, 200);
+            QCOMPARE(reply.body, QByteArray("1"));
+            QCOMPARE(checkUser(address).useronline, QString::fromLatin1(status));
+        }
+        QCOMPARE(post(QStringLiteral("pdfloginupdate.php"), "user=" + address + "&status=y").status, 400);
+    }
+
+    void onlineFlagExpires()
+    {
+        const QByteArray email = "reader@example.test";
+        QCOMPARE(post(QStringLiteral("pdfloginupdate.php"), "user=" + email + "&status=Y").body, QByteArray("1"));
+        ageOnlineFlag(QString::fromLatin1(email), 11);
+        QCOMPARE(checkUser(email).useronline, QStringLiteral("Y"));
+        ageOnlineFlag(QString::fromLatin1(email), 2);
+        QCOMPARE(checkUser(email).useronline, QStringLiteral("N"));
+    }
+
+    void bookDownload()
+    {
+        const QString location = books().locations.value(1);
+        const HttpReply download = send(location, std::nullopt);
+        QCOMPARE(download.status, 200);
+        QFile source(_bigBook);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QByteArray expected = source.readAll();
+        QCOMPARE(download.body.size(), expected.size());
+        QVERIFY(download.body == expected);
+
+        const QString wrongToken = location.chopped(1) + (location.endsWith(QLatin1Char('0')) ? u'1' : u'0');
+        QCOMPARE(send(wrongToken, std::nullopt).status, 404);
+        QCOMPARE(send(_portal.url() + QStringLiteral("/books/../library.db"), std::nullopt).status, 404);
+    }
+
+    void bodyLimit_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("status");
+        QTest::newRow("at the limit") << 64 * 1024 << 200;
+        QTest::newRow("one byte over") << 64 * 1024 + 1 << 413;
+        QTest::newRow("a megabyte") << 1024 * 1024 << 413;
+    }
+
+    void bodyLimit()
+    {
+        QFETCH(int, size);
+        QFETCH(int, status);
+        QByteArray body = "user=";
+        body.append(size - body.size(), 'a');
+        QCOMPARE(post(QStringLiteral("pdfuserchk.php"), body).status, status);
+    }
+
+    void rateLimit()
+    {
+        PortalProcess limited;
+        QVERIFY2(startPortal(limited, QStringLiteral("3")), limited.errors().constData());
+        const QString url = limited.url() + QStringLiteral("/adminportal/");
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(send(url + QStringLiteral("pdfuserchk.php"), "user=reader@example.test").status, 200);
+        const HttpReply refused = send(url + QStringLiteral("pdfuserchk.php"), "user=reader@example.test");
+        QCOMPARE(refused.status, 429);
+        QVERIFY(!refused.body.startsWith("N") && !refused.body.startsWith("Y"));
+        // Only the user check is limited.
+        QCOMPARE(send(url + QStringLiteral("pdfserverchk.php"), QByteArray()).body, QByteArray("1"));
+        QCOMPARE(send(url + QStringLiteral("pdfloginupdate.php"), "user=reader@example.test&status=N").body,
+                 QByteArray("0"));
+        QCOMPARE(limited.stop(), 0);
+    }
+
+    void logHoldsNoSecrets()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT((_log += _portal.errors()).contains("POST /adminportal/pdfuserchk.php 200"), 20000);
+        QVERIFY(_log.contains("127.0.0.1 POST /adminportal/pdfbookchk.php 200"));
+        QVERIFY(_log.contains("POST /adminportal/pdfuserchk.php 413"));
+        QVERIFY(_log.contains("GET /books/"));
+        QVERIFY(!_log.contains("reader@example.test"));
+        QVERIFY(!_log.contains("s3cret"));
+        // A book's token is as good as its password.
+        const QString location = books().locations.value(1);
+        QVERIFY(!_log.contains(location.mid(location.lastIndexOf(u'/') + 1).toUtf8()));
+    }
+};
 
 QTEST_GUILESS_MAIN(PortalProtocol)
 #include "tst_portal_protocol.moc"

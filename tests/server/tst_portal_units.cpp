@@ -18,189 +18,169 @@ class PortalUnits : public QObject
     Q_OBJECT
 
 private slots:
-    void requestBodies_data();
-    void requestBodies();
-    void loginAnswerReadsBack();
-    void rateLimiter();
-    void rateLimiterForgetsIdleClients();
-    void nameRules_data();
-    void nameRules();
-    void listenAddress_data();
-    void listenAddress();
-    void commandOptions_data();
-    void commandOptions();
-};
-
-// fields: what the reader cuts out, in body order; none when it refuses the body.
-void PortalUnits::requestBodies_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QStringList>("fields");
-    QTest::newRow("user percent not decoded") << "user" << QByteArray("user=a%40b") << QStringList{"a%40b"};
-    QTest::newRow("user utf-8") << "user" << QByteArray("user=j\xc3\xb6rg@x") << QStringList{QString::fromUtf8("j\xc3\xb6rg@x")};
-    QTest::newRow("user empty") << "user" << QByteArray("user=") << QStringList{""};
-    QTest::newRow("user wrong field") << "user" << QByteArray("usr=a") << QStringList{};
-    QTest::newRow("user no body") << "user" << QByteArray() << QStringList{};
-    QTest::newRow("user not utf-8") << "user" << QByteArray("user=a\xff") << QStringList{};
-    QTest::newRow("status") << "status" << QByteArray("user=a+b&c=d@x&status=Y") << QStringList{"a+b&c=d@x", "Y"};
-    QTest::newRow("status name in address")
-        << "status" << QByteArray("user=a&status=N@x&status=Y") << QStringList{"a&status=N@x", "Y"};
-    QTest::newRow("status empty address") << "status" << QByteArray("user=&status=N") << QStringList{"", "N"};
-    QTest::newRow("status missing") << "status" << QByteArray("user=a@x") << QStringList{};
-    QTest::newRow("status first") << "status" << QByteArray("&status=Yuser=a") << QStringList{};
-    QTest::newRow("book") << "book" << QByteArray("company=Acme + Sons&categoryname=A=B") << QStringList{"Acme + Sons", "A=B"};
-    QTest::newRow("book name in category")
-        << "book" << QByteArray("company=Acme&categoryname=x&categoryname=y") << QStringList{"Acme", "x&categoryname=y"};
-    QTest::newRow("book both empty") << "book" << QByteArray("company=&categoryname=") << QStringList{"", ""};
-    QTest::newRow("book no category") << "book" << QByteArray("company=Acme") << QStringList{};
-}
-
-void PortalUnits::requestBodies()
-{
-    QFETCH(QString, kind);
-    QFETCH(QByteArray, body);
-    QFETCH(QStringList, fields);
-    bool valid = false;
-    QStringList read;
-    if (kind == QLatin1String("user")) {
-        const UserCheckBody parsed = parseUserCheckBody(body);
-        valid = parsed.valid;
-        read = {parsed.user};
-    } else if (kind == QLatin1String("status")) {
-        const StatusBody parsed = parseStatusBody(body);
-        valid = parsed.valid;
-        read = {parsed.user, parsed.status};
-    } else {
-        const BookCheckBody parsed = parseBookCheckBody(body);
-        valid = parsed.valid;
-        read = {parsed.company, parsed.category};
+    // fields: what the reader cuts out, in body order; none when it refuses the body.
+    void requestBodies_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("user percent not decoded") << "user" << QByteArray("user=a%40b") << QStringList{"a%40b"};
+        QTest::newRow("user utf-8") << "user" << QByteArray("user=j\xc3\xb6rg@x") << QStringList{QString::fromUtf8("j\xc3\xb6rg@x")};
+        QTest::newRow("user empty") << "user" << QByteArray("user=") << QStringList{""};
+        QTest::newRow("user wrong field") << "user" << QByteArray("usr=a") << QStringList{};
+        QTest::newRow("user no body") << "user" << QByteArray() << QStringList{};
+        QTest::newRow("user not utf-8") << "user" << QByteArray("user=a\xff") << QStringList{};
+        QTest::newRow("status") << "status" << QByteArray("user=a+b&c=d@x&status=Y") << QStringList{"a+b&c=d@x", "Y"};
+        QTest::newRow("status name in address")
+            << "status" << QByteArray("user=a&status=N@x&status=Y") << QStringList{"a&status=N@x", "Y"};
+        QTest::newRow("status empty address") << "status" << QByteArray("user=&status=N") << QStringList{"", "N"};
+        QTest::newRow("status missing") << "status" << QByteArray("user=a@x") << QStringList{};
+        QTest::newRow("status first") << "status" << QByteArray("&status=Yuser=a") << QStringList{};
+        QTest::newRow("book") << "book" << QByteArray("company=Acme + Sons&categoryname=A=B") << QStringList{"Acme + Sons", "A=B"};
+        QTest::newRow("book name in category")
+            << "book" << QByteArray("company=Acme&categoryname=x&categoryname=y") << QStringList{"Acme", "x&categoryname=y"};
+        QTest::newRow("book both empty") << "book" << QByteArray("company=&categoryname=") << QStringList{"", ""};
+        QTest::newRow("book no category") << "book" << QByteArray("company=Acme") << QStringList{};
     }
-    QCOMPARE(valid, !fields.isEmpty());
-    if (valid)
+
+    void requestBodies()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, fields);
+        QStringList read; // stays empty when the body is refused
+        if (kind == QLatin1String("user")) {
+            if (const UserCheckBody parsed = parseUserCheckBody(body); parsed.valid)
+                read = {parsed.user};
+        } else if (kind == QLatin1String("status")) {
+            if (const StatusBody parsed = parseStatusBody(body); parsed.valid)
+                read = {parsed.user, parsed.status};
+        } else if (const BookCheckBody parsed = parseBookCheckBody(body); parsed.valid) {
+            read = {parsed.company, parsed.category};
+        }
         QCOMPARE(read, fields);
-}
-
-// Names go out as they are; a long password wraps the scrambling key.
-void PortalUnits::loginAnswerReadsBack()
-{
-    const AccountRecord account{true, true, false, "Acme & Sons", "A=B+C", QString(300, u'x') + "a+b=c&d^"};
-    velkarn v;
-    const LoginAnswer read = parseLoginAnswer(v, QString::fromUtf8(loginAnswer(account)), account.password);
-    QCOMPARE(read.useronline + read.useractive + read.resactive, QStringLiteral("YYN"));
-    QCOMPARE(read.company, account.company);
-    QCOMPARE(read.category, account.category);
-    QCOMPARE(read.passwordenc.size(), 2 + 2 * account.password.size());
-    QCOMPARE(v.decodestr(read.passwordenc), account.password);
-}
-
-void PortalUnits::rateLimiter()
-{
-    RateLimiter limiter(3);
-    const QString a = QStringLiteral("a");
-    const qint64 t0 = 1'000'000;
-    QVERIFY(limiter.allow(a, t0));
-    QVERIFY(limiter.allow(a, t0 + 10'000));
-    QVERIFY(limiter.allow(a, t0 + 20'000));
-    QVERIFY(!limiter.allow(a, t0 + 30'000));
-    QVERIFY2(limiter.allow(QStringLiteral("b"), t0 + 30'000), "clients are counted apart");
-    QVERIFY(!limiter.allow(a, t0 + 59'999));
-    // Refusals are not counted: the window slides with the accepted checks.
-    QVERIFY(limiter.allow(a, t0 + 60'000));
-    QVERIFY(!limiter.allow(a, t0 + 60'001));
-    QVERIFY(limiter.allow(a, t0 + 70'000));
-
-    RateLimiter off(0);
-    for (int i = 0; i < 1000; ++i)
-        QVERIFY(off.allow(a, t0));
-}
-
-void PortalUnits::rateLimiterForgetsIdleClients()
-{
-    RateLimiter limiter(1);
-    for (int i = 0; i < 5000; ++i)
-        limiter.allow(QString::number(i), 0);
-    QVERIFY(limiter.allow(QStringLiteral("late"), 120'000));
-    QVERIFY(limiter.trackedClients() < 5000);
-    QVERIFY(!limiter.allow(QStringLiteral("late"), 120'001));
-}
-
-void PortalUnits::nameRules_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("name") << "plain" << "Field Manual" << true;
-    QTest::newRow("empty name") << "plain" << "" << false;
-    QTest::newRow("name with newline") << "plain" << "A\nB" << false;
-    QTest::newRow("company with +&=") << "company" << "Acme & Sons + Co=1" << true;
-    QTest::newRow("company with the split field") << "company" << "A&categoryname=B" << false;
-    QTest::newRow("password non-ascii") << "password" << QString::fromUtf8("pa\xe2\x82\xacss") << false;
-    QTest::newRow("https url") << "url" << "https://books.example.test/a.pdf?x=1" << true;
-    QTest::newRow("relative url") << "url" << "/books/a.pdf" << false;
-    QTest::newRow("ftp url") << "url" << "ftp://h/a.pdf" << false;
-}
-
-void PortalUnits::nameRules()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, value);
-    QFETCH(bool, accepted);
-    const QHash<QString, std::function<QString(const QString &)>> rules{
-        {"plain", [](const QString &v) { return checkPlainName(QStringLiteral("book name"), v); }},
-        {"company", checkCompanyName}, {"address", checkAddress}, {"password", checkAccountPassword},
-        {"bookpassword", checkBookPassword}, {"url", checkBookUrl}};
-    const QString problem = rules.value(kind)(value);
-    QVERIFY2(problem.isEmpty() == accepted, qPrintable(problem));
-    QVERIFY(!problem.contains(QLatin1Char('\n')));
-}
-
-void PortalUnits::listenAddress_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("url"); // empty: refused
-    QTest::newRow("ipv4") << "127.0.0.1:8443" << "https://127.0.0.1:8443";
-    QTest::newRow("port 0") << "localhost:0" << "https://localhost:0";
-    QTest::newRow("ipv6") << "[::1]:9000" << "https://[::1]:9000";
-    QTest::newRow("bare ipv6") << "::1:9000" << "";
-    QTest::newRow("no port") << "localhost" << "";
-    QTest::newRow("port too big") << "h:70000" << "";
-}
-
-void PortalUnits::listenAddress()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, url);
-    try {
-        const ListenAddress parsed = parseListenAddress(text);
-        QCOMPARE(httpsUrl(parsed.host, parsed.port), url);
-    } catch (const CommandError &) {
-        QVERIFY(url.isEmpty());
     }
-}
 
-void PortalUnits::commandOptions_data()
-{
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("pairs") << QStringList{"--db", "f", "--name", "A B"} << true;
-    QTest::newRow("value looks like an option") << QStringList{"--name", "--db"} << true;
-    QTest::newRow("missing value") << QStringList{"--db"} << false;
-    QTest::newRow("twice") << QStringList{"--db", "a", "--db", "b"} << false;
-    QTest::newRow("stray word") << QStringList{"db", "a"} << false;
-}
-
-void PortalUnits::commandOptions()
-{
-    QFETCH(QStringList, args);
-    QFETCH(bool, valid);
-    try {
-        const CommandOptions options(args, {QStringLiteral("db"), QStringLiteral("name")});
-        QVERIFY(valid);
-    } catch (const CommandError &error) {
-        QVERIFY2(!valid, qPrintable(error.message));
+    // Names go out as they are; a long password wraps the scrambling key.
+    void loginAnswerReadsBack()
+    {
+        const AccountRecord account{true, true, false, "Acme & Sons", "A=B+C", QString(300, u'x') + "a+b=c&d^"};
+        velkarn v;
+        const LoginAnswer read = parseLoginAnswer(v, QString::fromUtf8(loginAnswer(account)), account.password);
+        QCOMPARE(read.useronline + read.useractive + read.resactive, QStringLiteral("YYN"));
+        QCOMPARE(read.company, account.company);
+        QCOMPARE(read.category, account.category);
+        QCOMPARE(read.passwordenc.size(), 2 + 2 * account.password.size());
+        QCOMPARE(v.decodestr(read.passwordenc), account.password);
     }
-}
+
+    void rateLimiter()
+    {
+        RateLimiter limiter(3);
+        const QString a = QStringLiteral("a");
+        const qint64 t0 = 1'000'000;
+        QVERIFY(limiter.allow(a, t0));
+        QVERIFY(limiter.allow(a, t0 + 10'000));
+        QVERIFY(limiter.allow(a, t0 + 20'000));
+        QVERIFY(!limiter.allow(a, t0 + 30'000));
+        QVERIFY2(limiter.allow(QStringLiteral("b"), t0 + 30'000), "clients are counted apart");
+        QVERIFY(!limiter.allow(a, t0 + 59'999));
+        // Refusals are not counted: the window slides with the accepted checks.
+        QVERIFY(limiter.allow(a, t0 + 60'000));
+        QVERIFY(!limiter.allow(a, t0 + 60'001));
+        QVERIFY(limiter.allow(a, t0 + 70'000));
+
+        RateLimiter off(0);
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(off.allow(a, t0));
+    }
+
+    void rateLimiterForgetsIdleClients()
+    {
+        RateLimiter limiter(1);
+        for (int i = 0; i < 5000; ++i)
+            limiter.allow(QString::number(i), 0);
+        QVERIFY(limiter.allow(QStringLiteral("late"), 120'000));
+        QVERIFY(limiter.trackedClients() < 5000);
+        QVERIFY(!limiter.allow(QStringLiteral("late"), 120'001));
+    }
+
+    void nameRules_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("name") << "plain" << "Field Manual" << true;
+        QTest::newRow("empty name") << "plain" << "" << false;
+        QTest::newRow("name with newline") << "plain" << "A\nB" << false;
+        QTest::newRow("company with +&=") << "company" << "Acme & Sons + Co=1" << true;
+        QTest::newRow("company with the split field") << "company" << "A&categoryname=B" << false;
+        QTest::newRow("password non-ascii") << "password" << QString::fromUtf8("pa\xe2\x82\xacss") << false;
+        QTest::newRow("https url") << "url" << "https://books.example.test/a.pdf?x=1" << true;
+        QTest::newRow("relative url") << "url" << "/books/a.pdf" << false;
+        QTest::newRow("ftp url") << "url" << "ftp://h/a.pdf" << false;
+    }
+
+    void nameRules()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, value);
+        QFETCH(bool, accepted);
+        const QHash<QString, std::function<QString(const QString &)>> rules{
+            {"plain", [](const QString &v) { return checkPlainName(QStringLiteral("book name"), v); }},
+            {"company", checkCompanyName}, {"password", checkAccountPassword}, {"url", checkBookUrl}};
+        const QString problem = rules.value(kind)(value);
+        QVERIFY2(problem.isEmpty() == accepted, qPrintable(problem));
+        QVERIFY(!problem.contains(QLatin1Char('\n')));
+    }
+
+    void listenAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("url"); // empty: refused
+        QTest::newRow("ipv4") << "127.0.0.1:8443" << "https://127.0.0.1:8443";
+        QTest::newRow("port 0") << "localhost:0" << "https://localhost:0";
+        QTest::newRow("ipv6") << "[::1]:9000" << "https://[::1]:9000";
+        QTest::newRow("bare ipv6") << "::1:9000" << "";
+        QTest::newRow("no port") << "localhost" << "";
+        QTest::newRow("port too big") << "h:70000" << "";
+    }
+
+    void listenAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, url);
+        try {
+            const ListenAddress parsed = parseListenAddress(text);
+            QCOMPARE(httpsUrl(parsed.host, parsed.port), url);
+        } catch (const CommandError &) {
+            QVERIFY(url.isEmpty());
+        }
+    }
+
+    void commandOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("pairs") << QStringList{"--db", "f", "--name", "A B"} << true;
+        QTest::newRow("value looks like an option") << QStringList{"--name", "--db"} << true;
+        QTest::newRow("missing value") << QStringList{"--db"} << false;
+        QTest::newRow("twice") << QStringList{"--db", "a", "--db", "b"} << false;
+        QTest::newRow("stray word") << QStringList{"db", "a"} << false;
+    }
+
+    void commandOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, valid);
+        try {
+            const CommandOptions options(args, {QStringLiteral("db"), QStringLiteral("name")});
+            QVERIFY(valid);
+        } catch (const CommandError &error) {
+            QVERIFY2(!valid, qPrintable(error.message));
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(PortalUnits)
 #include "tst_portal_units.moc"

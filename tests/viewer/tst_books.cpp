@@ -42,272 +42,262 @@ QString enabled(AppDelegate &app) // "<" and ">" as "10"
 class BooksTest : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup() { server.reset(); }
-    void openBook_data();
-    void openBook();
-    void openBookWithAnEmptyList();
-    void logoutWhileReadingAndWhileDownloading();
-    void zoomAndPagesByButtonAndKey();
-    void searchSteppingAndAnotherBook();
-    void encryptedBookThroughThePortal();
-
-private:
-    bool signIn(LaunchedViewer &viewer, const QList<QPair<QString, QString>> &books);
-    bool open(LaunchedViewer &viewer, int index); // selects, presses "Open Book", waits for the bytes
-    bool search(AppDelegate &app, const QString &pattern);
-    QString fileUrl(const QString &name) const { return QUrl::fromLocalFile(dir.filePath(name)).toString(); }
 
     QTemporaryDir dir;
     std::unique_ptr<CapturingTlsServer> server;
+
+    QString fileUrl(const QString &name) const { return QUrl::fromLocalFile(dir.filePath(name)).toString(); }
+
+    bool signIn(LaunchedViewer &viewer, const QList<QPair<QString, QString>> &books)
+    {
+        server->setAnswer("/adminportal/pdfbookchk.php", bookAnswer(books));
+        return viewer.signIn("reader@example.org", "pw");
+    }
+
+    // Selects a book, presses "Open Book" and waits for the bytes.
+    bool open(LaunchedViewer &viewer, int index)
+    {
+        viewer.app().bookcombo()->setCurrentIndex(index);
+        viewer.app().bookbutton()->click();
+        return QTest::qWaitFor([&] { return !viewer.app().isDownloading(); }, kWaitMs);
+    }
+
+    bool search(AppDelegate &app, const QString &pattern)
+    {
+        app.searchtv()->setText(pattern);
+        app.searchf()->click();
+        return QTest::qWaitFor([&] { return app.matchl()->text() != QLatin1String("Searching ..."); }, kWaitMs);
+    }
+
+private slots:
+    // Three pages holding "needle" in three letter cases; the last also "haystack".
+    void initTestCase()
+    {
+        const QByteArray plain = PdfFixtures::makePdf(
+            {"Alpha needle one", "Beta NEEDLE two", "Gamma Needle three haystack"}, QPageSize(QPageSize::A5), 24);
+        QVERIFY(PdfFixtures::writeFile(dir.filePath("plain.pdf"), plain));
+        QVERIFY(PdfFixtures::writeFile(dir.filePath("locked.pdf"), PdfFixtures::encryptPdf(plain, "kilo52")));
+        QVERIFY(PdfFixtures::writeFile(dir.filePath("notes.pdf"), "notes, not a PDF\n"));
+    }
+
+    void init()
+    {
+        QVERIFY(server = startCapturingPortal());
+        server->setAnswer("/books/missing.pdf", "<html>404 Not Found</html>", 404);
+        server->setSilent("/books/slow.pdf");
+    }
+
+    void cleanup() { server.reset(); }
+
+    void openBook_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("placeholder"); // what the view shows instead of pages
+        QTest::newRow("no password") << fileUrl("plain.pdf") << "none" << "";
+        QTest::newRow("right password") << fileUrl("locked.pdf") << "kilo52" << "";
+        QTest::newRow("wrong password") << fileUrl("locked.pdf") << "Kilo52" << kLocked;
+        QTest::newRow("no password given") << fileUrl("locked.pdf") << "none" << kLocked;
+        QTest::newRow("not a PDF") << fileUrl("notes.pdf") << "none" << kUnreadable;
+        QTest::newRow("missing file") << fileUrl("gone.pdf") << "none" << kUnreadable;
+        QTest::newRow("404") << "https://127.0.0.1:%1/books/missing.pdf" << "none" << kUnreadable;
+        QTest::newRow("unknown scheme") << "ftp://example.org/b.pdf" << "none" << kUnreadable;
+        QTest::newRow("empty location") << "" << "none" << kNoBook;
+        QTest::newRow("unparsable location") << "http://[::1" << "none" << kNoBook;
+    }
+
+    void openBook()
+    {
+        QFETCH(QString, location);
+        QFETCH(QString, password);
+        QFETCH(QString, placeholder);
+        location.replace("%1", QString::number(server->port()));
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        QVERIFY(signIn(viewer, {{"file:///elsewhere.pdf", "x"}, {location, password}}));
+        QVERIFY(open(viewer, 1));
+
+        QCOMPARE(app.filename1(), location);
+        QCOMPARE(app.pass1(), password == "none" ? QString() : password);
+        QVERIFY(app.bookview()->isHidden() && app.view1()->isVisible() && app.view2()->isVisible());
+        QVERIFY(!app.bookbutton()->isEnabled());
+        const std::shared_ptr<PdfDocument> document = app.document();
+        QCOMPARE(app.pdfView()->document(), document);
+        QCOMPARE(app.pdfView()->placeholderText(), placeholder);
+        if (placeholder == kNoBook)
+            QVERIFY(!document && app.bookUrl().isEmpty());
+        else
+            QCOMPARE(document->state(), placeholder.isEmpty() ? PdfDocument::State::Ready
+                                        : placeholder == kLocked ? PdfDocument::State::Locked
+                                                                 : PdfDocument::State::Unreadable);
+    }
+
+    void openBookWithAnEmptyList()
+    {
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        server->setAnswer("/adminportal/pdfbookchk.php", "no books");
+        QVERIFY(viewer.signIn("reader@example.org", "pw"));
+        app.bookbutton()->click();
+        QVERIFY(app.bookview()->isVisible() && app.bookbutton()->isEnabled() && app.view1()->isHidden());
+        QVERIFY(!app.document() && !app.isDownloading());
+    }
+
+    void logoutWhileReadingAndWhileDownloading()
+    {
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        QVERIFY(signIn(viewer, {{fileUrl("plain.pdf"), "none"},
+                                {QStringLiteral("https://127.0.0.1:%1/books/slow.pdf").arg(server->port()), "none"}}));
+        QVERIFY(open(viewer, 0));
+        app.zoomcombo()->setCurrentIndex(5);
+        app.logout();
+        QVERIFY(app.view1()->isVisible() && app.view2()->isVisible());
+        QCOMPARE(app.document()->pageCount(), 1);
+        QCOMPARE(app.pdfView()->document(), app.document());
+        QVERIFY(app.pdfView()->autoScales());
+        QCOMPARE(app.pdfView()->scaleFactor(), 0.8);
+        QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("2.0"));
+
+        QVERIFY(viewer.waitForIdle());
+        app.login();
+        QVERIFY(viewer.signIn("reader@example.org", "pw"));
+        app.bookcombo()->setCurrentIndex(1);
+        app.bookbutton()->click();
+        QVERIFY(app.isDownloading() && !app.document());
+        app.logout();
+        const std::shared_ptr<PdfDocument> blank = app.document();
+        QVERIFY(QTest::qWaitFor([&] { return !app.isDownloading(); }, kWaitMs));
+        QCoreApplication::processEvents(); // the cancelled download's end, which is discarded
+        QVERIFY(blank && blank->pageCount() == 1);
+        QCOMPARE(app.pdfView()->document(), blank);
+    }
+
+    void zoomAndPagesByButtonAndKey()
+    {
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        QVERIFY(signIn(viewer, {{fileUrl("plain.pdf"), "none"}}));
+        QVERIFY(open(viewer, 0));
+        PdfView *view = app.pdfView();
+        const QList<double> factors{0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 4.0};
+        for (int i = factors.size() - 1; i >= 0; --i) {
+            app.zoomcombo()->setCurrentIndex(i);
+            QCOMPARE(view->scaleFactor(), factors.at(i));
+        }
+        QList<int> pages;
+        for (QPushButton *button : {app.prev(), app.next(), app.last(), app.next(), app.first()}) {
+            button->click();
+            pages.append(view->currentPageIndex());
+        }
+        QCOMPARE(pages, (QList<int>{0, 1, 2, 2, 0}));
+
+        viewer.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer.window()));
+        view->setFocus();
+        pages.clear();
+        for (Qt::Key key : {Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_PageDown}) {
+            QTest::keyClick(view, key);
+            pages.append(view->currentPageIndex());
+        }
+        QCOMPARE(pages, (QList<int>{2, 1, 0, 1}));
+        QTest::keySequence(&viewer.window(), QKeySequence::ZoomIn);
+        QCOMPARE(view->scaleFactor(), 0.75);
+        QTest::keySequence(&viewer.window(), QKeySequence::ZoomOut);
+        QTest::keySequence(&viewer.window(), QKeySequence::ZoomOut);
+        QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("0.50"));
+        app.zoomcombo()->setCurrentIndex(6);
+        QTest::keySequence(&viewer.window(), QKeySequence::ZoomIn);
+        QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("4.0"));
+        QTest::keySequence(&viewer.window(), QKeySequence::Find);
+        QCOMPARE(QApplication::focusWidget(), app.searchtv());
+    }
+
+    void searchSteppingAndAnotherBook()
+    {
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        app.searchn()->click(); // no document yet
+        QCOMPARE(enabled(app), QStringLiteral("00"));
+        QVERIFY(signIn(viewer, {{fileUrl("plain.pdf"), "none"}, {fileUrl("locked.pdf"), "kilo52"}}));
+        QVERIFY(open(viewer, 0));
+        app.searchtv()->setText("nEEDLE"); // on the pages as "needle", "NEEDLE" and "Needle"
+        QTest::keyClick(app.searchtv(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(app.searchResults().has_value(), kWaitMs);
+        const QList<PdfSelection> found = app.searchResults().value();
+        QCOMPARE(found.size(), 3);
+        QCOMPARE(app.pdfView()->currentSelection(), found.first());
+        QCOMPARE(app.pdfView()->highlightedSelections(), found);
+        QCOMPARE(enabled(app), QStringLiteral("11"));
+        QCOMPARE(app.matchl()->text(), QStringLiteral("1 of 3"));
+
+        // The worked sequence: no wrap-around, the button past an end is disabled.
+        QList<int> selected;
+        QStringList states;
+        for (char press : QByteArray(">>><<<>")) {
+            (press == '>' ? app.searchn() : app.searchp())->click();
+            selected.append(found.indexOf(*app.pdfView()->currentSelection()));
+            states.append(enabled(app));
+        }
+        QCOMPARE(selected, (QList<int>{1, 2, 2, 1, 0, 0, 1}));
+        QCOMPARE(states, (QStringList{"11", "11", "10", "11", "11", "01", "11"}));
+        QCOMPARE(app.matchl()->text(), QStringLiteral("2 of 3"));
+
+        // The calls no control makes: the next match after the selection, and the second match.
+        app.findtext("NEEDLE");
+        QCOMPARE(app.pdfView()->currentSelection(), found.at(2));
+        app.findnexttext2("needle");
+        QCOMPARE(app.pdfView()->currentSelection(), found.at(1));
+
+        // A failed search keeps the earlier selection and highlights.
+        QVERIFY(search(app, "zebra"));
+        QVERIFY(app.searchResults()->isEmpty() && app.searchIndex() == 0);
+        QCOMPARE(enabled(app), QStringLiteral("00"));
+        QCOMPARE(app.pdfView()->currentSelection(), found.at(1));
+        QCOMPARE(app.pdfView()->highlightedSelections(), found);
+        QCOMPARE(app.matchl()->text(), QStringLiteral("No matches"));
+
+        // One match: nothing to step to.
+        QVERIFY(search(app, "haystack"));
+        app.searchn()->click();
+        QCOMPARE(enabled(app), QStringLiteral("10"));
+
+        // Back to the list and into another book: zoom and the last search stay.
+        app.zoomcombo()->setCurrentIndex(4);
+        const std::shared_ptr<PdfDocument> first = app.document();
+        app.winAMenuItem3()->trigger();
+        QVERIFY(app.view1()->isHidden() && app.view2()->isHidden() && app.bookview()->isVisible());
+        QVERIFY(app.bookbutton()->isEnabled());
+        QCOMPARE(app.bookcombo()->currentIndex(), 0);
+        QVERIFY(open(viewer, 1));
+        QVERIFY(app.document() != first && app.document()->state() == PdfDocument::State::Ready);
+        QCOMPARE(app.pdfView()->scaleFactor(), 1.5);
+        QCOMPARE(app.searchResults()->size(), 1);
+    }
+
+    void encryptedBookThroughThePortal()
+    {
+        PortalProcess portal;
+        QVERIFY(addReader(portal, "reader@example.org", "read-1", "Acme"));
+        const PortalCommand added = portal.admin({"book", "add", "--company", "Acme", "--category", "Sales",
+                                                  "--name", "Needles", "--file", dir.filePath("plain.pdf"),
+                                                  "--password", "book-pass"});
+        QVERIFY2(added.exitCode == 0, added.errors.constData());
+        QVERIFY2(startRealPortal(portal), portal.errors().constData());
+
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        QVERIFY(viewer.signIn("reader@example.org", "read-1"));
+        QCOMPARE(app.bookpasses(), QStringList{"book-pass"});
+        QVERIFY(open(viewer, 0));
+        QCOMPARE(app.bookUrl().scheme(), QStringLiteral("https"));
+        QCOMPARE(app.document()->state(), PdfDocument::State::Ready);
+        QVERIFY(search(app, "haystack"));
+        QCOMPARE(app.pdfView()->currentSelection()->page, 2);
+        app.logout();
+        QVERIFY(viewer.waitForIdle());
+    }
 };
-
-// Three pages holding "needle" in three letter cases; the last also "haystack".
-void BooksTest::initTestCase()
-{
-    const QByteArray plain = PdfFixtures::makePdf(
-        {"Alpha needle one", "Beta NEEDLE two", "Gamma Needle three haystack"}, QPageSize(QPageSize::A5), 24);
-    QVERIFY(PdfFixtures::writeFile(dir.filePath("plain.pdf"), plain));
-    QVERIFY(PdfFixtures::writeFile(dir.filePath("locked.pdf"), PdfFixtures::encryptPdf(plain, "kilo52")));
-    QVERIFY(PdfFixtures::writeFile(dir.filePath("notes.pdf"), "notes, not a PDF\n"));
-}
-
-void BooksTest::init()
-{
-    QVERIFY(server = startCapturingPortal());
-    server->setAnswer("/books/missing.pdf", "<html>404 Not Found</html>", 404);
-    server->setSilent("/books/slow.pdf");
-}
-
-bool BooksTest::signIn(LaunchedViewer &viewer, const QList<QPair<QString, QString>> &books)
-{
-    server->setAnswer("/adminportal/pdfbookchk.php", bookAnswer(books));
-    return viewer.signIn("reader@example.org", "pw");
-}
-
-bool BooksTest::open(LaunchedViewer &viewer, int index)
-{
-    viewer.app().bookcombo()->setCurrentIndex(index);
-    viewer.app().bookbutton()->click();
-    return QTest::qWaitFor([&] { return !viewer.app().isDownloading(); }, kWaitMs);
-}
-
-bool BooksTest::search(AppDelegate &app, const QString &pattern)
-{
-    app.searchtv()->setText(pattern);
-    app.searchf()->click();
-    return QTest::qWaitFor([&] { return app.matchl()->text() != QLatin1String("Searching ..."); }, kWaitMs);
-}
-
-void BooksTest::openBook_data()
-{
-    QTest::addColumn<QString>("location");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("placeholder"); // what the view shows instead of pages
-    QTest::newRow("no password") << fileUrl("plain.pdf") << "none" << "";
-    QTest::newRow("right password") << fileUrl("locked.pdf") << "kilo52" << "";
-    QTest::newRow("wrong password") << fileUrl("locked.pdf") << "Kilo52" << kLocked;
-    QTest::newRow("no password given") << fileUrl("locked.pdf") << "none" << kLocked;
-    QTest::newRow("not a PDF") << fileUrl("notes.pdf") << "none" << kUnreadable;
-    QTest::newRow("missing file") << fileUrl("gone.pdf") << "none" << kUnreadable;
-    QTest::newRow("404") << "https://127.0.0.1:%1/books/missing.pdf" << "none" << kUnreadable;
-    QTest::newRow("unknown scheme") << "ftp://example.org/b.pdf" << "none" << kUnreadable;
-    QTest::newRow("empty location") << "" << "none" << kNoBook;
-    QTest::newRow("unparsable location") << "http://[::1" << "none" << kNoBook;
-}
-
-void BooksTest::openBook()
-{
-    QFETCH(QString, location);
-    QFETCH(QString, password);
-    QFETCH(QString, placeholder);
-    location.replace("%1", QString::number(server->port()));
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QVERIFY(signIn(viewer, {{"file:///elsewhere.pdf", "x"}, {location, password}}));
-    QVERIFY(open(viewer, 1));
-
-    QCOMPARE(app.filename1(), location);
-    QCOMPARE(app.pass1(), password == "none" ? QString() : password);
-    QVERIFY(app.bookview()->isHidden() && app.view1()->isVisible() && app.view2()->isVisible());
-    QVERIFY(!app.bookbutton()->isEnabled());
-    const std::shared_ptr<PdfDocument> document = app.document();
-    QCOMPARE(app.pdfView()->document(), document);
-    QCOMPARE(app.pdfView()->placeholderText(), placeholder);
-    if (placeholder == kNoBook)
-        QVERIFY(!document && app.bookUrl().isEmpty());
-    else
-        QCOMPARE(document->state(), placeholder.isEmpty() ? PdfDocument::State::Ready
-                                    : placeholder == kLocked ? PdfDocument::State::Locked
-                                                             : PdfDocument::State::Unreadable);
-}
-
-void BooksTest::openBookWithAnEmptyList()
-{
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    server->setAnswer("/adminportal/pdfbookchk.php", "no books");
-    QVERIFY(viewer.signIn("reader@example.org", "pw"));
-    app.bookbutton()->click();
-    QVERIFY(app.bookview()->isVisible() && app.bookbutton()->isEnabled() && app.view1()->isHidden());
-    QVERIFY(!app.document() && !app.isDownloading());
-}
-
-void BooksTest::logoutWhileReadingAndWhileDownloading()
-{
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QVERIFY(signIn(viewer, {{fileUrl("plain.pdf"), "none"},
-                            {QStringLiteral("https://127.0.0.1:%1/books/slow.pdf").arg(server->port()), "none"}}));
-    QVERIFY(open(viewer, 0));
-    app.zoomcombo()->setCurrentIndex(5);
-    app.logout();
-    QVERIFY(app.view1()->isVisible() && app.view2()->isVisible());
-    QCOMPARE(app.document()->pageCount(), 1);
-    QCOMPARE(app.pdfView()->document(), app.document());
-    QVERIFY(app.pdfView()->autoScales());
-    QCOMPARE(app.pdfView()->scaleFactor(), 0.8);
-    QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("2.0"));
-
-    QVERIFY(viewer.waitForIdle());
-    app.login();
-    QVERIFY(viewer.signIn("reader@example.org", "pw"));
-    app.bookcombo()->setCurrentIndex(1);
-    app.bookbutton()->click();
-    QVERIFY(app.isDownloading() && !app.document());
-    app.logout();
-    const std::shared_ptr<PdfDocument> blank = app.document();
-    QVERIFY(QTest::qWaitFor([&] { return !app.isDownloading(); }, kWaitMs));
-    QCoreApplication::processEvents(); // the cancelled download's end, which is discarded
-    QVERIFY(blank && blank->pageCount() == 1);
-    QCOMPARE(app.pdfView()->document(), blank);
-}
-
-void BooksTest::zoomAndPagesByButtonAndKey()
-{
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QVERIFY(signIn(viewer, {{fileUrl("plain.pdf"), "none"}}));
-    QVERIFY(open(viewer, 0));
-    PdfView *view = app.pdfView();
-    const QList<double> factors{0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 4.0};
-    for (int i = factors.size() - 1; i >= 0; --i) {
-        app.zoomcombo()->setCurrentIndex(i);
-        QCOMPARE(view->scaleFactor(), factors.at(i));
-    }
-    QList<int> pages;
-    for (QPushButton *button : {app.prev(), app.next(), app.last(), app.next(), app.first()}) {
-        button->click();
-        pages.append(view->currentPageIndex());
-    }
-    QCOMPARE(pages, (QList<int>{0, 1, 2, 2, 0}));
-
-    viewer.window().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&viewer.window()));
-    view->setFocus();
-    pages.clear();
-    for (Qt::Key key : {Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_PageDown}) {
-        QTest::keyClick(view, key);
-        pages.append(view->currentPageIndex());
-    }
-    QCOMPARE(pages, (QList<int>{2, 1, 0, 1}));
-    QTest::keySequence(&viewer.window(), QKeySequence::ZoomIn);
-    QCOMPARE(view->scaleFactor(), 0.75);
-    QTest::keySequence(&viewer.window(), QKeySequence::ZoomOut);
-    QTest::keySequence(&viewer.window(), QKeySequence::ZoomOut);
-    QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("0.50"));
-    app.zoomcombo()->setCurrentIndex(6);
-    QTest::keySequence(&viewer.window(), QKeySequence::ZoomIn);
-    QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("4.0"));
-    QTest::keySequence(&viewer.window(), QKeySequence::Find);
-    QCOMPARE(QApplication::focusWidget(), app.searchtv());
-}
-
-void BooksTest::searchSteppingAndAnotherBook()
-{
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    app.searchn()->click(); // no document yet
-    QCOMPARE(enabled(app), QStringLiteral("00"));
-    QVERIFY(signIn(viewer, {{fileUrl("plain.pdf"), "none"}, {fileUrl("locked.pdf"), "kilo52"}}));
-    QVERIFY(open(viewer, 0));
-    app.searchtv()->setText("nEEDLE"); // on the pages as "needle", "NEEDLE" and "Needle"
-    QTest::keyClick(app.searchtv(), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(app.searchResults().has_value(), kWaitMs);
-    const QList<PdfSelection> found = app.searchResults().value();
-    QCOMPARE(found.size(), 3);
-    QCOMPARE(app.pdfView()->currentSelection(), found.first());
-    QCOMPARE(app.pdfView()->highlightedSelections(), found);
-    QCOMPARE(enabled(app), QStringLiteral("11"));
-    QCOMPARE(app.matchl()->text(), QStringLiteral("1 of 3"));
-
-    // The worked sequence: no wrap-around, the button past an end is disabled.
-    QList<int> selected;
-    QStringList states;
-    for (char press : QByteArray(">>><<<>")) {
-        (press == '>' ? app.searchn() : app.searchp())->click();
-        selected.append(found.indexOf(*app.pdfView()->currentSelection()));
-        states.append(enabled(app));
-    }
-    QCOMPARE(selected, (QList<int>{1, 2, 2, 1, 0, 0, 1}));
-    QCOMPARE(states, (QStringList{"11", "11", "10", "11", "11", "01", "11"}));
-    QCOMPARE(app.matchl()->text(), QStringLiteral("2 of 3"));
-
-    // The calls no control makes: the next match after the selection, and the second match.
-    app.findtext("NEEDLE");
-    QCOMPARE(app.pdfView()->currentSelection(), found.at(2));
-    app.findnexttext2("needle");
-    QCOMPARE(app.pdfView()->currentSelection(), found.at(1));
-
-    // A failed search keeps the earlier selection and highlights.
-    QVERIFY(search(app, "zebra"));
-    QVERIFY(app.searchResults()->isEmpty() && app.searchIndex() == 0);
-    QCOMPARE(enabled(app), QStringLiteral("00"));
-    QCOMPARE(app.pdfView()->currentSelection(), found.at(1));
-    QCOMPARE(app.pdfView()->highlightedSelections(), found);
-    QCOMPARE(app.matchl()->text(), QStringLiteral("No matches"));
-
-    // One match: nothing to step to.
-    QVERIFY(search(app, "haystack"));
-    app.searchn()->click();
-    QCOMPARE(enabled(app), QStringLiteral("10"));
-
-    // Back to the list and into another book: zoom and the last search stay.
-    app.zoomcombo()->setCurrentIndex(4);
-    const std::shared_ptr<PdfDocument> first = app.document();
-    app.winAMenuItem3()->trigger();
-    QVERIFY(app.view1()->isHidden() && app.view2()->isHidden() && app.bookview()->isVisible());
-    QVERIFY(app.bookbutton()->isEnabled());
-    QCOMPARE(app.bookcombo()->currentIndex(), 0);
-    QVERIFY(open(viewer, 1));
-    QVERIFY(app.document() != first && app.document()->state() == PdfDocument::State::Ready);
-    QCOMPARE(app.pdfView()->scaleFactor(), 1.5);
-    QCOMPARE(app.searchResults()->size(), 1);
-}
-
-void BooksTest::encryptedBookThroughThePortal()
-{
-    PortalProcess portal;
-    QVERIFY(addReader(portal, "reader@example.org", "read-1", "Acme"));
-    const PortalCommand added = portal.admin({"book", "add", "--company", "Acme", "--category", "Sales", "--name",
-                                              "Needles", "--file", dir.filePath("plain.pdf"), "--password", "book-pass"});
-    QVERIFY2(added.exitCode == 0, added.errors.constData());
-    QVERIFY2(startRealPortal(portal), portal.errors().constData());
-
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QVERIFY(viewer.signIn("reader@example.org", "read-1"));
-    QCOMPARE(app.bookpasses(), QStringList{"book-pass"});
-    QVERIFY(open(viewer, 0));
-    QCOMPARE(app.bookUrl().scheme(), QStringLiteral("https"));
-    QCOMPARE(app.document()->state(), PdfDocument::State::Ready);
-    QVERIFY(search(app, "haystack"));
-    QCOMPARE(app.pdfView()->currentSelection()->page, 2);
-    app.logout();
-    QVERIFY(viewer.waitForIdle());
-}
 
 QTEST_MAIN(BooksTest)
 #include "tst_books.moc"
