@@ -14,10 +14,13 @@ void require(const QString &problem)
         throw CommandError{problem};
 }
 
-void requireOneRow(QSqlQuery &query, const QString &what)
+// Changes the one row named by what; an unknown name changes nothing.
+void updateOneRow(AdminLibrary &library, const QString &sql, const QVariantList &values, const QString &what)
 {
-    if (query.numRowsAffected() < 1)
+    AdminTransaction transaction(library);
+    if (library.run(sql, values).numRowsAffected() < 1)
         throw CommandError{QStringLiteral("unknown %1").arg(what)};
+    transaction.commit();
 }
 
 } // namespace
@@ -34,11 +37,8 @@ void addCompany(AdminLibrary &library, const QString &name, bool active)
 
 void setCompanyActive(AdminLibrary &library, const QString &name, bool active)
 {
-    AdminTransaction transaction(library);
-    QSqlQuery query = library.run(QStringLiteral("UPDATE companies SET active = ? WHERE name = ?"),
-                                  {active ? 1 : 0, name});
-    requireOneRow(query, QStringLiteral("company \"%1\"").arg(name));
-    transaction.commit();
+    updateOneRow(library, QStringLiteral("UPDATE companies SET active = ? WHERE name = ?"),
+                 {active ? 1 : 0, name}, QStringLiteral("company \"%1\"").arg(name));
 }
 
 void addUser(AdminLibrary &library, const NewUser &user)
@@ -59,30 +59,20 @@ void addUser(AdminLibrary &library, const NewUser &user)
 void setUserPassword(AdminLibrary &library, const QString &email, const QString &password)
 {
     require(checkAccountPassword(password));
-    AdminTransaction transaction(library);
-    QSqlQuery query = library.run(QStringLiteral("UPDATE users SET password = ? WHERE email = ?"),
-                                  {password, email});
-    requireOneRow(query, QStringLiteral("user \"%1\"").arg(email));
-    transaction.commit();
+    updateOneRow(library, QStringLiteral("UPDATE users SET password = ? WHERE email = ?"),
+                 {password, email}, QStringLiteral("user \"%1\"").arg(email));
 }
 
 void setUserActive(AdminLibrary &library, const QString &email, bool active)
 {
-    AdminTransaction transaction(library);
-    QSqlQuery query = library.run(QStringLiteral("UPDATE users SET active = ? WHERE email = ?"),
-                                  {active ? 1 : 0, email});
-    requireOneRow(query, QStringLiteral("user \"%1\"").arg(email));
-    transaction.commit();
+    updateOneRow(library, QStringLiteral("UPDATE users SET active = ? WHERE email = ?"),
+                 {active ? 1 : 0, email}, QStringLiteral("user \"%1\"").arg(email));
 }
 
 void setUserOnline(AdminLibrary &library, const QString &email, bool online, qint64 atMs)
 {
-    AdminTransaction transaction(library);
-    QSqlQuery query = library.run(
-        QStringLiteral("UPDATE users SET online = ?, online_at_ms = ? WHERE email = ?"),
-        {online ? 1 : 0, atMs, email});
-    requireOneRow(query, QStringLiteral("user \"%1\"").arg(email));
-    transaction.commit();
+    updateOneRow(library, QStringLiteral("UPDATE users SET online = ?, online_at_ms = ? WHERE email = ?"),
+                 {online ? 1 : 0, atMs, email}, QStringLiteral("user \"%1\"").arg(email));
 }
 
 void addBook(AdminLibrary &library, const NewBook &book)
