@@ -1,14 +1,24 @@
 #include "SearchStepping.h"
 
-SearchStep stepForward(qsizetype matchCount, qint32 findcount)
+namespace {
+
+// Without matches both step buttons go off and nothing is selected.
+SearchStep noMatchStep(qint32 findcount)
 {
     SearchStep step;
     step.findcount = findcount;
-    if (matchCount < 1) {
-        step.prevEnabled = false;
-        step.nextEnabled = false;
-        return step;
-    }
+    step.prevEnabled = false;
+    step.nextEnabled = false;
+    return step;
+}
+
+} // namespace
+
+SearchStep stepForward(qsizetype matchCount, qint32 findcount)
+{
+    if (matchCount < 1)
+        return noMatchStep(findcount);
+    SearchStep step;
     step.selectMatch = true;
     if (findcount >= matchCount - 1) {
         step.findcount = qint32(matchCount - 1);
@@ -22,13 +32,9 @@ SearchStep stepForward(qsizetype matchCount, qint32 findcount)
 
 SearchStep stepBack(qsizetype matchCount, qint32 findcount)
 {
+    if (matchCount < 1)
+        return noMatchStep(findcount);
     SearchStep step;
-    step.findcount = findcount;
-    if (matchCount < 1) {
-        step.prevEnabled = false;
-        step.nextEnabled = false;
-        return step;
-    }
     step.selectMatch = true;
     if (findcount <= 0) {
         step.findcount = 0;
