@@ -304,7 +304,8 @@ private:
     // Book download; a newer opening, the book list or a logout discards it.
     std::shared_ptr<UrlTask> downloadtask;
     quint64 downloadgeneration = 0;
-    bool downloadpending = false; // until the current download's bytes are handled
+    bool downloadpending = false; // until the current download's book is parsed
+    std::shared_ptr<PdfDocument> openingdoc; // parsed on its worker, shown when loaded
 
     // A search waiting for the document's text index.
     QMetaObject::Connection pendingsearch;

@@ -9,6 +9,8 @@
 #include <QPdfDocument>
 #include <QPdfSelection>
 
+#include <malloc.h>
+
 #include <atomic>
 #include <mutex>
 
@@ -23,41 +25,6 @@ constexpr int measureStep = 32;
 
 } // namespace
 
-struct PdfDocument::Private
-{
-    const quint64 id = nextDocumentId.fetch_add(1);
-    QPdfDocument pdf;
-    QByteArray bytes;
-    QBuffer buffer;
-    QString filePath;
-    State state = State::Empty;
-    int pages = 0;
-    quint64 generation = 0;
-    QList<QSizeF> pageSizes; // main thread
-    bool sizesMeasured = false;
-    QList<QSizeF> measuring; // worker thread
-    PdfTextStore texts;
-    bool indexReported = false;
-
-    mutable std::mutex boundsMutex;
-    QHash<PdfSelection, QList<QRectF>> bounds;
-
-    // Declared last: destroyed first, so its thread is gone before the pages are.
-    std::unique_ptr<PdfWorker> worker;
-
-    QString extractText(int page) { return pdf.getAllText(page).text(); }
-};
-
-PdfDocument::PdfDocument(QObject *parent)
-    : QObject(parent), d(std::make_unique<Private>())
-{
-}
-
-PdfDocument::~PdfDocument()
-{
-    d->worker.reset();
-}
-
 static PdfDocument::State stateOf(const QPdfDocument &pdf)
 {
     if (pdf.status() == QPdfDocument::Status::Ready)
@@ -67,105 +34,292 @@ static PdfDocument::State stateOf(const QPdfDocument &pdf)
     return PdfDocument::State::Unreadable;
 }
 
+// What a load found out, handed from the thread that loaded to the main thread.
+struct PdfDocument::Loaded
+{
+    State state = State::Empty;
+    int error = 0;
+    int pages = 0;
+    QSizeF firstPageSize;
+};
+
+// The PDFium side of a document. Fields marked "main thread" belong to the
+// PdfDocument's thread; the rest is set by whichever thread loads and then read
+// by the worker.
+struct PdfDocument::Private
+{
+    const quint64 id = nextDocumentId.fetch_add(1);
+    // Held while the book is (re)loaded, so a load never overlaps another.
+    std::mutex loadMutex;
+    // Made by the first load, on the thread that loads: making one takes QtPdf's
+    // global lock, which another book being closed may hold for a while.
+    std::unique_ptr<QPdfDocument> pdf;
+    QByteArray bytes;
+    QBuffer buffer;
+    QString filePath;
+    int loadedPages = 0;
+    quint64 loadedGeneration = 0;
+    QList<QSizeF> measuring; // worker thread
+    PdfTextStore texts;
+
+    mutable std::mutex boundsMutex;
+    QHash<PdfSelection, QList<QRectF>> bounds;
+
+    State state = State::Empty;    // main thread
+    int pages = 0;                 // main thread
+    quint64 generation = 0;        // main thread
+    QList<QSizeF> pageSizes;       // main thread
+    bool sizesMeasured = false;    // main thread
+    bool indexReported = false;    // main thread
+
+    // The object signals go to; null once it is gone, so a worker finishing a
+    // job after that reports to nobody.
+    std::mutex frontMutex;
+    PdfDocument *front = nullptr;
+
+    template<typename Report>
+    void toFront(Report report)
+    {
+        std::lock_guard lock(frontMutex);
+        if (front)
+            report(front);
+    }
+
+    QString extractText(int page) { return pdf->getAllText(page).text(); }
+
+    void closeOrCreate()
+    {
+        if (pdf)
+            pdf->close();
+        else
+            pdf = std::make_unique<QPdfDocument>();
+    }
+
+    void loadBytes(const QByteArray &data)
+    {
+        closeOrCreate();
+        buffer.close();
+        filePath.clear();
+        bytes = data;
+        buffer.setData(bytes);
+        buffer.open(QIODevice::ReadOnly);
+        pdf->load(&buffer);
+    }
+
+    void loadFile(const QString &path)
+    {
+        closeOrCreate();
+        buffer.close();
+        bytes.clear();
+        filePath = path;
+        pdf->load(path);
+    }
+
+    void reloadWithPassword(const QString &password)
+    {
+        // load() clears the password, so it has to be set between close() and load().
+        pdf->close();
+        pdf->setPassword(password);
+        if (filePath.isEmpty()) {
+            buffer.seek(0);
+            pdf->load(&buffer);
+        } else {
+            pdf->load(filePath);
+        }
+    }
+
+    // The calls below run on the worker or the main thread, for a loaded book.
+    QString pageText(int page)
+    {
+        const auto cached = texts.page(page, [this](int p) { return extractText(p); });
+        return cached ? cached->text : QString();
+    }
+
+    std::optional<QList<QRectF>> cachedBounds(const PdfSelection &selection) const
+    {
+        if (selection.documentId != id || !selection.isValid() || selection.page >= loadedPages)
+            return QList<QRectF>();
+        std::lock_guard lock(boundsMutex);
+        const auto it = bounds.constFind(selection);
+        if (it == bounds.cend())
+            return std::nullopt;
+        return *it;
+    }
+
+    QList<QRectF> selectionBounds(const PdfSelection &selection)
+    {
+        if (const auto cached = cachedBounds(selection))
+            return *cached;
+        const int textLength = int(pageText(selection.page).size());
+        QList<QRectF> rects;
+        // Never ask PDFium for a start past the page text: it leaks the page.
+        if (selection.start < textLength) {
+            const int length = qMin(selection.length, textLength - selection.start);
+            const QPdfSelection s = pdf->getSelectionAtIndex(selection.page, selection.start, length);
+            for (const QPolygonF &polygon : s.bounds())
+                rects.append(polygon.boundingRect());
+        }
+        std::lock_guard lock(boundsMutex);
+        bounds.insert(selection, rects);
+        return rects;
+    }
+
+    QImage render(int page, const QSize &pixelSize)
+    {
+        if (page < 0 || page >= loadedPages || pixelSize.isEmpty())
+            return {};
+        return pdf->render(page, pixelSize);
+    }
+
+    // Resets what the worker reads for the book just loaded.
+    Loaded settle(quint64 generation)
+    {
+        Loaded result;
+        result.state = stateOf(*pdf);
+        result.error = int(pdf->error());
+        if (result.state == State::Ready) {
+            result.pages = pdf->pageCount();
+            if (result.pages > 0)
+                result.firstPageSize = pdf->pagePointSize(0);
+        }
+        loadedPages = result.pages;
+        loadedGeneration = generation;
+        measuring.clear();
+        if (result.pages > 1)
+            measuring.append(result.firstPageSize);
+        texts.reset(result.pages);
+        std::lock_guard lock(boundsMutex);
+        bounds.clear();
+        return result;
+    }
+};
+
+PdfDocument::PdfDocument(QObject *parent)
+    : QObject(parent), d(std::make_shared<Private>())
+{
+    d->front = this;
+}
+
+PdfDocument::~PdfDocument()
+{
+    {
+        std::lock_guard lock(d->frontMutex);
+        d->front = nullptr;
+    }
+    PdfWorker::retire(std::move(worker), [book = std::move(d)]() mutable {
+        book.reset();
+        // PDFium's caches of a large book take hundreds of megabytes, spread
+        // over the heaps of the threads that used it; give the freed pages
+        // back, so that the next book starts from the same footprint.
+        malloc_trim(0);
+    });
+}
+
 bool PdfDocument::load(const QByteArray &bytes)
 {
-    d->worker.reset();
-    d->pdf.close();
-    d->buffer.close();
-    d->filePath.clear();
-    d->bytes = bytes;
-    d->buffer.setData(d->bytes);
-    d->buffer.open(QIODevice::ReadOnly);
-    d->pdf.load(&d->buffer);
-    return finishLoad();
+    worker.reset();
+    std::lock_guard lock(d->loadMutex);
+    d->loadBytes(bytes);
+    return finishLoad(d->settle(++d->generation));
 }
 
 bool PdfDocument::load(const QString &filePath)
 {
-    d->worker.reset();
-    d->pdf.close();
-    d->buffer.close();
-    d->bytes.clear();
-    d->filePath = filePath;
-    d->pdf.load(filePath);
-    return finishLoad();
+    worker.reset();
+    std::lock_guard lock(d->loadMutex);
+    d->loadFile(filePath);
+    return finishLoad(d->settle(++d->generation));
+}
+
+void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &password)
+{
+    worker.reset();
+    const quint64 generation = ++d->generation;
+    finishLoad(Loaded{});
+    startWorker();
+    worker->post([book = d.get(), bytes, password, generation] {
+        std::unique_lock lock(book->loadMutex);
+        book->loadBytes(bytes);
+        if (!password.isEmpty() && stateOf(*book->pdf) == State::Locked)
+            book->reloadWithPassword(password);
+        const Loaded result = book->settle(generation);
+        lock.unlock();
+        book->toFront([&](PdfDocument *q) {
+            QMetaObject::invokeMethod(q, [q, result, generation] {
+                if (generation != q->d->generation)
+                    return;
+                q->finishLoad(result);
+                Q_EMIT q->loaded();
+            }, Qt::QueuedConnection);
+        });
+    });
 }
 
 bool PdfDocument::unlockWithPassword(const QString &password)
 {
     if (d->state != State::Locked)
         return d->state == State::Ready;
-    // load() clears the password, so it has to be set between close() and load().
-    d->pdf.close();
-    d->pdf.setPassword(password);
-    if (d->filePath.isEmpty()) {
-        d->buffer.seek(0);
-        d->pdf.load(&d->buffer);
-    } else {
-        d->pdf.load(d->filePath);
-    }
-    return finishLoad();
+    worker.reset();
+    std::lock_guard lock(d->loadMutex);
+    d->reloadWithPassword(password);
+    return finishLoad(d->settle(++d->generation));
 }
 
-bool PdfDocument::finishLoad()
+bool PdfDocument::finishLoad(const Loaded &result)
 {
-    d->state = stateOf(d->pdf);
-    ++d->generation;
-    d->pages = 0;
-    d->pageSizes.clear();
-    d->measuring.clear();
-    d->sizesMeasured = false;
-    {
-        std::lock_guard lock(d->boundsMutex);
-        d->bounds.clear();
-    }
+    d->state = result.state;
+    d->pages = result.pages;
+    d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
+    d->sizesMeasured = result.pages <= 1;
     d->indexReported = false;
-    if (d->state != State::Ready) {
-        d->texts.reset(0);
-        if (d->state == State::Unreadable)
-            logLine(QStringLiteral("PDF could not be read (QPdfDocument error %1)")
-                        .arg(int(d->pdf.error())));
+    if (d->state == State::Unreadable)
+        logLine(QStringLiteral("PDF could not be read (QPdfDocument error %1)").arg(result.error));
+    if (d->state != State::Ready)
         return false;
-    }
-    const int count = d->pdf.pageCount();
-    d->pages = count;
-    const QSizeF first = count > 0 ? d->pdf.pagePointSize(0) : QSizeF();
-    d->pageSizes = QList<QSizeF>(count, first);
-    d->sizesMeasured = count <= 1;
-    if (!d->sizesMeasured)
-        d->measuring.append(first);
-    d->texts.reset(count);
+    if (!worker)
+        startWorker();
+    worker->startIndexing();
+    return true;
+}
 
+void PdfDocument::startWorker()
+{
+    Private *book = d.get();
     PdfWorker::Jobs jobs;
-    jobs.render = [this](const PdfRenderRequest &request) {
-        Q_EMIT pageRendered(request.client, request.page,
-                            renderPage(request.page, request.pixelSize));
+    jobs.render = [book](const PdfRenderRequest &request) {
+        const QImage image = book->render(request.page, request.pixelSize);
+        book->toFront([&](PdfDocument *q) {
+            Q_EMIT q->pageRendered(request.client, request.page, image);
+        });
     };
-    jobs.bounds = [this](const QList<PdfSelection> &selections) {
+    jobs.bounds = [book](const QList<PdfSelection> &selections) {
         for (const PdfSelection &s : selections)
-            selectionBounds(s);
-        Q_EMIT selectionBoundsReady();
+            book->selectionBounds(s);
+        book->toFront([](PdfDocument *q) { Q_EMIT q->selectionBoundsReady(); });
     };
-    jobs.indexNext = [this, generation = d->generation] {
-        if (!d->measuring.isEmpty() && d->measuring.size() < d->pages) {
-            const int end = qMin(d->pages, int(d->measuring.size()) + measureStep);
-            for (int i = int(d->measuring.size()); i < end; ++i)
-                d->measuring.append(d->pdf.pagePointSize(i));
-            if (d->measuring.size() == d->pages)
-                QMetaObject::invokeMethod(this, [this, generation, sizes = d->measuring] {
-                    applyMeasuredSizes(generation, sizes);
-                }, Qt::QueuedConnection);
+    jobs.indexNext = [book] {
+        if (!book->measuring.isEmpty() && book->measuring.size() < book->loadedPages) {
+            const int end = qMin(book->loadedPages, int(book->measuring.size()) + measureStep);
+            for (int i = int(book->measuring.size()); i < end; ++i)
+                book->measuring.append(book->pdf->pagePointSize(i));
+            if (book->measuring.size() == book->loadedPages)
+                book->toFront([book](PdfDocument *q) {
+                    QMetaObject::invokeMethod(q, [q, generation = book->loadedGeneration,
+                                                  sizes = book->measuring] {
+                        q->applyMeasuredSizes(generation, sizes);
+                    }, Qt::QueuedConnection);
+                });
             return true;
         }
-        const bool extracted = d->texts.extractNext([this](int p) { return d->extractText(p); });
-        const int done = d->texts.cachedCount();
-        if (!extracted || done % progressStep == 0 || done == pageCount())
-            QMetaObject::invokeMethod(this, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
+        const bool extracted = book->texts.extractNext([book](int p) { return book->extractText(p); });
+        const int done = book->texts.cachedCount();
+        if (!extracted || done % progressStep == 0 || done == book->loadedPages)
+            book->toFront([](PdfDocument *q) {
+                QMetaObject::invokeMethod(q, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
+            });
         return extracted;
     };
-    d->worker = std::make_unique<PdfWorker>(std::move(jobs));
-    d->worker->startIndexing();
-    return true;
+    worker = std::make_unique<PdfWorker>(std::move(jobs));
 }
 
 void PdfDocument::applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes)
@@ -220,8 +374,7 @@ QSizeF PdfDocument::pageSize(int page) const
 
 QString PdfDocument::pageText(int page) const
 {
-    const auto cached = d->texts.page(page, [this](int p) { return d->extractText(p); });
-    return cached ? cached->text : QString();
+    return d->state == State::Ready ? d->pageText(page) : QString();
 }
 
 bool PdfDocument::isTextIndexed() const
@@ -241,8 +394,8 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
     if (folded.text.isEmpty() || d->state != State::Ready)
         return found;
     const bool wasIndexed = d->texts.isComplete();
-    if (!wasIndexed && d->worker)
-        d->worker->setIndexingPaused(true);
+    if (!wasIndexed && worker)
+        worker->setIndexingPaused(true);
     const auto extract = [this](int p) { return d->extractText(p); };
     for (int page = 0; page < pageCount(); ++page) {
         const auto text = d->texts.page(page, extract);
@@ -250,8 +403,8 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
             found.append({d->id, page, m.start, m.length});
     }
     if (!wasIndexed) {
-        if (d->worker)
-            d->worker->setIndexingPaused(false);
+        if (worker)
+            worker->setIndexingPaused(false);
         QMetaObject::invokeMethod(const_cast<PdfDocument *>(this),
                                   &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
     }
@@ -260,53 +413,29 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
 
 std::optional<QList<QRectF>> PdfDocument::cachedSelectionBounds(const PdfSelection &selection) const
 {
-    if (selection.documentId != d->id || !selection.isValid() || selection.page >= pageCount())
+    if (d->state != State::Ready)
         return QList<QRectF>();
-    std::lock_guard lock(d->boundsMutex);
-    const auto it = d->bounds.constFind(selection);
-    if (it == d->bounds.cend())
-        return std::nullopt;
-    return *it;
+    return d->cachedBounds(selection);
 }
 
 QList<QRectF> PdfDocument::selectionBounds(const PdfSelection &selection) const
 {
-    if (const auto cached = cachedSelectionBounds(selection))
-        return *cached;
-    const int textLength = int(pageText(selection.page).size());
-    QList<QRectF> rects;
-    // Never ask PDFium for a start past the page text: it leaks the page.
-    if (selection.start < textLength) {
-        const int length = qMin(selection.length, textLength - selection.start);
-        const QPdfSelection s = d->pdf.getSelectionAtIndex(selection.page, selection.start, length);
-        for (const QPolygonF &polygon : s.bounds())
-            rects.append(polygon.boundingRect());
-    }
-    std::lock_guard lock(d->boundsMutex);
-    d->bounds.insert(selection, rects);
-    return rects;
+    return d->state == State::Ready ? d->selectionBounds(selection) : QList<QRectF>();
 }
 
 void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) const
 {
-    if (d->worker && !selections.isEmpty())
-        d->worker->requestBounds(selections);
+    if (worker && !selections.isEmpty())
+        worker->requestBounds(selections);
 }
 
 QImage PdfDocument::renderPage(int page, const QSize &pixelSize) const
 {
-    if (page < 0 || page >= pageCount() || pixelSize.isEmpty())
-        return {};
-    return d->pdf.render(page, pixelSize);
+    return d->state == State::Ready ? d->render(page, pixelSize) : QImage();
 }
 
 void PdfDocument::requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const
 {
-    if (d->worker)
-        d->worker->setRenderRequests(client, wanted);
-}
-
-QPdfDocument *PdfDocument::pdf() const
-{
-    return &d->pdf;
+    if (worker)
+        worker->setRenderRequests(client, wanted);
 }

@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-class QPdfDocument;
+class PdfWorker;
 
 // One PDF book: loading, unlocking, page geometry, rendering and text search.
 // Knows no widgets. After a successful load (or unlock) it extracts every page's
@@ -29,11 +29,17 @@ public:
     };
 
     explicit PdfDocument(QObject *parent = nullptr);
-    ~PdfDocument() override; // stops the text worker before the pages go away
+    // Returns at once: the worker finishes its running job and closes the book
+    // on its own thread.
+    ~PdfDocument() override;
 
     // Load replaces whatever was loaded before. False when the result is not Ready.
     bool load(const QByteArray &bytes);
     bool load(const QString &filePath);
+    // The same on the worker, unlocked with password when it is not empty, so
+    // that parsing a large book does not hold up the calling thread. The state
+    // stays Empty until loaded is emitted.
+    void loadInBackground(const QByteArray &bytes, const QString &password);
 
     State state() const;
     bool isLocked() const { return state() == State::Locked; }
@@ -67,7 +73,7 @@ public:
     std::optional<QList<QRectF>> cachedSelectionBounds(const PdfSelection &selection) const;
     void requestSelectionBounds(const QList<PdfSelection> &selections) const;
 
-    // May run on any thread; PDFium calls are serialised by QtPdf.
+    // Renders on the calling thread; the worker does the same for requestRenders.
     QImage renderPage(int page, const QSize &pixelSize) const;
     // Renders on the worker, most wanted first; replaces what this client asked
     // before. Each image arrives through pageRendered.
@@ -76,9 +82,8 @@ public:
     // How many times page text was taken from PDFium since the last load.
     int textExtractionCount() const;
 
-    QPdfDocument *pdf() const;
-
 Q_SIGNALS:
+    void loaded(); // a background load is done; state() tells how it went
     void textIndexed();                   // emitted once every page's text is cached
     void textIndexProgress(int pagesDone, int pageCount);
     // Emitted on the worker thread: connect queued (the default across threads).
@@ -87,10 +92,15 @@ Q_SIGNALS:
     void pageSizesChanged();
 
 private:
-    bool finishLoad();
+    struct Private;
+    struct Loaded;
+    bool finishLoad(const Loaded &result);
+    void startWorker();
     void reportIndexProgress();
     void applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes);
 
-    struct Private;
-    std::unique_ptr<Private> d;
+    // Shared with the worker, which may still be closing the book after this
+    // object is gone.
+    std::shared_ptr<Private> d;
+    std::unique_ptr<PdfWorker> worker;
 };

@@ -7,13 +7,15 @@
 
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
-// The one thread a document uses for PDFium work: page renders first, then
-// bounds of selections in small batches (each costs PDFium a page load, and a
-// search for one letter can put hundreds on a page), and the book's text in
-// whatever time is left. Knows nothing of PDF: the document hands it the jobs.
+// The one thread a document uses for PDFium work: chores such as loading the
+// book first, then page renders, then bounds of selections in small batches
+// (each costs PDFium a page load, and a search for one letter can put hundreds
+// on a page), and the book's text in whatever time is left. Knows nothing of
+// PDF: the document hands it the jobs.
 class PdfWorker
 {
 public:
@@ -26,6 +28,16 @@ public:
 
     explicit PdfWorker(Jobs jobs);
     ~PdfWorker(); // cancels what is pending and waits for the running job
+
+    // Cancels what is pending and returns at once; the thread finishes its
+    // running job, then calls lastly and ends. Closing a large book costs PDFium
+    // a hundred milliseconds or more, which lastly spends here instead of on the
+    // caller's thread. With no worker, or no application whose end could wait
+    // for the thread, lastly runs on the calling thread.
+    static void retire(std::unique_ptr<PdfWorker> worker, std::function<void()> lastly);
+
+    // Runs before any other job, in the order posted.
+    void post(std::function<void()> chore);
 
     void setRenderRequests(quintptr client, const QList<PdfRenderRequest> &wanted);
     // Newest first: the selection just made current goes before older highlights.
@@ -40,6 +52,8 @@ private:
 
     Jobs jobs;
     std::mutex mutex;
+    QList<std::function<void()>> chores;
+    std::function<void()> lastly; // set when retired
     std::condition_variable wake;
     PdfRenderQueue renders;
     QList<PdfSelection> boundsWanted;

@@ -91,21 +91,23 @@ void AppDelegate::finishDownload(quint64 generation, const std::optional<QByteAr
 {
     if (generation != downloadgeneration)
         return;
-    downloadpending = false;
     // A book that could not be fetched becomes a document that could not be
-    // read, so the view says why there is no page.
-    auto document = std::make_shared<PdfDocument>();
-    document->load(bytes.value_or(QByteArray()));
-    if (!password.isEmpty())
-        document->unlockWithPassword(password);
-    pdfDoc = document;
-    showDocument(document);
+    // read, so the view says why there is no page. The download panel stays
+    // until the book is parsed, which takes a large book a tenth of a second.
+    openingdoc = std::make_shared<PdfDocument>();
+    connect(openingdoc.get(), &PdfDocument::loaded, this, [this] {
+        downloadpending = false;
+        pdfDoc = std::exchange(openingdoc, nullptr);
+        showDocument(pdfDoc);
+    });
+    openingdoc->loadInBackground(bytes.value_or(QByteArray()), password);
 }
 
 void AppDelegate::discardDownload()
 {
     ++downloadgeneration;
     downloadpending = false;
+    openingdoc.reset();
     if (downloadtask)
         downloadtask->cancel();
 }
@@ -126,8 +128,11 @@ void AppDelegate::openbookempty()
     QByteArray bytes;
     if (resource.open(QIODevice::ReadOnly))
         bytes = resource.readAll();
-    pdfDoc = std::make_shared<PdfDocument>();
-    pdfDoc->load(bytes);
+    // Loaded before the book it replaces is let go: closing a large book holds
+    // QtPdf's lock for a while, and this load would wait for it.
+    auto blank = std::make_shared<PdfDocument>();
+    blank->load(bytes);
+    pdfDoc = std::move(blank);
     _pdfView->setAutoScales(true);
     showDocument(pdfDoc);
 }

@@ -82,6 +82,60 @@ private Q_SLOTS:
         QCOMPARE(doc.state(), PdfDocument::State::Unreadable);
     }
 
+    void loadInBackground_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("passwordGiven");
+        QTest::addColumn<PdfDocument::State>("state");
+        QTest::newRow("pdf") << plain << QString() << PdfDocument::State::Ready;
+        QTest::newRow("pdf, needless password") << plain << QStringLiteral("x") << PdfDocument::State::Ready;
+        QTest::newRow("locked, right password") << locked << password << PdfDocument::State::Ready;
+        QTest::newRow("locked, wrong password") << locked << QStringLiteral("wrong") << PdfDocument::State::Locked;
+        QTest::newRow("locked, no password") << locked << QString() << PdfDocument::State::Locked;
+        QTest::newRow("not a pdf") << QByteArray("<html>no</html>") << QString() << PdfDocument::State::Unreadable;
+        QTest::newRow("nothing") << QByteArray() << QString() << PdfDocument::State::Unreadable;
+    }
+
+    void loadInBackground()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, passwordGiven);
+        QFETCH(PdfDocument::State, state);
+        PdfDocument doc;
+        QSignalSpy loaded(&doc, &PdfDocument::loaded);
+        doc.loadInBackground(bytes, passwordGiven);
+        QCOMPARE(doc.state(), PdfDocument::State::Empty);
+        QVERIFY(doc.findString(QStringLiteral("gamma")).isEmpty());
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(doc.state(), state);
+        const bool ready = state == PdfDocument::State::Ready;
+        QCOMPARE(doc.pageCount(), ready ? 4 : 0);
+        if (ready) {
+            QCOMPARE(doc.pageSize(0).toSize(), QSize(595, 842));
+            QCOMPARE(doc.findString(QStringLiteral("gamma")).size(), 2);
+            QTRY_VERIFY_WITH_TIMEOUT(doc.isTextIndexed(), 10000);
+        }
+    }
+
+    void newestLoadWins()
+    {
+        PdfDocument doc;
+        QSignalSpy loaded(&doc, &PdfDocument::loaded);
+        doc.loadInBackground(locked, QString());
+        doc.loadInBackground(plain, QString());
+        QVERIFY(loaded.wait(10000));
+        QCoreApplication::processEvents();
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(doc.state(), PdfDocument::State::Ready);
+
+        // A load on the calling thread supersedes one still running on the worker.
+        doc.loadInBackground(plain, QString());
+        QVERIFY(!doc.load(locked));
+        QCoreApplication::processEvents();
+        QCOMPARE(loaded.count(), 1);
+        QCOMPARE(doc.state(), PdfDocument::State::Locked);
+    }
+
     void findString_data()
     {
         QTest::addColumn<QString>("pattern");
@@ -196,15 +250,30 @@ private Q_SLOTS:
         QVERIFY(doc.renderPage(0, QSize()).isNull());
     }
 
-    void destroyWhileIndexing()
+    // The worker closes a book after its document is gone; what it finishes
+    // meanwhile must reach nobody.
+    void destroyWhileBusy()
     {
         const QByteArray bytes = PdfFixtures::makePdf(QStringList(200, QStringLiteral("text")));
-        for (int round = 0; round < 3; ++round) {
+        int reports = 0;
+        for (int round = 0; round < 6; ++round) {
             auto doc = std::make_unique<PdfDocument>();
-            QVERIFY(doc->load(bytes));
-            doc->requestRenders(1, {{1, 0, QSize(100, 140)}, {1, 1, QSize(100, 140)}});
+            if (round % 2) {
+                doc->loadInBackground(bytes, QString());
+            } else {
+                QVERIFY(doc->load(bytes));
+                doc->requestRenders(1, {{1, 0, QSize(100, 140)}, {1, 1, QSize(100, 140)}});
+                doc->requestSelectionBounds({{doc->id(), 0, 0, 4}, {doc->id(), 1, 0, 4}});
+            }
+            connect(doc.get(), &PdfDocument::pageRendered, this, [&] { ++reports; });
+            connect(doc.get(), &PdfDocument::loaded, this, [&] { ++reports; });
             doc.reset();
         }
+        QCoreApplication::processEvents();
+        QCOMPARE(reports, 0);
+        PdfDocument next;
+        QVERIFY(next.load(bytes));
+        QCOMPARE(next.findString(QStringLiteral("TEXT")).size(), 200);
     }
 };
 
