@@ -113,7 +113,7 @@ std::optional<ViewerSession::Found> ViewerSession::search(const QString &pattern
     t.start();
     app.searchf()->click();
     // Until the text index is complete the label says so; then it shows the count.
-    if (!waitUntil([&] { return app.matchl()->text() != QLatin1String("Searching ..."); }, kSearchWaitMs)) {
+    if (!waitUntil([&] { return !app.matchl()->text().startsWith(QLatin1String("Searching")); }, kSearchWaitMs)) {
         failed(QStringLiteral("the search for \"%1\" did not finish").arg(pattern));
         return std::nullopt;
     }

@@ -222,6 +222,7 @@ private:
     // Search (src/viewer).
     // Runs search now, or once the shown document's text is indexed; true when now.
     bool runWhenTextIndexed(std::function<void()> search);
+    bool dropPendingSearch(); // true when a search was waiting
     void applySearchStep(const SearchStep &step);
     void selectMatch();
     void showMatchCount();
@@ -307,8 +308,9 @@ private:
     bool downloadpending = false; // until the current download's book is parsed
     std::shared_ptr<PdfDocument> openingdoc; // parsed on its worker, shown when loaded
 
-    // A search waiting for the document's text index.
+    // A search waiting for the document's text index, and its progress display.
     QMetaObject::Connection pendingsearch;
+    QMetaObject::Connection pendingprogress;
 
     QLabel *_matchl = nullptr;
     ExitFunction exitfunction;

@@ -139,7 +139,7 @@ void AppDelegate::openbookempty()
 
 void AppDelegate::showDocument(std::shared_ptr<PdfDocument> document)
 {
-    if (QObject::disconnect(pendingsearch))
+    if (dropPendingSearch())
         _matchl->clear();
     _pdfView->setDocument(std::move(document));
 }

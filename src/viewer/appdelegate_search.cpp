@@ -32,9 +32,15 @@ void AppDelegate::searchPressedn()
     findnexttext();
 }
 
+bool AppDelegate::dropPendingSearch()
+{
+    QObject::disconnect(pendingprogress);
+    return QObject::disconnect(pendingsearch);
+}
+
 bool AppDelegate::runWhenTextIndexed(std::function<void()> search)
 {
-    QObject::disconnect(pendingsearch);
+    dropPendingSearch();
     const std::shared_ptr<PdfDocument> document = _pdfView->document();
     if (!document || document->state() != PdfDocument::State::Ready || document->isTextIndexed()) {
         search();
@@ -43,12 +49,19 @@ bool AppDelegate::runWhenTextIndexed(std::function<void()> search)
     // Extracting the rest of the text here would hold the window for seconds on a
     // long book; the search completes when the document's own worker is done.
     pendingsearch = connect(document.get(), &PdfDocument::textIndexed, this, [this, search] {
-        QObject::disconnect(pendingsearch);
+        dropPendingSearch();
         search();
+    });
+    // The first search of a long book waits seconds; the share of pages read
+    // shows that it is getting on.
+    pendingprogress = connect(document.get(), &PdfDocument::textIndexProgress, this,
+                              [this](int done, int total) {
+        if (total > 0)
+            _matchl->setText(QStringLiteral("Searching ... %1%").arg(qint64(done) * 100 / total));
     });
     if (!document->isTextIndexed())
         return false;
-    QObject::disconnect(pendingsearch);
+    dropPendingSearch();
     search();
     return true;
 }
