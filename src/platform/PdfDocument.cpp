@@ -1,22 +1,14 @@
 #include "PdfDocument.h"
 
 #include "Log.h"
-#include "PdfTextStore.h"
+#include "PdfBook.h"
 #include "PdfWorker.h"
-
-#include <QBuffer>
-#include <QHash>
-#include <QPdfDocument>
-#include <QPdfSelection>
 
 #include <malloc.h>
 
-#include <atomic>
 #include <mutex>
 
 namespace {
-
-std::atomic<quint64> nextDocumentId{1};
 
 // Progress reaches the GUI at most this often, in pages.
 constexpr int progressStep = 16;
@@ -25,52 +17,15 @@ constexpr int measureStep = 32;
 
 } // namespace
 
-static PdfDocument::State stateOf(const QPdfDocument &pdf)
+struct PdfDocument::Private : PdfBook
 {
-    if (pdf.status() == QPdfDocument::Status::Ready)
-        return PdfDocument::State::Ready;
-    if (pdf.error() == QPdfDocument::Error::IncorrectPassword)
-        return PdfDocument::State::Locked;
-    return PdfDocument::State::Unreadable;
-}
-
-// What a load found out, handed from the thread that loaded to the main thread.
-struct PdfDocument::Loaded
-{
+    // The PdfDocument's own thread only.
     State state = State::Empty;
-    int error = 0;
     int pages = 0;
-    QSizeF firstPageSize;
-};
-
-// The PDFium side of a document. Fields marked "main thread" belong to the
-// PdfDocument's thread; the rest is set by whichever thread loads and then read
-// by the worker.
-struct PdfDocument::Private
-{
-    const quint64 id = nextDocumentId.fetch_add(1);
-    // Held while the book is (re)loaded, so a load never overlaps another.
-    std::mutex loadMutex;
-    // Made by the first load, on the thread that loads: making one takes QtPdf's
-    // global lock, which another book being closed may hold for a while.
-    std::unique_ptr<QPdfDocument> pdf;
-    QByteArray bytes;
-    QBuffer buffer;
-    QString filePath;
-    int loadedPages = 0;
-    quint64 loadedGeneration = 0;
-    QList<QSizeF> measuring; // worker thread
-    PdfTextStore texts;
-
-    mutable std::mutex boundsMutex;
-    QHash<PdfSelection, QList<QRectF>> bounds;
-
-    State state = State::Empty;    // main thread
-    int pages = 0;                 // main thread
-    quint64 generation = 0;        // main thread
-    QList<QSizeF> pageSizes;       // main thread
-    bool sizesMeasured = false;    // main thread
-    bool indexReported = false;    // main thread
+    quint64 generation = 0;
+    QList<QSizeF> pageSizes;
+    bool sizesMeasured = false;
+    bool indexReported = false;
 
     // The object signals go to; null once it is gone, so a worker finishing a
     // job after that reports to nobody.
@@ -83,114 +38,6 @@ struct PdfDocument::Private
         std::lock_guard lock(frontMutex);
         if (front)
             report(front);
-    }
-
-    QString extractText(int page) { return pdf->getAllText(page).text(); }
-
-    void closeOrCreate()
-    {
-        if (pdf)
-            pdf->close();
-        else
-            pdf = std::make_unique<QPdfDocument>();
-    }
-
-    void loadBytes(const QByteArray &data)
-    {
-        closeOrCreate();
-        buffer.close();
-        filePath.clear();
-        bytes = data;
-        buffer.setData(bytes);
-        buffer.open(QIODevice::ReadOnly);
-        pdf->load(&buffer);
-    }
-
-    void loadFile(const QString &path)
-    {
-        closeOrCreate();
-        buffer.close();
-        bytes.clear();
-        filePath = path;
-        pdf->load(path);
-    }
-
-    void reloadWithPassword(const QString &password)
-    {
-        // load() clears the password, so it has to be set between close() and load().
-        pdf->close();
-        pdf->setPassword(password);
-        if (filePath.isEmpty()) {
-            buffer.seek(0);
-            pdf->load(&buffer);
-        } else {
-            pdf->load(filePath);
-        }
-    }
-
-    // The calls below run on the worker or the main thread, for a loaded book.
-    QString pageText(int page)
-    {
-        const auto cached = texts.page(page, [this](int p) { return extractText(p); });
-        return cached ? cached->text : QString();
-    }
-
-    std::optional<QList<QRectF>> cachedBounds(const PdfSelection &selection) const
-    {
-        if (selection.documentId != id || !selection.isValid() || selection.page >= loadedPages)
-            return QList<QRectF>();
-        std::lock_guard lock(boundsMutex);
-        const auto it = bounds.constFind(selection);
-        if (it == bounds.cend())
-            return std::nullopt;
-        return *it;
-    }
-
-    QList<QRectF> selectionBounds(const PdfSelection &selection)
-    {
-        if (const auto cached = cachedBounds(selection))
-            return *cached;
-        const int textLength = int(pageText(selection.page).size());
-        QList<QRectF> rects;
-        // Never ask PDFium for a start past the page text: it leaks the page.
-        if (selection.start < textLength) {
-            const int length = qMin(selection.length, textLength - selection.start);
-            const QPdfSelection s = pdf->getSelectionAtIndex(selection.page, selection.start, length);
-            for (const QPolygonF &polygon : s.bounds())
-                rects.append(polygon.boundingRect());
-        }
-        std::lock_guard lock(boundsMutex);
-        bounds.insert(selection, rects);
-        return rects;
-    }
-
-    QImage render(int page, const QSize &pixelSize)
-    {
-        if (page < 0 || page >= loadedPages || pixelSize.isEmpty())
-            return {};
-        return pdf->render(page, pixelSize);
-    }
-
-    // Resets what the worker reads for the book just loaded.
-    Loaded settle(quint64 generation)
-    {
-        Loaded result;
-        result.state = stateOf(*pdf);
-        result.error = int(pdf->error());
-        if (result.state == State::Ready) {
-            result.pages = pdf->pageCount();
-            if (result.pages > 0)
-                result.firstPageSize = pdf->pagePointSize(0);
-        }
-        loadedPages = result.pages;
-        loadedGeneration = generation;
-        measuring.clear();
-        if (result.pages > 1)
-            measuring.append(result.firstPageSize);
-        texts.reset(result.pages);
-        std::lock_guard lock(boundsMutex);
-        bounds.clear();
-        return result;
     }
 };
 
@@ -206,6 +53,8 @@ PdfDocument::~PdfDocument()
         std::lock_guard lock(d->frontMutex);
         d->front = nullptr;
     }
+    if (!worker)
+        return; // nothing was opened that a close could take long over
     PdfWorker::retire(std::move(worker), [book = std::move(d)]() mutable {
         book.reset();
         // PDFium's caches of a large book take hundreds of megabytes, spread
@@ -218,7 +67,6 @@ PdfDocument::~PdfDocument()
 bool PdfDocument::load(const QByteArray &bytes)
 {
     worker.reset();
-    std::lock_guard lock(d->loadMutex);
     d->loadBytes(bytes);
     return finishLoad(d->settle(++d->generation));
 }
@@ -226,7 +74,6 @@ bool PdfDocument::load(const QByteArray &bytes)
 bool PdfDocument::load(const QString &filePath)
 {
     worker.reset();
-    std::lock_guard lock(d->loadMutex);
     d->loadFile(filePath);
     return finishLoad(d->settle(++d->generation));
 }
@@ -235,15 +82,13 @@ void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &passw
 {
     worker.reset();
     const quint64 generation = ++d->generation;
-    finishLoad(Loaded{});
+    finishLoad(PdfLoadResult{});
     startWorker();
     worker->post([book = d.get(), bytes, password, generation] {
-        std::unique_lock lock(book->loadMutex);
         book->loadBytes(bytes);
-        if (!password.isEmpty() && stateOf(*book->pdf) == State::Locked)
+        if (!password.isEmpty() && book->loadState() == State::Locked)
             book->reloadWithPassword(password);
-        const Loaded result = book->settle(generation);
-        lock.unlock();
+        const PdfLoadResult result = book->settle(generation);
         book->toFront([&](PdfDocument *q) {
             QMetaObject::invokeMethod(q, [q, result, generation] {
                 if (generation != q->d->generation)
@@ -260,12 +105,11 @@ bool PdfDocument::unlockWithPassword(const QString &password)
     if (d->state != State::Locked)
         return d->state == State::Ready;
     worker.reset();
-    std::lock_guard lock(d->loadMutex);
     d->reloadWithPassword(password);
     return finishLoad(d->settle(++d->generation));
 }
 
-bool PdfDocument::finishLoad(const Loaded &result)
+bool PdfDocument::finishLoad(const PdfLoadResult &result)
 {
     d->state = result.state;
     d->pages = result.pages;
@@ -299,9 +143,7 @@ void PdfDocument::startWorker()
     };
     jobs.indexNext = [book] {
         if (!book->measuring.isEmpty() && book->measuring.size() < book->loadedPages) {
-            const int end = qMin(book->loadedPages, int(book->measuring.size()) + measureStep);
-            for (int i = int(book->measuring.size()); i < end; ++i)
-                book->measuring.append(book->pdf->pagePointSize(i));
+            book->measureNextSizes(measureStep);
             if (book->measuring.size() == book->loadedPages)
                 book->toFront([book](PdfDocument *q) {
                     QMetaObject::invokeMethod(q, [q, generation = book->loadedGeneration,

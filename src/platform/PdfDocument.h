@@ -13,6 +13,7 @@
 #include <optional>
 
 class PdfWorker;
+struct PdfLoadResult;
 
 // One PDF book: loading, unlocking, page geometry, rendering and text search.
 // Knows no widgets. After a successful load (or unlock) it extracts every page's
@@ -93,8 +94,7 @@ Q_SIGNALS:
 
 private:
     struct Private;
-    struct Loaded;
-    bool finishLoad(const Loaded &result);
+    bool finishLoad(const PdfLoadResult &result);
     void startWorker();
     void reportIndexProgress();
     void applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes);

@@ -52,7 +52,7 @@ PdfWorker::PdfWorker(Jobs jobs)
 
 void PdfWorker::retire(std::unique_ptr<PdfWorker> worker, std::function<void()> lastly)
 {
-    if (!worker || !QCoreApplication::instance()) {
+    if (!QCoreApplication::instance()) {
         worker.reset();
         lastly();
         return;

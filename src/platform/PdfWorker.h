@@ -32,8 +32,8 @@ public:
     // Cancels what is pending and returns at once; the thread finishes its
     // running job, then calls lastly and ends. Closing a large book costs PDFium
     // a hundred milliseconds or more, which lastly spends here instead of on the
-    // caller's thread. With no worker, or no application whose end could wait
-    // for the thread, lastly runs on the calling thread.
+    // caller's thread. With no application whose end could wait for the
+    // thread, all of that happens on the calling thread.
     static void retire(std::unique_ptr<PdfWorker> worker, std::function<void()> lastly);
 
     // Runs before any other job, in the order posted.

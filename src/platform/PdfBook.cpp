@@ -1,0 +1,146 @@
+#include "PdfBook.h"
+
+#include <QPdfDocument>
+#include <QPdfSelection>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<quint64> nextBookId{1};
+
+PdfDocument::State stateOf(const QPdfDocument &pdf)
+{
+    if (pdf.status() == QPdfDocument::Status::Ready)
+        return PdfDocument::State::Ready;
+    if (pdf.error() == QPdfDocument::Error::IncorrectPassword)
+        return PdfDocument::State::Locked;
+    return PdfDocument::State::Unreadable;
+}
+
+} // namespace
+
+PdfBook::PdfBook() : id(nextBookId.fetch_add(1)) {}
+
+PdfBook::~PdfBook() = default;
+
+void PdfBook::closeOrCreate()
+{
+    if (pdf)
+        pdf->close();
+    else
+        pdf = std::make_unique<QPdfDocument>();
+}
+
+void PdfBook::loadBytes(const QByteArray &data)
+{
+    closeOrCreate();
+    buffer.close();
+    filePath.clear();
+    bytes = data;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    pdf->load(&buffer);
+}
+
+void PdfBook::loadFile(const QString &path)
+{
+    closeOrCreate();
+    buffer.close();
+    bytes.clear();
+    filePath = path;
+    pdf->load(path);
+}
+
+void PdfBook::reloadWithPassword(const QString &password)
+{
+    // load() clears the password, so it has to be set between close() and load().
+    closeOrCreate();
+    pdf->setPassword(password);
+    if (filePath.isEmpty()) {
+        buffer.seek(0);
+        pdf->load(&buffer);
+    } else {
+        pdf->load(filePath);
+    }
+}
+
+PdfDocument::State PdfBook::loadState() const
+{
+    return pdf ? stateOf(*pdf) : PdfDocument::State::Empty;
+}
+
+PdfLoadResult PdfBook::settle(quint64 generation)
+{
+    PdfLoadResult result;
+    result.state = loadState();
+    result.error = pdf ? int(pdf->error()) : 0;
+    if (result.state == PdfDocument::State::Ready) {
+        result.pages = pdf->pageCount();
+        if (result.pages > 0)
+            result.firstPageSize = pdf->pagePointSize(0);
+    }
+    loadedPages = result.pages;
+    loadedGeneration = generation;
+    measuring.clear();
+    if (result.pages > 1)
+        measuring.append(result.firstPageSize);
+    texts.reset(result.pages);
+    std::lock_guard lock(boundsMutex);
+    bounds.clear();
+    return result;
+}
+
+void PdfBook::measureNextSizes(int count)
+{
+    const int end = qMin(loadedPages, int(measuring.size()) + count);
+    for (int i = int(measuring.size()); i < end; ++i)
+        measuring.append(pdf->pagePointSize(i));
+}
+
+QString PdfBook::extractText(int page)
+{
+    return pdf->getAllText(page).text();
+}
+
+QString PdfBook::pageText(int page)
+{
+    const auto cached = texts.page(page, [this](int p) { return extractText(p); });
+    return cached ? cached->text : QString();
+}
+
+std::optional<QList<QRectF>> PdfBook::cachedBounds(const PdfSelection &selection) const
+{
+    if (selection.documentId != id || !selection.isValid() || selection.page >= loadedPages)
+        return QList<QRectF>();
+    std::lock_guard lock(boundsMutex);
+    const auto it = bounds.constFind(selection);
+    if (it == bounds.cend())
+        return std::nullopt;
+    return *it;
+}
+
+QList<QRectF> PdfBook::selectionBounds(const PdfSelection &selection)
+{
+    if (const auto cached = cachedBounds(selection))
+        return *cached;
+    const int textLength = int(pageText(selection.page).size());
+    QList<QRectF> rects;
+    // Never ask PDFium for a start past the page text: it leaks the page.
+    if (selection.start < textLength) {
+        const int length = qMin(selection.length, textLength - selection.start);
+        const QPdfSelection s = pdf->getSelectionAtIndex(selection.page, selection.start, length);
+        for (const QPolygonF &polygon : s.bounds())
+            rects.append(polygon.boundingRect());
+    }
+    std::lock_guard lock(boundsMutex);
+    bounds.insert(selection, rects);
+    return rects;
+}
+
+QImage PdfBook::render(int page, const QSize &pixelSize)
+{
+    if (page < 0 || page >= loadedPages || pixelSize.isEmpty())
+        return {};
+    return pdf->render(page, pixelSize);
+}
