@@ -21,8 +21,10 @@ namespace {
 const QString company = QStringLiteral("Acme & Sons");
 const QString category = QStringLiteral("Maths");
 const QString readerPassword = QStringLiteral("s3cret+&=^ x");
+// Longer than the scrambling key, so the key has to wrap.
+const QString longPassword = QString(300, u'x') + QStringLiteral("a+b=c&d^");
 
-// A valid one-page PDF carrying `bytes` of random data in an extra stream.
+// A one-page PDF padded with random bytes, so a download spans many buffers.
 void writeLargePdf(const QString &path, int bytes)
 {
     QPDF pdf;
@@ -34,8 +36,7 @@ void writeLargePdf(const QString &path, int bytes)
     for (auto &c : data)
         c = char(QRandomGenerator::global()->generate());
     page.replaceKey("/PieceInfo", pdf.newStream(data));
-    const QByteArray name = QFile::encodeName(path);
-    QPDFWriter writer(pdf, name.constData());
+    QPDFWriter writer(pdf, QFile::encodeName(path).constData());
     writer.setStreamDataMode(qpdf_s_preserve);
     writer.write();
 }
@@ -48,8 +49,8 @@ struct HttpReply
 
 } // namespace
 
-// The four endpoints and the book files of a running portal, over HTTPS with
-// certificate checks on; answers are read with the viewer's parsers.
+// A running portal over HTTPS with certificate checks on; answers are read
+// with the viewer's own parsers, so both ends agree on every byte.
 class PortalProtocol : public QObject
 {
     Q_OBJECT
@@ -63,11 +64,12 @@ class PortalProtocol : public QObject
 
     bool startPortal(PortalProcess &portal, const QString &checksPerMinute)
     {
-        return portal.start(_dir.filePath(QStringLiteral("server.pem")), _dir.filePath(QStringLiteral("server.key")),
-                            {QStringLiteral("--user-checks-per-minute"), checksPerMinute});
+        return portal.start(_dir.filePath("server.pem"), _dir.filePath("server.key"),
+                            {"--user-checks-per-minute", checksPerMinute});
     }
 
-    HttpReply send(const QString &url, const std::optional<QByteArray> &body)
+    // A POST when there is a body, else a GET.
+    HttpReply send(const QString &url, const std::optional<QByteArray> &body = std::nullopt)
     {
         QNetworkRequest request{QUrl(url)};
         request.setSslConfiguration(_ssl);
@@ -83,21 +85,20 @@ class PortalProtocol : public QObject
 
     HttpReply post(const QString &endpoint, const QByteArray &body)
     {
-        return send(_portal.url() + QStringLiteral("/adminportal/") + endpoint, body);
+        return send(_portal.url() + "/adminportal/" + endpoint, body);
     }
 
-    LoginAnswer checkUser(const QByteArray &address)
+    QString onlineFlag(const QByteArray &address)
     {
         velkarn v;
-        const QByteArray answer = post(QStringLiteral("pdfuserchk.php"), "user=" + address).body;
-        return parseLoginAnswer(v, QString::fromUtf8(answer), {});
+        return parseLoginAnswer(v, QString::fromUtf8(post("pdfuserchk.php", "user=" + address).body), {}).useronline;
     }
 
     BookList books()
     {
         velkarn v;
         const QByteArray body = "company=" + company.toUtf8() + "&categoryname=" + category.toUtf8();
-        return parseBookAnswer(v, QString::fromUtf8(post(QStringLiteral("pdfbookchk.php"), body).body));
+        return parseBookAnswer(v, QString::fromUtf8(post("pdfbookchk.php", body).body));
     }
 
     void ageOnlineFlag(const QString &email, qint64 hours)
@@ -114,15 +115,15 @@ private slots:
     void initTestCase()
     {
         QCOMPARE(makeDemoCertificates(_dir.path()), QString());
-        _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath(QStringLiteral("ca.pem"))));
-        _bigBook = _dir.filePath(QStringLiteral("big.pdf"));
+        _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath("ca.pem")));
+        _bigBook = _dir.filePath("big.pdf");
         writeLargePdf(_bigBook, 6 * 1024 * 1024 + 123);
         try {
             AdminLibrary library(CommandOptions({"--db", _portal.databasePath()}, {"db"}));
             addCompany(library, company, true);
             addCompany(library, "Lapsed", false);
             addUser(library, {"reader@example.test", company, category, readerPassword, true});
-            addUser(library, {"a+b&c=d@example.test", company, category, "plus-pw", true});
+            addUser(library, {"a+b&c=d@example.test", company, category, longPassword, true});
             addUser(library, {"x&status=N@example.test", company, category, "pw", true});
             addUser(library, {"o'brien@example.test", company, category, "quote-pw", true});
             addUser(library, {"inactive@example.test", company, category, "pw", false});
@@ -134,23 +135,21 @@ private slots:
         } catch (const CommandError &error) {
             QFAIL(qPrintable(error.message));
         }
-        QVERIFY2(startPortal(_portal, QStringLiteral("0")), _portal.errors().constData());
+        QVERIFY2(startPortal(_portal, "0"), _portal.errors().constData());
     }
 
-    void cleanupTestCase()
-    {
-        QCOMPARE(_portal.stop(), 0);
-    }
+    void cleanupTestCase() { QCOMPARE(_portal.stop(), 0); }
 
     void serverCheck()
     {
-        const HttpReply reply = post(QStringLiteral("pdfserverchk.php"), QByteArray());
+        const HttpReply reply = post("pdfserverchk.php", QByteArray());
         QCOMPARE(reply.status, 200);
         QCOMPARE(reply.body, QByteArray("1"));
-        QCOMPARE(send(_portal.url() + QStringLiteral("/adminportal/pdfserverchk.php"), std::nullopt).status, 405);
-        QCOMPARE(post(QStringLiteral("other.php"), QByteArray()).status, 404);
+        QCOMPARE(send(_portal.url() + "/adminportal/pdfserverchk.php").status, 405);
+        QCOMPARE(post("other.php", QByteArray()).status, 404);
     }
 
+    // flags empty: the unknown-user answer.
     void userCheck_data()
     {
         QTest::addColumn<QByteArray>("address");
@@ -158,14 +157,13 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::newRow("may sign in") << QByteArray("reader@example.test") << "NYY" << readerPassword;
         QTest::newRow("address case") << QByteArray("Reader@Example.TEST") << "NYY" << readerPassword;
-        QTest::newRow("raw + & =") << QByteArray("a+b&c=d@example.test") << "NYY" << "plus-pw";
+        QTest::newRow("raw + & =, long password") << QByteArray("a+b&c=d@example.test") << "NYY" << longPassword;
         QTest::newRow("quote in address") << QByteArray("o'brien@example.test") << "NYY" << "quote-pw";
         QTest::newRow("inactive") << QByteArray("inactive@example.test") << "NNY" << "pw";
         QTest::newRow("lapsed company") << QByteArray("lapsed@example.test") << "NYN" << "pw";
         QTest::newRow("unknown") << QByteArray("nobody@example.test") << "" << "";
         QTest::newRow("plus not a space") << QByteArray("a b&c=d@example.test") << "" << "";
-        QTest::newRow("sql always true") << QByteArray("' OR '1'='1") << "" << "";
-        QTest::newRow("sql comment") << QByteArray("reader@example.test' --") << "" << "";
+        QTest::newRow("sql") << QByteArray("' OR '1'='1") << "" << "";
         QTest::newRow("empty") << QByteArray() << "" << "";
     }
 
@@ -174,7 +172,7 @@ private slots:
         QFETCH(QByteArray, address);
         QFETCH(QString, flags);
         QFETCH(QString, password);
-        const HttpReply reply = post(QStringLiteral("pdfuserchk.php"), "user=" + address);
+        const HttpReply reply = post("pdfuserchk.php", "user=" + address);
         QCOMPARE(reply.status, 200);
         if (flags.isEmpty()) {
             QCOMPARE(reply.body, QByteArray("NNN^^^^"));
@@ -193,33 +191,22 @@ private slots:
         const BookList list = books();
         QCOMPARE(list.names, (QStringList{"Elsewhere", "Big Book"}));
         QCOMPARE(list.locations.at(0), QStringLiteral("https://books.example.test/e.pdf?a=1&b=2"));
-        QVERIFY(list.locations.at(1).startsWith(_portal.url() + QStringLiteral("/books/")));
+        QVERIFY(list.locations.at(1).startsWith(_portal.url() + "/books/"));
         QCOMPARE(list.passwords, (QStringList{"None", ""})); // only "none" stands for no password
-    }
 
-    void bookCheckRefusals_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QTest::newRow("unknown company") << QByteArray("company=Nobody&categoryname=Maths");
-        QTest::newRow("other category") << QByteArray("company=Acme & Sons&categoryname=Art");
-        QTest::newRow("lapsed company") << QByteArray("company=Lapsed&categoryname=Maths");
-        QTest::newRow("sql") << QByteArray("company=x' OR 1=1 --&categoryname=' OR ''='");
-        QTest::newRow("no category field") << QByteArray("company=Acme & Sons");
-    }
-
-    void bookCheckRefusals()
-    {
-        QFETCH(QByteArray, body);
-        const HttpReply reply = post(QStringLiteral("pdfbookchk.php"), body);
-        QCOMPARE(reply.status, 200);
-        QVERIFY(!reply.body.startsWith("*START*"));
+        for (const char *refused : {"company=Nobody&categoryname=Maths", "company=Acme & Sons&categoryname=Art",
+                                    "company=Lapsed&categoryname=Maths",
+                                    "company=x' OR 1=1 --&categoryname=' OR ''='"}) {
+            const HttpReply reply = post("pdfbookchk.php", refused);
+            QCOMPARE(reply.status, 200);
+            QVERIFY2(!reply.body.startsWith("*START*"), refused);
+        }
     }
 
     void statusUpdate_data()
     {
         QTest::addColumn<QByteArray>("address");
         QTest::newRow("plain") << QByteArray("reader@example.test");
-        QTest::newRow("raw + & =") << QByteArray("a+b&c=d@example.test");
         QTest::newRow("address holding &status=") << QByteArray("x&status=N@example.test");
     }
 
@@ -227,28 +214,29 @@ private slots:
     {
         QFETCH(QByteArray, address);
         for (const char *status : {"Y", "N"}) {
-            const HttpReply reply = post(QStringLiteral("pdfloginupdate.php"), "user=" + address + "&status=" + status);
+            const HttpReply reply = post("pdfloginupdate.php", "user=" + address + "&status=" + status);
             QCOMPARE(reply.status, 200);
             QCOMPARE(reply.body, QByteArray("1"));
-            QCOMPARE(checkUser(address).useronline, QString::fromLatin1(status));
+            QCOMPARE(onlineFlag(address), QString::fromLatin1(status));
         }
-        QCOMPARE(post(QStringLiteral("pdfloginupdate.php"), "user=" + address + "&status=y").status, 400);
+        QCOMPARE(post("pdfloginupdate.php", "user=" + address + "&status=y").status, 400);
     }
 
+    // A viewer that died without signing out must not lock its reader out for good.
     void onlineFlagExpires()
     {
         const QByteArray email = "reader@example.test";
-        QCOMPARE(post(QStringLiteral("pdfloginupdate.php"), "user=" + email + "&status=Y").body, QByteArray("1"));
+        QCOMPARE(post("pdfloginupdate.php", "user=" + email + "&status=Y").body, QByteArray("1"));
         ageOnlineFlag(QString::fromLatin1(email), 11);
-        QCOMPARE(checkUser(email).useronline, QStringLiteral("Y"));
+        QCOMPARE(onlineFlag(email), QStringLiteral("Y"));
         ageOnlineFlag(QString::fromLatin1(email), 2);
-        QCOMPARE(checkUser(email).useronline, QStringLiteral("N"));
+        QCOMPARE(onlineFlag(email), QStringLiteral("N"));
     }
 
     void bookDownload()
     {
         const QString location = books().locations.value(1);
-        const HttpReply download = send(location, std::nullopt);
+        const HttpReply download = send(location);
         QCOMPARE(download.status, 200);
         QFile source(_bigBook);
         QVERIFY(source.open(QIODevice::ReadOnly));
@@ -257,45 +245,36 @@ private slots:
         QVERIFY(download.body == expected);
 
         const QString wrongToken = location.chopped(1) + (location.endsWith(QLatin1Char('0')) ? u'1' : u'0');
-        QCOMPARE(send(wrongToken, std::nullopt).status, 404);
-        QCOMPARE(send(_portal.url() + QStringLiteral("/books/../library.db"), std::nullopt).status, 404);
-    }
-
-    void bodyLimit_data()
-    {
-        QTest::addColumn<int>("size");
-        QTest::addColumn<int>("status");
-        QTest::newRow("at the limit") << 64 * 1024 << 200;
-        QTest::newRow("one byte over") << 64 * 1024 + 1 << 413;
-        QTest::newRow("a megabyte") << 1024 * 1024 << 413;
+        QCOMPARE(send(wrongToken).status, 404);
+        QCOMPARE(send(_portal.url() + "/books/../library.db").status, 404);
     }
 
     void bodyLimit()
     {
-        QFETCH(int, size);
-        QFETCH(int, status);
-        QByteArray body = "user=";
-        body.append(size - body.size(), 'a');
-        QCOMPARE(post(QStringLiteral("pdfuserchk.php"), body).status, status);
+        for (const auto &[size, status] : {std::pair{64 * 1024, 200}, {64 * 1024 + 1, 413}, {1024 * 1024, 413}}) {
+            QByteArray body = "user=";
+            body.append(size - body.size(), 'a');
+            QCOMPARE(post("pdfuserchk.php", body).status, status);
+        }
     }
 
     void rateLimit()
     {
         PortalProcess limited;
-        QVERIFY2(startPortal(limited, QStringLiteral("3")), limited.errors().constData());
-        const QString url = limited.url() + QStringLiteral("/adminportal/");
+        QVERIFY2(startPortal(limited, "3"), limited.errors().constData());
+        const QString url = limited.url() + "/adminportal/";
         for (int i = 0; i < 3; ++i)
-            QCOMPARE(send(url + QStringLiteral("pdfuserchk.php"), "user=reader@example.test").status, 200);
-        const HttpReply refused = send(url + QStringLiteral("pdfuserchk.php"), "user=reader@example.test");
+            QCOMPARE(send(url + "pdfuserchk.php", "user=reader@example.test").status, 200);
+        const HttpReply refused = send(url + "pdfuserchk.php", "user=reader@example.test");
         QCOMPARE(refused.status, 429);
         QVERIFY(!refused.body.startsWith("N") && !refused.body.startsWith("Y"));
         // Only the user check is limited.
-        QCOMPARE(send(url + QStringLiteral("pdfserverchk.php"), QByteArray()).body, QByteArray("1"));
-        QCOMPARE(send(url + QStringLiteral("pdfloginupdate.php"), "user=reader@example.test&status=N").body,
-                 QByteArray("0"));
+        QCOMPARE(send(url + "pdfserverchk.php", QByteArray()).body, QByteArray("1"));
+        QCOMPARE(send(url + "pdfloginupdate.php", "user=reader@example.test&status=N").body, QByteArray("0"));
         QCOMPARE(limited.stop(), 0);
     }
 
+    // Runs last: the requests above are what the log must show.
     void logHoldsNoSecrets()
     {
         QTRY_VERIFY_WITH_TIMEOUT((_log += _portal.errors()).contains("POST /adminportal/pdfuserchk.php 200"), 20000);

@@ -1,18 +1,14 @@
 #include "CommandLine.h"
-#include "LoginAnswer.h"
 #include "NameRules.h"
-#include "PortalAnswers.h"
 #include "RateLimiter.h"
 #include "RequestBody.h"
 #include "ServeCommand.h"
-#include "velkarn.h"
 
 #include <QtTest>
 
 #include <functional>
 
-// The portal's pieces on their own; its answers are read back with the
-// viewer's own parsers, so both ends agree on every byte.
+// The portal's parsers and limits on their own, where each edge case is cheap.
 class PortalUnits : public QObject
 {
     Q_OBJECT
@@ -31,14 +27,12 @@ private slots:
         QTest::newRow("user no body") << "user" << QByteArray() << QStringList{};
         QTest::newRow("user not utf-8") << "user" << QByteArray("user=a\xff") << QStringList{};
         QTest::newRow("status") << "status" << QByteArray("user=a+b&c=d@x&status=Y") << QStringList{"a+b&c=d@x", "Y"};
-        QTest::newRow("status name in address")
-            << "status" << QByteArray("user=a&status=N@x&status=Y") << QStringList{"a&status=N@x", "Y"};
+        QTest::newRow("status name in address") << "status" << QByteArray("user=a&status=N@x&status=Y") << QStringList{"a&status=N@x", "Y"};
         QTest::newRow("status empty address") << "status" << QByteArray("user=&status=N") << QStringList{"", "N"};
         QTest::newRow("status missing") << "status" << QByteArray("user=a@x") << QStringList{};
         QTest::newRow("status first") << "status" << QByteArray("&status=Yuser=a") << QStringList{};
         QTest::newRow("book") << "book" << QByteArray("company=Acme + Sons&categoryname=A=B") << QStringList{"Acme + Sons", "A=B"};
-        QTest::newRow("book name in category")
-            << "book" << QByteArray("company=Acme&categoryname=x&categoryname=y") << QStringList{"Acme", "x&categoryname=y"};
+        QTest::newRow("book name in category") << "book" << QByteArray("company=Acme&categoryname=x&categoryname=y") << QStringList{"Acme", "x&categoryname=y"};
         QTest::newRow("book both empty") << "book" << QByteArray("company=&categoryname=") << QStringList{"", ""};
         QTest::newRow("book no category") << "book" << QByteArray("company=Acme") << QStringList{};
     }
@@ -61,19 +55,6 @@ private slots:
         QCOMPARE(read, fields);
     }
 
-    // Names go out as they are; a long password wraps the scrambling key.
-    void loginAnswerReadsBack()
-    {
-        const AccountRecord account{true, true, false, "Acme & Sons", "A=B+C", QString(300, u'x') + "a+b=c&d^"};
-        velkarn v;
-        const LoginAnswer read = parseLoginAnswer(v, QString::fromUtf8(loginAnswer(account)), account.password);
-        QCOMPARE(read.useronline + read.useractive + read.resactive, QStringLiteral("YYN"));
-        QCOMPARE(read.company, account.company);
-        QCOMPARE(read.category, account.category);
-        QCOMPARE(read.passwordenc.size(), 2 + 2 * account.password.size());
-        QCOMPARE(v.decodestr(read.passwordenc), account.password);
-    }
-
     void rateLimiter()
     {
         RateLimiter limiter(3);
@@ -90,19 +71,13 @@ private slots:
         QVERIFY(!limiter.allow(a, t0 + 60'001));
         QVERIFY(limiter.allow(a, t0 + 70'000));
 
-        RateLimiter off(0);
-        for (int i = 0; i < 1000; ++i)
-            QVERIFY(off.allow(a, t0));
-    }
-
-    void rateLimiterForgetsIdleClients()
-    {
-        RateLimiter limiter(1);
+        // Clients that went quiet are forgotten, so a flood of addresses cannot grow the table for good.
+        RateLimiter one(1);
         for (int i = 0; i < 5000; ++i)
-            limiter.allow(QString::number(i), 0);
-        QVERIFY(limiter.allow(QStringLiteral("late"), 120'000));
-        QVERIFY(limiter.trackedClients() < 5000);
-        QVERIFY(!limiter.allow(QStringLiteral("late"), 120'001));
+            one.allow(QString::number(i), 0);
+        QVERIFY(one.allow(QStringLiteral("late"), 120'000));
+        QVERIFY(one.trackedClients() < 5000);
+        QVERIFY(!one.allow(QStringLiteral("late"), 120'001));
     }
 
     void nameRules_data()
@@ -131,7 +106,6 @@ private slots:
             {"company", checkCompanyName}, {"password", checkAccountPassword}, {"url", checkBookUrl}};
         const QString problem = rules.value(kind)(value);
         QVERIFY2(problem.isEmpty() == accepted, qPrintable(problem));
-        QVERIFY(!problem.contains(QLatin1Char('\n')));
     }
 
     void listenAddress_data()

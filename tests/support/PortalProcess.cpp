@@ -1,41 +1,18 @@
 #include "PortalProcess.h"
 
 #include <QDeadlineTimer>
-#include <QUrl>
 
 namespace {
 constexpr int kGenerousMs = 60000;
 }
 
-PortalProcess::PortalProcess()
-{
-    admin({QStringLiteral("init")});
-}
-
-PortalProcess::~PortalProcess()
-{
-    stop();
-}
-
 PortalCommand PortalProcess::run(const QStringList &args)
 {
-    QProcess process;
+    QProcess process; // kills the command on the way out if it hangs
     process.start(QStringLiteral(VELKARN_PORTAL_BIN), args);
-    PortalCommand result;
-    if (!process.waitForFinished(kGenerousMs) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitCode();
-    result.output = process.readAllStandardOutput();
-    result.errors = process.readAllStandardError();
-    return result;
-}
-
-PortalCommand PortalProcess::admin(const QStringList &args) const
-{
-    return run(args + QStringList{QStringLiteral("--db"), databasePath()});
+    if (!process.waitForFinished(kGenerousMs) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
 }
 
 bool PortalProcess::start(const QString &certificate, const QString &key, const QStringList &options)
@@ -58,23 +35,12 @@ bool PortalProcess::start(const QString &certificate, const QString &key, const 
 
 int PortalProcess::stop()
 {
-    if (_server.state() == QProcess::NotRunning)
-        return _server.exitCode();
-    _server.terminate();
-    if (!_server.waitForFinished(kGenerousMs)) {
-        _server.kill();
-        _server.waitForFinished();
-        return -1;
+    if (_server.state() != QProcess::NotRunning) {
+        _server.terminate();
+        if (!_server.waitForFinished(kGenerousMs)) {
+            _server.kill();
+            _server.waitForFinished();
+        }
     }
     return _server.exitStatus() == QProcess::NormalExit ? _server.exitCode() : -1;
-}
-
-quint16 PortalProcess::port() const
-{
-    return quint16(QUrl(_url).port());
-}
-
-QByteArray PortalProcess::errors()
-{
-    return _server.readAllStandardError();
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 
 struct PortalCommand
 {
@@ -18,13 +19,16 @@ struct PortalCommand
 class PortalProcess
 {
 public:
-    PortalProcess();
-    ~PortalProcess();
+    PortalProcess() { admin({QStringLiteral("init")}); }
+    ~PortalProcess() { stop(); }
 
     // Runs velkarn-portal with these arguments to its end.
     static PortalCommand run(const QStringList &args);
     // An admin command on this library ("--db" is added).
-    PortalCommand admin(const QStringList &args) const;
+    PortalCommand admin(const QStringList &args) const
+    {
+        return run(args + QStringList{QStringLiteral("--db"), databasePath()});
+    }
     QString databasePath() const { return _dir.filePath(QStringLiteral("library.db")); }
 
     // Serves this library on 127.0.0.1; false with errors() when it did not start.
@@ -32,8 +36,8 @@ public:
     // Sends SIGTERM and waits; the exit code, -1 when it had to be killed.
     int stop();
     QString url() const { return _url; }
-    quint16 port() const;
-    QByteArray errors(); // what the server wrote to standard error since last asked
+    quint16 port() const { return quint16(QUrl(_url).port()); }
+    QByteArray errors() { return _server.readAllStandardError(); } // since last asked
 
 private:
     QTemporaryDir _dir;

@@ -3,25 +3,14 @@
 #include <QFile>
 #include <QProcess>
 
-namespace {
-
-const QString subjectAltName = QStringLiteral("subjectAltName=DNS:localhost,IP:127.0.0.1");
-
-}
-
 bool TestCertificates::create()
 {
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary directory: %1").arg(m_dir.errorString());
-        return false;
-    }
+    const QString subjectAltName = QStringLiteral("subjectAltName=DNS:localhost,IP:127.0.0.1");
     QFile extensions(path("server.ext"));
-    if (!extensions.open(QIODevice::WriteOnly)
+    if (!m_dir.isValid() || !extensions.open(QIODevice::WriteOnly)
         || extensions.write(subjectAltName.toLatin1()
-                            + "\nbasicConstraints=CA:FALSE"
-                              "\nkeyUsage=critical,digitalSignature,keyEncipherment"
-                              "\nextendedKeyUsage=serverAuth\n")
-            < 0) {
+                            + "\nbasicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment"
+                              "\nextendedKeyUsage=serverAuth\n") < 0) {
         m_error = QStringLiteral("cannot write %1").arg(extensions.fileName());
         return false;
     }
@@ -29,10 +18,8 @@ bool TestCertificates::create()
 
     const QString days = QStringLiteral("2");
     return openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", days,
-                    "-subj", "/CN=Velkarn Test CA", "-keyout", path("ca.key"),
-                    "-out", caCertificatePath(),
-                    "-addext", "basicConstraints=critical,CA:TRUE",
-                    "-addext", "keyUsage=critical,keyCertSign,cRLSign"})
+                    "-subj", "/CN=Velkarn Test CA", "-keyout", path("ca.key"), "-out", caCertificatePath(),
+                    "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"})
         && openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
                     "-keyout", serverKeyPath(), "-out", path("server.csr")})
         && openssl({"x509", "-req", "-in", path("server.csr"), "-days", days,
@@ -49,16 +36,11 @@ bool TestCertificates::openssl(const QStringList &arguments)
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(QStringLiteral("openssl"), arguments);
     // Key generation on a busy shared machine can take a while.
-    if (!process.waitForFinished(120000)) {
-        m_error = QStringLiteral("openssl %1: %2").arg(arguments.first(), process.errorString());
-        process.kill();
-        process.waitForFinished();
-        return false;
-    }
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        m_error = QStringLiteral("openssl %1 failed: %2")
-                      .arg(arguments.first(), QString::fromLocal8Bit(process.readAll()).trimmed());
-        return false;
-    }
-    return true;
+    const bool finished = process.waitForFinished(120000);
+    if (finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+        return true;
+    m_error = QStringLiteral("openssl %1 failed: %2")
+                  .arg(arguments.first(), finished ? QString::fromLocal8Bit(process.readAll()).trimmed()
+                                                   : process.errorString());
+    return false;
 }

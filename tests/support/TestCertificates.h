@@ -3,10 +3,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// Throw-away certificates for 127.0.0.1 and localhost, made with the openssl
-// command in a temporary directory that goes away with this object:
-// a CA, a server certificate signed by it, and a self-signed server
-// certificate that no CA vouches for.
+// Throw-away certificates for 127.0.0.1 and localhost in a temporary directory:
+// a CA, a server certificate it signed, and a self-signed one no CA vouches for.
 class TestCertificates
 {
 public:
