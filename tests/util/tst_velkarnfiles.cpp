@@ -30,10 +30,6 @@ private slots:
     void enumerations()
     {
         velkarn v;
-        QCOMPARE(v.GetFirstFile(""), QString(""));
-        QCOMPARE(v.GetPrevFile(), QString(""));
-        QCOMPARE(v.GetLastFile(), QString(""));
-
         v.fetchfilesman(rootUrl());
         QCOMPARE(v.dirmax, 2);
         QCOMPARE(v.dircount, 2);
@@ -41,7 +37,6 @@ private slots:
         const QStringList level = v.filelist();
         QCOMPARE(QSet<QString>(level.begin(), level.begin() + 2), QSet<QString>({entry("a.pdf"), entry("b.txt")}));
         QCOMPARE(level.mid(2), QStringList({entry("s/c.pdf"), entry("s/deep/My Book.PDF")}));
-        QVERIFY(level.at(3).endsWith("/s/deep/My%20Book.PDF"));
 
         v.fetchfiles(rootUrl());
         QCOMPARE(v.dirmax, 2);
