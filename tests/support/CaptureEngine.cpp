@@ -41,20 +41,6 @@ bool takeRequest(QByteArray &buffer, CapturedRequest &request)
 
 }
 
-CaptureAnswer CaptureState::answerFor(const QByteArray &path) const
-{
-    QMutexLocker lock(&mutex);
-    return answers.value(path);
-}
-
-CaptureEngine::CaptureEngine(std::shared_ptr<CaptureState> state, QSslConfiguration tls,
-                             std::function<void(const CapturedRequest &)> recorded)
-    : m_state(std::move(state))
-    , m_tls(std::move(tls))
-    , m_recorded(std::move(recorded))
-{
-}
-
 void CaptureEngine::incomingConnection(qintptr descriptor)
 {
     auto *socket = new QSslSocket(this);
@@ -63,10 +49,6 @@ void CaptureEngine::incomingConnection(qintptr descriptor)
         return;
     }
     socket->setSslConfiguration(m_tls);
-    connect(socket, &QSslSocket::encrypted, this, [this] {
-        QMutexLocker lock(&m_state->mutex);
-        ++m_state->connections;
-    });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] { serve(socket); });
     // Clients that refuse the certificate simply go away; nothing to report.
     connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
@@ -81,12 +63,12 @@ void CaptureEngine::serve(QSslSocket *socket)
         return;
     CapturedRequest request;
     while (takeRequest(buffer, request)) {
+        CaptureAnswer answer;
         {
             QMutexLocker lock(&m_state->mutex);
             m_state->requests.append(request);
+            answer = m_state->answers.value(request.path());
         }
-        m_recorded(request);
-        const CaptureAnswer answer = m_state->answerFor(request.path());
         if (answer.kind == CaptureAnswer::Kind::Silent) {
             socket->setProperty(heldProperty, true);
             return;

@@ -7,7 +7,6 @@
 #include <QSslConfiguration>
 #include <QTcpServer>
 
-#include <functional>
 #include <memory>
 
 class QSslSocket;
@@ -20,15 +19,12 @@ struct CaptureAnswer
     QByteArray body = "1";
 };
 
-// What the test's thread and the server's thread share.
+// What the test's thread and the server's thread share, under the mutex.
 struct CaptureState
 {
-    mutable QMutex mutex;
+    QMutex mutex;
     QHash<QByteArray, CaptureAnswer> answers;
     QList<CapturedRequest> requests;
-    int connections = 0;
-
-    CaptureAnswer answerFor(const QByteArray &path) const;
 };
 
 // The listening side, living on the server's thread.
@@ -36,8 +32,8 @@ class CaptureEngine : public QTcpServer
 {
     Q_OBJECT
 public:
-    CaptureEngine(std::shared_ptr<CaptureState> state, QSslConfiguration tls,
-                  std::function<void(const CapturedRequest &)> recorded);
+    CaptureEngine(std::shared_ptr<CaptureState> state, QSslConfiguration tls)
+        : m_state(std::move(state)), m_tls(std::move(tls)) {}
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -47,5 +43,4 @@ private:
 
     std::shared_ptr<CaptureState> m_state;
     QSslConfiguration m_tls;
-    std::function<void(const CapturedRequest &)> m_recorded;
 };

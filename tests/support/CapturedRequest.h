@@ -13,6 +13,5 @@ struct CapturedRequest
     QByteArray body;   // the Content-Length bytes, untouched
 
     QByteArray path() const; // target without its query
-    bool hasHeader(const QByteArray &name) const;
     QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
 };

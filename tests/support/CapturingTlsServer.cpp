@@ -30,16 +30,12 @@ QSslConfiguration serverConfiguration(const QString &certificatePath, const QStr
 
 }
 
-CapturingTlsServer::CapturingTlsServer(const QString &certificatePath, const QString &keyPath,
-                                       QObject *parent)
+CapturingTlsServer::CapturingTlsServer(const QString &certificatePath, const QString &keyPath, QObject *parent)
     : QObject(parent)
     , m_state(std::make_shared<CaptureState>())
 {
     const QSslConfiguration tls = serverConfiguration(certificatePath, keyPath, m_error);
-    m_engine = new CaptureEngine(m_state, tls, [this](const CapturedRequest &request) {
-        QMetaObject::invokeMethod(
-            this, [this, request] { emit requestReceived(request); }, Qt::QueuedConnection);
-    });
+    m_engine = new CaptureEngine(m_state, tls);
     m_engine->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_engine, &QObject::deleteLater);
     m_thread.setObjectName(QStringLiteral("CapturingTlsServer"));
@@ -63,52 +59,29 @@ CapturingTlsServer::~CapturingTlsServer()
     m_thread.wait();
 }
 
-bool CapturingTlsServer::isListening() const
-{
-    return m_listening;
-}
-
-QString CapturingTlsServer::errorText() const
-{
-    return m_error;
-}
-
-quint16 CapturingTlsServer::port() const
-{
-    return m_port;
-}
-
-QString CapturingTlsServer::baseUrl() const
-{
-    return QStringLiteral("https://127.0.0.1:%1").arg(m_port);
-}
-
 QList<CapturedRequest> CapturingTlsServer::requests() const
 {
     QMutexLocker lock(&m_state->mutex);
     return m_state->requests;
 }
 
-int CapturingTlsServer::connectionCount() const
-{
-    QMutexLocker lock(&m_state->mutex);
-    return m_state->connections;
-}
-
 void CapturingTlsServer::setAnswer(const QByteArray &path, const QByteArray &body, int status)
 {
-    QMutexLocker lock(&m_state->mutex);
-    m_state->answers.insert(path, {CaptureAnswer::Kind::Sized, status, body});
+    store(path, {CaptureAnswer::Kind::Sized, status, body});
 }
 
 void CapturingTlsServer::setAnswerWithoutLength(const QByteArray &path, const QByteArray &body)
 {
-    QMutexLocker lock(&m_state->mutex);
-    m_state->answers.insert(path, {CaptureAnswer::Kind::CloseDelimited, 200, body});
+    store(path, {CaptureAnswer::Kind::CloseDelimited, 200, body});
 }
 
 void CapturingTlsServer::setSilent(const QByteArray &path)
 {
+    store(path, {CaptureAnswer::Kind::Silent, 0, {}});
+}
+
+void CapturingTlsServer::store(const QByteArray &path, const CaptureAnswer &answer)
+{
     QMutexLocker lock(&m_state->mutex);
-    m_state->answers.insert(path, {CaptureAnswer::Kind::Silent, 0, {}});
+    m_state->answers.insert(path, answer);
 }

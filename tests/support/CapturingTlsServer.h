@@ -9,42 +9,37 @@
 #include <memory>
 
 class CaptureEngine;
+struct CaptureAnswer;
 struct CaptureState;
 
-// An HTTPS server on 127.0.0.1 (port chosen by the system) that records every
-// request in order and answers each path as configured: by default status 200
-// with the body "1". It serves from a thread of its own, so it keeps answering
-// while the test's thread blocks. Keep-alive connections and Content-Length
-// bodies are handled; chunked request bodies are not.
+// An HTTPS server on 127.0.0.1 that records every request in order and answers
+// each path as configured, by default 200 with the body "1". It serves from its
+// own thread, so it keeps answering while the test's thread blocks. Keep-alive
+// and Content-Length bodies are handled; chunked request bodies are not.
 class CapturingTlsServer : public QObject
 {
     Q_OBJECT
 public:
     // Listens at once with the given PEM certificate and RSA key; see isListening().
-    CapturingTlsServer(const QString &certificatePath, const QString &keyPath,
-                       QObject *parent = nullptr);
+    CapturingTlsServer(const QString &certificatePath, const QString &keyPath, QObject *parent = nullptr);
     ~CapturingTlsServer() override;
 
-    bool isListening() const;
-    QString errorText() const;
-    quint16 port() const;
-    QString baseUrl() const; // "https://127.0.0.1:<port>"
-
+    bool isListening() const { return m_listening; }
+    QString errorText() const { return m_error; }
+    quint16 port() const { return m_port; }
+    QString baseUrl() const { return QStringLiteral("https://127.0.0.1:%1").arg(m_port); }
     QList<CapturedRequest> requests() const;
-    int connectionCount() const; // TLS handshakes completed so far
 
     // Answers requests for path (the part before any '?') with this status and body.
     void setAnswer(const QByteArray &path, const QByteArray &body, int status = 200);
-    // Like setAnswer, but without Content-Length: the body ends when the server closes the connection.
+    // The body ends where the server closes the connection: no Content-Length.
     void setAnswerWithoutLength(const QByteArray &path, const QByteArray &body);
-    // Records requests for path but never answers; the connection stays open, unanswered.
+    // Records requests for path but leaves their connection open, unanswered.
     void setSilent(const QByteArray &path);
 
-signals:
-    // Emitted on this object's thread after the request was recorded.
-    void requestReceived(const CapturedRequest &request);
-
 private:
+    void store(const QByteArray &path, const CaptureAnswer &answer);
+
     std::shared_ptr<CaptureState> m_state;
     QThread m_thread;
     CaptureEngine *m_engine;
