@@ -10,14 +10,8 @@
 #include <QTest>
 
 namespace {
-
 constexpr int kWaitMs = 20000;
-
-void usePortalPort(quint16 port)
-{
-    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
-}
-
+void usePortalPort(quint16 port) { qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port)); }
 } // namespace
 
 const TestCertificates &testCertificates()
@@ -56,10 +50,9 @@ bool addReader(PortalProcess &portal, const QString &email, const QString &passw
                bool active)
 {
     portal.admin({"company", "add", "--name", company});
-    return portal.admin({"user", "add", "--email", email, "--company", company, "--category", "Sales",
-                         "--password", password, "--active", active ? "Y" : "N"})
-               .exitCode
-        == 0;
+    const QStringList user{"user", "add", "--email", email, "--company", company, "--category", "Sales",
+                           "--password", password, "--active", active ? "Y" : "N"};
+    return portal.admin(user).exitCode == 0;
 }
 
 LaunchedViewer::LaunchedViewer()

@@ -9,18 +9,14 @@
 
 class TestCertificates;
 
-// Throw-away certificates for the whole test process; the first call points
-// VELKARN_PORTAL_CA at their CA before the URL session reads it.
+// Certificates for the whole process; the first call sets VELKARN_PORTAL_CA,
+// which the URL session reads only once.
 const TestCertificates &testCertificates();
-
-// A recording portal the viewer talks to from now on. It accepts any address
-// with the password "pw" for Acme, Sales, and lists no books; null when it
-// cannot listen.
+// A recording portal, from now on the viewer's: any address with password "pw"
+// signs in for Acme, Sales, and no books are listed. Null when it cannot listen.
 std::unique_ptr<CapturingTlsServer> startCapturingPortal();
-
-// Serves portal with the test certificate and points the viewer at it.
 bool startRealPortal(PortalProcess &portal);
-// A user of category Sales; the company is made when it is not there yet.
+// A Sales reader; the company is made when it is missing.
 bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company,
                bool active = true);
 
@@ -36,6 +32,7 @@ public:
     bool submitLogin(const QString &email, const QString &password);
     bool signIn(const QString &email, const QString &password); // and waits for the book list
     bool waitForIdle(); // until no portal request is outstanding
+    bool exitedOnceWithZero() const { return exitCalls == 1 && exitStatus == 0; }
 
     int exitCalls = 0;
     int exitStatus = -1;

@@ -25,7 +25,6 @@ private slots:
         QTest::addColumn<QPointF>("origin");
 
         // Pressed at (100, 100) in window coordinates (y up) while (0, 500) showed.
-        QTest::newRow("no move") << PointList{} << false << false << QPointF(0, 500);
         QTest::newRow("exactly 1 point scrolls but is no move")
             << PointList{{101, 99}} << false << false << QPointF(-1, 501);
         QTest::newRow("just over 1 point in single precision stays 1")
