@@ -26,6 +26,7 @@ PdfBook::~PdfBook() = default;
 
 void PdfBook::closeOrCreate()
 {
+    openedWith.clear();
     if (pdf)
         pdf->close();
     else
@@ -56,6 +57,7 @@ void PdfBook::reloadWithPassword(const QString &password)
 {
     // load() clears the password, so it has to be set between close() and load().
     closeOrCreate();
+    openedWith = password;
     pdf->setPassword(password);
     if (filePath.isEmpty()) {
         buffer.seek(0);

@@ -45,6 +45,9 @@ public:
     void loadFile(const QString &path);
     void reloadWithPassword(const QString &password);
     PdfDocument::State loadState() const;
+    // The bytes and password the book was opened with; no bytes for a file.
+    QByteArray pdfBytes() const { return bytes; }
+    QString password() const { return openedWith; }
     // Resets what the worker reads for the book just loaded.
     PdfLoadResult settle(quint64 generation);
 
@@ -69,6 +72,7 @@ private:
     QByteArray bytes;
     QBuffer buffer;
     QString filePath;
+    QString openedWith;
 
     mutable std::mutex boundsMutex;
     QHash<PdfSelection, QList<QRectF>> bounds;

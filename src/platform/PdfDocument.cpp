@@ -2,7 +2,10 @@
 
 #include "Log.h"
 #include "PdfBook.h"
+#include "PdfTextHelpers.h"
 #include "PdfWorker.h"
+
+#include <QThread>
 
 #include <malloc.h>
 
@@ -14,6 +17,9 @@ namespace {
 constexpr int progressStep = 16;
 // Pages measured per worker turn, so that renders asked meanwhile wait little.
 constexpr int measureStep = 32;
+// Smaller books are read on the worker in a second or less; starting helper
+// processes would not pay.
+constexpr int helperMinimumPages = 64;
 
 } // namespace
 
@@ -66,6 +72,7 @@ PdfDocument::~PdfDocument()
 
 bool PdfDocument::load(const QByteArray &bytes)
 {
+    helpers.reset();
     worker.reset();
     d->loadBytes(bytes);
     return finishLoad(d->settle(++d->generation));
@@ -73,6 +80,7 @@ bool PdfDocument::load(const QByteArray &bytes)
 
 bool PdfDocument::load(const QString &filePath)
 {
+    helpers.reset();
     worker.reset();
     d->loadFile(filePath);
     return finishLoad(d->settle(++d->generation));
@@ -80,6 +88,7 @@ bool PdfDocument::load(const QString &filePath)
 
 void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &password)
 {
+    helpers.reset();
     worker.reset();
     const quint64 generation = ++d->generation;
     finishLoad(PdfLoadResult{});
@@ -104,6 +113,7 @@ bool PdfDocument::unlockWithPassword(const QString &password)
 {
     if (d->state != State::Locked)
         return d->state == State::Ready;
+    helpers.reset();
     worker.reset();
     d->reloadWithPassword(password);
     return finishLoad(d->settle(++d->generation));
@@ -111,6 +121,7 @@ bool PdfDocument::unlockWithPassword(const QString &password)
 
 bool PdfDocument::finishLoad(const PdfLoadResult &result)
 {
+    helpers.reset();
     d->state = result.state;
     d->pages = result.pages;
     d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
@@ -122,8 +133,40 @@ bool PdfDocument::finishLoad(const PdfLoadResult &result)
         return false;
     if (!worker)
         startWorker();
-    worker->startIndexing();
+    if (!startHelpers())
+        worker->startIndexing();
     return true;
+}
+
+bool PdfDocument::startHelpers()
+{
+    const QByteArray bytes = d->pdfBytes();
+    if (d->pages < helperMinimumPages || bytes.isEmpty())
+        return false;
+    helpers = std::make_unique<PdfTextHelpers>();
+    connect(helpers.get(), &PdfTextHelpers::pageRead, this, &PdfDocument::takeHelperPage);
+    connect(helpers.get(), &PdfTextHelpers::finished, this, &PdfDocument::helpersFinished);
+    helpers->start(bytes, d->password(), d->pages, qBound(1, QThread::idealThreadCount(), 2));
+    return true;
+}
+
+void PdfDocument::takeHelperPage(const PdfPageRecord &record)
+{
+    if (record.page >= d->pages)
+        return;
+    d->texts.put(record.page, record.text);
+    const int done = d->texts.cachedCount();
+    if (done % progressStep == 0 || done == d->pages)
+        reportIndexProgress();
+}
+
+void PdfDocument::helpersFinished(bool complete)
+{
+    if (!complete)
+        logLine(QStringLiteral("reading the rest of the book's text in this process"));
+    // Page sizes are measured here either way, after the text: measuring them
+    // alongside would cost the helpers a fifth of their time.
+    worker->startIndexing();
 }
 
 void PdfDocument::startWorker()

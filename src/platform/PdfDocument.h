@@ -12,12 +12,16 @@
 #include <memory>
 #include <optional>
 
+class PdfTextHelpers;
 class PdfWorker;
 struct PdfLoadResult;
+struct PdfPageRecord;
 
 // One PDF book: loading, unlocking, page geometry, rendering and text search.
-// Knows no widgets. After a successful load (or unlock) it extracts every page's
-// text once, on a worker thread, so that searches do not wait for PDFium.
+// Knows no widgets. After a successful load (or unlock) it reads every page's
+// text once, in the background, so that searches do not wait for PDFium: a
+// large book opened from bytes in helper processes side by side, anything else
+// (and whatever the helpers fail to read) on the document's worker thread.
 class PdfDocument : public QObject
 {
     Q_OBJECT
@@ -96,6 +100,9 @@ private:
     struct Private;
     bool finishLoad(const PdfLoadResult &result);
     void startWorker();
+    bool startHelpers();
+    void takeHelperPage(const PdfPageRecord &record);
+    void helpersFinished(bool complete);
     void reportIndexProgress();
     void applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes);
 
@@ -103,4 +110,6 @@ private:
     // object is gone.
     std::shared_ptr<Private> d;
     std::unique_ptr<PdfWorker> worker;
+    // Read a large book's text in other processes; the worker reads what they do not.
+    std::unique_ptr<PdfTextHelpers> helpers;
 };

@@ -40,6 +40,20 @@ bool PdfTextStore::extractNext(const Extractor &extract)
     return true;
 }
 
+void PdfTextStore::put(int index, const QString &text)
+{
+    auto page = std::make_shared<Page>(Page{text, foldCase(text)});
+    {
+        std::lock_guard lock(mutex);
+        if (index < 0 || index >= states.size() || states.at(index) != Slot::Missing)
+            return;
+        states[index] = Slot::Ready;
+        pages[index] = page;
+        ++cached;
+    }
+    ready.notify_all();
+}
+
 PdfTextStore::PagePtr PdfTextStore::store(int index, const QString &text)
 {
     auto page = std::make_shared<Page>(Page{text, foldCase(text)});

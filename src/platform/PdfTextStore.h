@@ -36,6 +36,10 @@ public:
     // every page is taken.
     bool extractNext(const Extractor &extract);
 
+    // A page's text read elsewhere (by a helper process). Ignored for a page
+    // already cached or being extracted here. Not counted as an extraction.
+    void put(int index, const QString &text);
+
     int cachedCount() const;
     bool isComplete() const;
     int extractionCount() const;

@@ -136,6 +136,49 @@ private Q_SLOTS:
         QCOMPARE(doc.state(), PdfDocument::State::Locked);
     }
 
+    // A large book's text is read by helper processes, not here; whatever they
+    // fail to deliver is read here instead.
+    void helpersReadLargeBooks_data()
+    {
+        QTest::addColumn<QString>("helper");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<bool>("helped");
+        QTest::newRow("helpers") << QString() << false << true;
+        QTest::newRow("helpers, locked book") << QString() << true << true;
+        QTest::newRow("no helper program") << QStringLiteral("/nonexistent/velkarn-pdf-text") << false << false;
+        QTest::newRow("helper fails") << QStringLiteral("/bin/false") << false << false;
+        QTest::newRow("helper says too little") << QStringLiteral("/bin/echo") << false << false;
+        QTest::newRow("helper talks nonsense") << QStringLiteral("/bin/cat") << true << false;
+    }
+
+    void helpersReadLargeBooks()
+    {
+        QFETCH(QString, helper);
+        QFETCH(bool, locked);
+        QFETCH(bool, helped);
+        constexpr int pages = 70;
+        QList<PdfFixtures::Page> book(pages, {QStringLiteral("page text"), QPageSize(QPageSize::A4), {}});
+        book[7] = {QStringLiteral("the Needle"), QPageSize(QSizeF(400, 300), QPageSize::Point), {}};
+        book[68].text = QStringLiteral("needle again");
+        const QByteArray bytes = PdfFixtures::makePdf(book);
+        qputenv("VELKARN_PDF_TEXT_HELPER", helper.toLocal8Bit());
+        PdfDocument doc;
+        QSignalSpy indexed(&doc, &PdfDocument::textIndexed);
+        QSignalSpy loaded(&doc, &PdfDocument::loaded);
+        doc.loadInBackground(locked ? PdfFixtures::encryptPdf(bytes, password) : bytes, locked ? password : QString());
+        QVERIFY(loaded.wait(10000));
+        QVERIFY(indexed.wait(30000));
+        qunsetenv("VELKARN_PDF_TEXT_HELPER");
+        QCOMPARE(doc.textExtractionCount() == 0, helped);
+        const Matches found = doc.findString(QStringLiteral("NEEDLE"));
+        QCOMPARE(found.size(), 2);
+        QCOMPARE(std::pair(found[0].page, found[1].page), std::pair(7, 68));
+        QCOMPARE(doc.pageText(68), QStringLiteral("needle again"));
+        QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
+        QCOMPARE(doc.pageSize(7), QSizeF(400, 300));
+        QCOMPARE(doc.pageSize(69).toSize(), QSize(595, 842));
+    }
+
     void findString_data()
     {
         QTest::addColumn<QString>("pattern");

@@ -1,5 +1,6 @@
 #include "PdfRenderQueue.h"
 #include "PdfTextFold.h"
+#include "PdfTextProtocol.h"
 
 #include <QTest>
 
@@ -66,6 +67,51 @@ private Q_SLOTS:
         queue.replace(2, {});
         QVERIFY(queue.isEmpty());
         QCOMPARE(queue.takeNext().page, -1);
+    }
+
+    void helperRequests()
+    {
+        const PdfTextRequest request{QByteArray::fromHex("255044462d00ff"), QStringLiteral("pässwörd"), 1, 2, 9};
+        const QByteArray bytes = encodeTextRequest(request);
+        const auto back = decodeTextRequest(bytes);
+        QVERIFY(back);
+        QCOMPARE(std::tie(back->pdf, back->password, back->firstPage, back->stride, back->endPage),
+                 std::tie(request.pdf, request.password, request.firstPage, request.stride, request.endPage));
+        QVERIFY(!decodeTextRequest(bytes.chopped(1)));
+        QVERIFY(!decodeTextRequest(bytes + "x"));
+        QVERIFY(!decodeTextRequest(QByteArray("VKPX") + bytes.mid(4)));
+        QVERIFY(!decodeTextRequest(encodeTextRequest({{}, {}, 0, 0, 9}))); // a stride that never moves on
+        QVERIFY(!decodeTextRequest(encodeTextRequest({{}, {}, 5, 1, 2})));
+    }
+
+    // A helper's output arrives in pieces of any size; records come out whole,
+    // once each, and a stream out of step is refused rather than misread.
+    void helperRecordsInPieces()
+    {
+        const QList<PdfPageRecord> records{{0, QStringLiteral("Straße \U00010400")},
+                                           {2, QString()},
+                                           {4, QString(5000, QLatin1Char('x'))}};
+        QByteArray stream;
+        for (const PdfPageRecord &r : records)
+            stream += encodePageRecord(r);
+        for (int piece : {1, 7, int(stream.size())}) {
+            PdfPageRecordReader reader;
+            QList<PdfPageRecord> got;
+            for (qsizetype at = 0; at < stream.size(); at += piece) {
+                reader.append(stream.mid(at, piece));
+                const auto taken = reader.takeRecords();
+                QVERIFY(taken);
+                got += *taken;
+            }
+            QCOMPARE(got.size(), records.size());
+            for (int i = 0; i < records.size(); ++i)
+                QCOMPARE(std::tie(got[i].page, got[i].text), std::tie(records[i].page, records[i].text));
+        }
+        PdfPageRecordReader reader;
+        reader.append(QByteArray::fromHex("7fffffff") + "rest");
+        QVERIFY(!reader.takeRecords());
+        reader.append(stream);
+        QVERIFY(!reader.takeRecords());
     }
 };
 

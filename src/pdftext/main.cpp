@@ -1,0 +1,70 @@
+// velkarn-pdf-text: reads the text of a share of a book's pages
+// for the viewer, which starts a few of these side by side when a large book
+// opens, so that its first search does not wait on one thread of PDFium.
+// Request on standard input, one record per page on standard output (see
+// PdfTextProtocol.h). Exit status 0 when every page asked for was written.
+
+#include "PdfTextProtocol.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QFile>
+#include <QPdfDocument>
+#include <QPdfSelection>
+
+#include <limits>
+
+namespace {
+
+// QtPdf closes the page after every call, and PDFium drops a page's fonts with
+// it, so each page would load and decrypt its embedded fonts again: most of the
+// time of a page. The one call that leaves its page open (asking for text past
+// the end of the page) keeps that page's fonts loaded. A page every so often is
+// enough to keep a book's few dozen fonts; the memory goes with this process.
+constexpr int pinEvery = 10;
+
+void pinFonts(QPdfDocument &pdf, int page)
+{
+    pdf.getSelectionAtIndex(page, std::numeric_limits<int>::max() / 2, 1);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QFile input;
+    QFile output;
+    if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
+        return 1;
+    const std::optional<PdfTextRequest> request = decodeTextRequest(input.readAll());
+    if (!request)
+        return 1;
+
+    QBuffer buffer;
+    buffer.setData(request->pdf);
+    buffer.open(QIODevice::ReadOnly);
+    QPdfDocument pdf;
+    // load() clears the password, so it is set between close() and a second load().
+    pdf.load(&buffer);
+    if (pdf.status() != QPdfDocument::Status::Ready && !request->password.isEmpty()) {
+        pdf.close();
+        pdf.setPassword(request->password);
+        buffer.seek(0);
+        pdf.load(&buffer);
+    }
+    if (pdf.status() != QPdfDocument::Status::Ready || request->endPage > pdf.pageCount())
+        return 2;
+
+    int read = 0;
+    for (int page = request->firstPage; page < request->endPage; page += request->stride) {
+        if (read++ % pinEvery == 0)
+            pinFonts(pdf, page);
+        PdfPageRecord record;
+        record.page = page;
+        record.text = pdf.getAllText(page).text();
+        if (output.write(encodePageRecord(record)) < 0)
+            return 3;
+    }
+    return output.flush() ? 0 : 3;
+}

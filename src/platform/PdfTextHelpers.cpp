@@ -1,0 +1,104 @@
+#include "PdfTextHelpers.h"
+
+#include "Log.h"
+
+#include <QProcess>
+
+struct PdfTextHelpers::Helper
+{
+    QProcess *process = nullptr;
+    PdfPageRecordReader reader;
+    int next = 0; // the page the next record must be
+    int stride = 1;
+    int end = 0;
+    bool ended = false;
+};
+
+QString PdfTextHelpers::program()
+{
+    const QString configured = qEnvironmentVariable("VELKARN_PDF_TEXT_HELPER");
+    return configured.isEmpty() ? QStringLiteral(VELKARN_PDF_TEXT_HELPER) : configured;
+}
+
+PdfTextHelpers::PdfTextHelpers(QObject *parent) : QObject(parent) {}
+
+PdfTextHelpers::~PdfTextHelpers()
+{
+    for (const auto &helper : helpers) {
+        helper->process->disconnect(this);
+        if (helper->process->state() != QProcess::NotRunning) {
+            helper->process->kill();
+            helper->process->waitForFinished(1000);
+        }
+    }
+}
+
+void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int pageCount, int parts)
+{
+    parts = qBound(1, parts, qMax(1, pageCount));
+    for (int part = 0; part < parts; ++part) {
+        auto helper = std::make_unique<Helper>();
+        helper->next = part;
+        helper->stride = parts;
+        helper->end = pageCount;
+        helper->process = new QProcess(this);
+        helper->process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        Helper *h = helper.get();
+        connect(h->process, &QProcess::readyReadStandardOutput, this, [this, h] { readFrom(*h); });
+        connect(h->process, &QProcess::finished, this, [this, h](int code, QProcess::ExitStatus status) {
+            readFrom(*h);
+            end(*h, status == QProcess::NormalExit && code == 0 && h->next >= h->end);
+        });
+        connect(h->process, &QProcess::errorOccurred, this, [this, h](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                end(*h, false);
+        });
+        helpers.push_back(std::move(helper));
+    }
+    // All counted before any starts: a helper that cannot start ends at once.
+    running = int(helpers.size());
+    for (const auto &helper : helpers) {
+        helper->process->start(program(), {});
+        if (helper->process->state() == QProcess::NotRunning)
+            continue;
+        helper->process->write(encodeTextRequest({pdf, password, helper->next, helper->stride, helper->end}));
+        helper->process->closeWriteChannel();
+    }
+}
+
+void PdfTextHelpers::readFrom(Helper &helper)
+{
+    if (helper.ended)
+        return;
+    helper.reader.append(helper.process->readAllStandardOutput());
+    const auto records = helper.reader.takeRecords();
+    if (!records) {
+        end(helper, false);
+        return;
+    }
+    for (const PdfPageRecord &record : *records) {
+        if (record.page != helper.next || record.page >= helper.end) {
+            end(helper, false);
+            return;
+        }
+        helper.next += helper.stride;
+        Q_EMIT pageRead(record);
+    }
+}
+
+void PdfTextHelpers::end(Helper &helper, bool ok)
+{
+    if (helper.ended)
+        return;
+    helper.ended = true;
+    if (!ok) {
+        complete = false;
+        logLine(QStringLiteral("text helper stopped before page %1 of %2 (exit %3): %4")
+                    .arg(helper.next + 1).arg(helper.end)
+                    .arg(helper.process->exitCode()).arg(helper.process->errorString()));
+        helper.process->disconnect(this);
+        helper.process->kill();
+    }
+    if (--running == 0)
+        Q_EMIT finished(complete);
+}
