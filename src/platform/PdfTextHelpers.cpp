@@ -20,7 +20,13 @@ QString PdfTextHelpers::program()
     return configured.isEmpty() ? QStringLiteral(VELKARN_PDF_TEXT_HELPER) : configured;
 }
 
-PdfTextHelpers::PdfTextHelpers(QObject *parent) : QObject(parent) {}
+PdfTextHelpers::PdfTextHelpers(std::chrono::milliseconds stallLimit, QObject *parent)
+    : QObject(parent)
+{
+    stall.setSingleShot(true);
+    stall.setInterval(stallLimit);
+    connect(&stall, &QTimer::timeout, this, &PdfTextHelpers::giveUp);
+}
 
 PdfTextHelpers::~PdfTextHelpers()
 {
@@ -57,6 +63,7 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
     }
     // All counted before any starts: a helper that cannot start ends at once.
     running = int(helpers.size());
+    stall.start();
     for (const auto &helper : helpers) {
         helper->process->start(program(), {});
         if (helper->process->state() == QProcess::NotRunning)
@@ -76,6 +83,8 @@ void PdfTextHelpers::readFrom(Helper &helper)
         end(helper, false);
         return;
     }
+    if (!records->isEmpty())
+        stall.start();
     for (const PdfPageRecord &record : *records) {
         if (record.page != helper.next || record.page >= helper.end) {
             end(helper, false);
@@ -99,6 +108,15 @@ void PdfTextHelpers::end(Helper &helper, bool ok)
         helper.process->disconnect(this);
         helper.process->kill();
     }
-    if (--running == 0)
+    if (--running == 0) {
+        stall.stop();
         Q_EMIT finished(complete);
+    }
+}
+
+void PdfTextHelpers::giveUp()
+{
+    logLine(QStringLiteral("text helpers sent nothing for %1 s").arg(stall.interval() / 1000.0));
+    for (const auto &helper : helpers)
+        end(*helper, false);
 }

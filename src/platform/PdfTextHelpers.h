@@ -3,7 +3,9 @@
 #include "PdfTextProtocol.h"
 
 #include <QObject>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -19,7 +21,10 @@ public:
     // VELKARN_PDF_TEXT_HELPER when set, else the helper built with the viewer.
     static QString program();
 
-    explicit PdfTextHelpers(QObject *parent = nullptr);
+    // A helper that sends nothing for stallLimit is given up: no page of a real
+    // book takes PDFium that long, and the worker then reads the rest.
+    explicit PdfTextHelpers(std::chrono::milliseconds stallLimit = std::chrono::seconds(30),
+                            QObject *parent = nullptr);
     ~PdfTextHelpers() override;
 
     // parts helpers, taking the book's pages in turn.
@@ -34,8 +39,10 @@ private:
     struct Helper;
     void readFrom(Helper &helper);
     void end(Helper &helper, bool ok);
+    void giveUp();
 
     std::vector<std::unique_ptr<Helper>> helpers;
     int running = 0;
     bool complete = true;
+    QTimer stall;
 };

@@ -1,5 +1,6 @@
 #include "PdfDocument.h"
 #include "PdfFixtures.h"
+#include "PdfTextHelpers.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -177,6 +178,20 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
         QCOMPARE(doc.pageSize(7), QSizeF(400, 300));
         QCOMPARE(doc.pageSize(69).toSize(), QSize(595, 842));
+    }
+
+    void stalledHelperIsGivenUp()
+    {
+        const QString hang = dir.filePath(QStringLiteral("hang.sh"));
+        QVERIFY(PdfFixtures::writeFile(hang, "#!/bin/sh\nexec sleep 60\n"));
+        QVERIFY(QFile::setPermissions(hang, QFile::ReadOwner | QFile::ExeOwner));
+        qputenv("VELKARN_PDF_TEXT_HELPER", hang.toLocal8Bit());
+        PdfTextHelpers helpers(std::chrono::milliseconds(300));
+        QSignalSpy finished(&helpers, &PdfTextHelpers::finished);
+        helpers.start(plain, QString(), 4, 2);
+        qunsetenv("VELKARN_PDF_TEXT_HELPER");
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toBool(), false);
     }
 
     void findString_data()
