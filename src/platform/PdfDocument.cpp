@@ -70,20 +70,23 @@ PdfDocument::~PdfDocument()
     });
 }
 
-bool PdfDocument::load(const QByteArray &bytes)
+bool PdfDocument::loadHere(const std::function<void(PdfBook &)> &open)
 {
+    // What still reads the old book stops first: a load must not overlap it.
     helpers.reset();
     worker.reset();
-    d->loadBytes(bytes);
+    open(*d);
     return finishLoad(d->settle(++d->generation));
+}
+
+bool PdfDocument::load(const QByteArray &bytes)
+{
+    return loadHere([&](PdfBook &book) { book.loadBytes(bytes); });
 }
 
 bool PdfDocument::load(const QString &filePath)
 {
-    helpers.reset();
-    worker.reset();
-    d->loadFile(filePath);
-    return finishLoad(d->settle(++d->generation));
+    return loadHere([&](PdfBook &book) { book.loadFile(filePath); });
 }
 
 void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &password)
@@ -113,10 +116,7 @@ bool PdfDocument::unlockWithPassword(const QString &password)
 {
     if (d->state != State::Locked)
         return d->state == State::Ready;
-    helpers.reset();
-    worker.reset();
-    d->reloadWithPassword(password);
-    return finishLoad(d->settle(++d->generation));
+    return loadHere([&](PdfBook &book) { book.reloadWithPassword(password); });
 }
 
 bool PdfDocument::finishLoad(const PdfLoadResult &result)

@@ -9,9 +9,11 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
+class PdfBook;
 class PdfTextHelpers;
 class PdfWorker;
 struct PdfLoadResult;
@@ -98,6 +100,7 @@ Q_SIGNALS:
 
 private:
     struct Private;
+    bool loadHere(const std::function<void(PdfBook &)> &open);
     bool finishLoad(const PdfLoadResult &result);
     void startWorker();
     bool startHelpers();
