@@ -73,7 +73,7 @@ PdfDocument::~PdfDocument()
 bool PdfDocument::loadHere(const std::function<void(PdfBook &)> &open)
 {
     // What still reads the old book stops first: a load must not overlap it.
-    helpers.reset();
+    dropHelpers();
     worker.reset();
     open(*d);
     return finishLoad(d->settle(++d->generation));
@@ -91,7 +91,7 @@ bool PdfDocument::load(const QString &filePath)
 
 void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &password)
 {
-    helpers.reset();
+    dropHelpers();
     worker.reset();
     const quint64 generation = ++d->generation;
     finishLoad(PdfLoadResult{});
@@ -121,7 +121,7 @@ bool PdfDocument::unlockWithPassword(const QString &password)
 
 bool PdfDocument::finishLoad(const PdfLoadResult &result)
 {
-    helpers.reset();
+    dropHelpers();
     d->state = result.state;
     d->pages = result.pages;
     d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
@@ -136,6 +136,16 @@ bool PdfDocument::finishLoad(const PdfLoadResult &result)
     if (!startHelpers())
         worker->startIndexing();
     return true;
+}
+
+void PdfDocument::dropHelpers()
+{
+    if (!helpers)
+        return;
+    // This may run while the helpers are handing over a page, so the object
+    // goes at the next turn of the event loop; its processes go now.
+    helpers->stop();
+    helpers.release()->deleteLater();
 }
 
 bool PdfDocument::startHelpers()

@@ -104,6 +104,7 @@ private:
     bool finishLoad(const PdfLoadResult &result);
     void startWorker();
     bool startHelpers();
+    void dropHelpers();
     void takeHelperPage(const PdfPageRecord &record);
     void helpersFinished(bool complete);
     void reportIndexProgress();

@@ -30,12 +30,19 @@ PdfTextHelpers::PdfTextHelpers(std::chrono::milliseconds stallLimit, QObject *pa
 
 PdfTextHelpers::~PdfTextHelpers()
 {
+    stop();
+    for (const auto &helper : helpers)
+        helper->process->waitForFinished(1000);
+}
+
+void PdfTextHelpers::stop()
+{
+    stall.stop();
+    disconnect();
     for (const auto &helper : helpers) {
         helper->process->disconnect(this);
-        if (helper->process->state() != QProcess::NotRunning) {
+        if (helper->process->state() != QProcess::NotRunning)
             helper->process->kill();
-            helper->process->waitForFinished(1000);
-        }
     }
 }
 

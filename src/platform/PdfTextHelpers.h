@@ -29,6 +29,8 @@ public:
 
     // parts helpers, taking the book's pages in turn.
     void start(const QByteArray &pdf, const QString &password, int pageCount, int parts);
+    // Kills what still runs; nothing is reported after this.
+    void stop();
 
 Q_SIGNALS:
     void pageRead(const PdfPageRecord &record);
