@@ -53,11 +53,12 @@ int main(int argc, char **argv)
         buffer.seek(0);
         pdf.load(&buffer);
     }
-    if (pdf.status() != QPdfDocument::Status::Ready || request->endPage > pdf.pageCount())
+    if (pdf.status() != QPdfDocument::Status::Ready)
         return 2;
+    const int end = qMin(request->endPage, pdf.pageCount());
 
     int read = 0;
-    for (int page = request->firstPage; page < request->endPage; page += request->stride) {
+    for (int page = request->firstPage; page < end; page += request->stride) {
         if (read++ % pinEvery == 0)
             pinFonts(pdf, page);
         PdfPageRecord record;

@@ -32,6 +32,7 @@ struct PdfDocument::Private : PdfBook
     QList<QSizeF> pageSizes;
     bool sizesMeasured = false;
     bool indexReported = false;
+    QList<PdfPageRecord> earlyPages;
 
     // The object signals go to; null once it is gone, so a worker finishing a
     // job after that reports to nobody.
@@ -110,6 +111,10 @@ void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &passw
             }, Qt::QueuedConnection);
         });
     });
+    // Started before the book is parsed here: they parse it themselves, and a
+    // book that turns out small or locked costs only their start.
+    if (!bytes.isEmpty())
+        startHelpers(bytes, password, PdfTextHelpers::unknownPageCount);
 }
 
 bool PdfDocument::unlockWithPassword(const QString &password)
@@ -121,7 +126,9 @@ bool PdfDocument::unlockWithPassword(const QString &password)
 
 bool PdfDocument::finishLoad(const PdfLoadResult &result)
 {
-    dropHelpers();
+    const bool helped = result.state == State::Ready && result.pages >= helperMinimumPages;
+    if (!helped)
+        dropHelpers();
     d->state = result.state;
     d->pages = result.pages;
     d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
@@ -133,13 +140,21 @@ bool PdfDocument::finishLoad(const PdfLoadResult &result)
         return false;
     if (!worker)
         startWorker();
-    if (!startHelpers())
+    if (helped && helpers) {
+        for (const PdfPageRecord &record : std::exchange(d->earlyPages, {}))
+            takeHelperPage(record);
+        helpers->setPageCount(d->pages);
+    } else if (helped && !d->pdfBytes().isEmpty()) {
+        startHelpers(d->pdfBytes(), d->password(), d->pages);
+    } else {
         worker->startIndexing();
+    }
     return true;
 }
 
 void PdfDocument::dropHelpers()
 {
+    d->earlyPages.clear();
     if (!helpers)
         return;
     // This may run while the helpers are handing over a page, so the object
@@ -148,20 +163,22 @@ void PdfDocument::dropHelpers()
     helpers.release()->deleteLater();
 }
 
-bool PdfDocument::startHelpers()
+void PdfDocument::startHelpers(const QByteArray &bytes, const QString &password, int pageCount)
 {
-    const QByteArray bytes = d->pdfBytes();
-    if (d->pages < helperMinimumPages || bytes.isEmpty())
-        return false;
+    d->earlyPages.clear();
     helpers = std::make_unique<PdfTextHelpers>();
     connect(helpers.get(), &PdfTextHelpers::pageRead, this, &PdfDocument::takeHelperPage);
     connect(helpers.get(), &PdfTextHelpers::finished, this, &PdfDocument::helpersFinished);
-    helpers->start(bytes, d->password(), d->pages, qBound(1, QThread::idealThreadCount(), 2));
-    return true;
+    helpers->start(bytes, password, pageCount, qBound(1, QThread::idealThreadCount(), 2));
 }
 
 void PdfDocument::takeHelperPage(const PdfPageRecord &record)
 {
+    // Pages that arrive while this process still parses the book wait for it.
+    if (d->state != State::Ready) {
+        d->earlyPages.append(record);
+        return;
+    }
     if (record.page >= d->pages)
         return;
     d->texts.put(record.page, record.text);

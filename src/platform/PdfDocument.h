@@ -103,7 +103,7 @@ private:
     bool loadHere(const std::function<void(PdfBook &)> &open);
     bool finishLoad(const PdfLoadResult &result);
     void startWorker();
-    bool startHelpers();
+    void startHelpers(const QByteArray &bytes, const QString &password, int pageCount);
     void dropHelpers();
     void takeHelperPage(const PdfPageRecord &record);
     void helpersFinished(bool complete);

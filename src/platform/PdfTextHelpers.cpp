@@ -4,6 +4,8 @@
 
 #include <QProcess>
 
+#include <limits>
+
 struct PdfTextHelpers::Helper
 {
     QProcess *process = nullptr;
@@ -11,6 +13,8 @@ struct PdfTextHelpers::Helper
     int next = 0; // the page the next record must be
     int stride = 1;
     int end = 0;
+    bool exited = false;
+    bool exitedOk = false;
     bool ended = false;
 };
 
@@ -48,19 +52,23 @@ void PdfTextHelpers::stop()
 
 void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int pageCount, int parts)
 {
-    parts = qBound(1, parts, qMax(1, pageCount));
+    countKnown = pageCount != unknownPageCount;
+    parts = countKnown ? qBound(1, parts, qMax(1, pageCount)) : qMax(1, parts);
     for (int part = 0; part < parts; ++part) {
         auto helper = std::make_unique<Helper>();
         helper->next = part;
         helper->stride = parts;
-        helper->end = pageCount;
+        helper->end = countKnown ? pageCount : std::numeric_limits<int>::max();
         helper->process = new QProcess(this);
         helper->process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         Helper *h = helper.get();
         connect(h->process, &QProcess::readyReadStandardOutput, this, [this, h] { readFrom(*h); });
         connect(h->process, &QProcess::finished, this, [this, h](int code, QProcess::ExitStatus status) {
             readFrom(*h);
-            end(*h, status == QProcess::NormalExit && code == 0 && h->next >= h->end);
+            h->exited = true;
+            h->exitedOk = status == QProcess::NormalExit && code == 0;
+            if (countKnown)
+                end(*h, h->exitedOk && h->next >= h->end);
         });
         connect(h->process, &QProcess::errorOccurred, this, [this, h](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
@@ -78,6 +86,20 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
         helper->process->write(encodeTextRequest({pdf, password, helper->next, helper->stride, helper->end}));
         helper->process->closeWriteChannel();
     }
+}
+
+void PdfTextHelpers::setPageCount(int pageCount)
+{
+    countKnown = true;
+    // Helpers that failed before have ended already; the report waited for this.
+    const bool allEnded = running == 0;
+    for (const auto &helper : helpers) {
+        helper->end = pageCount;
+        if (helper->exited)
+            end(*helper, helper->exitedOk && helper->next >= helper->end);
+    }
+    if (allEnded)
+        Q_EMIT finished(complete);
 }
 
 void PdfTextHelpers::readFrom(Helper &helper)
@@ -117,7 +139,8 @@ void PdfTextHelpers::end(Helper &helper, bool ok)
     }
     if (--running == 0) {
         stall.stop();
-        Q_EMIT finished(complete);
+        if (countKnown)
+            Q_EMIT finished(complete);
     }
 }
 

@@ -27,8 +27,12 @@ public:
                             QObject *parent = nullptr);
     ~PdfTextHelpers() override;
 
-    // parts helpers, taking the book's pages in turn.
+    // parts helpers, taking the book's pages in turn. The page count may come
+    // later, through setPageCount: the helpers can start while this process is
+    // still parsing the book. Nothing is finished before the count is known.
+    static constexpr int unknownPageCount = -1;
     void start(const QByteArray &pdf, const QString &password, int pageCount, int parts);
+    void setPageCount(int pageCount);
     // Kills what still runs; nothing is reported after this.
     void stop();
 
@@ -46,5 +50,6 @@ private:
     std::vector<std::unique_ptr<Helper>> helpers;
     int running = 0;
     bool complete = true;
+    bool countKnown = false;
     QTimer stall;
 };

@@ -18,7 +18,7 @@ struct PdfTextRequest
     // take turns page by page, so that none is left with the heavy chapters.
     int firstPage = 0;
     int stride = 1;
-    int endPage = 0;
+    int endPage = 0;      // past the book's last page: to the end of the book
 };
 
 struct PdfPageRecord
