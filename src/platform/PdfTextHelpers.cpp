@@ -2,6 +2,8 @@
 
 #include "Log.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <limits>
@@ -21,7 +23,10 @@ struct PdfTextHelpers::Helper
 QString PdfTextHelpers::program()
 {
     const QString configured = qEnvironmentVariable("VELKARN_PDF_TEXT_HELPER");
-    return configured.isEmpty() ? QStringLiteral(VELKARN_PDF_TEXT_HELPER) : configured;
+    if (!configured.isEmpty())
+        return configured;
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/velkarn-pdf-text");
+    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral(VELKARN_PDF_TEXT_HELPER);
 }
 
 PdfTextHelpers::PdfTextHelpers(std::chrono::milliseconds stallLimit, QObject *parent)
