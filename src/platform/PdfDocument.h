@@ -86,7 +86,8 @@ public:
     // before. Each image arrives through pageRendered.
     void requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const;
 
-    // How many times page text was taken from PDFium since the last load.
+    // How many times page text was taken from PDFium in this process (not by
+    // the helpers) since the last load.
     int textExtractionCount() const;
 
 Q_SIGNALS:
