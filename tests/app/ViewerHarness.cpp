@@ -16,14 +16,16 @@ void usePortalPort(quint16 port) { qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" +
 
 const TestCertificates &testCertificates()
 {
-    static TestCertificates *certificates = [] {
-        auto *made = new TestCertificates;
-        if (!made->create())
-            qFatal("test certificates: %s", qPrintable(made->errorText()));
-        qputenv("VELKARN_PORTAL_CA", made->caCertificatePath().toLocal8Bit());
-        return made;
+    // A static object, not a leaked one, so that its directory goes at exit.
+    static TestCertificates certificates;
+    static const bool made = [] {
+        if (!certificates.create())
+            qFatal("test certificates: %s", qPrintable(certificates.errorText()));
+        qputenv("VELKARN_PORTAL_CA", certificates.caCertificatePath().toLocal8Bit());
+        return true;
     }();
-    return *certificates;
+    Q_UNUSED(made);
+    return certificates;
 }
 
 std::unique_ptr<CapturingTlsServer> startCapturingPortal()
