@@ -1,5 +1,7 @@
 #include "PortalDatabase.h"
 
+#include "PrivateFiles.h"
+
 #include <QAtomicInteger>
 #include <QFileInfo>
 #include <QSqlError>
@@ -28,9 +30,12 @@ QSqlDatabase openConnection(const QString &databasePath, const QString &name)
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
     db.setDatabaseName(target);
-    if (driver == QStringLiteral("QSQLITE"))
+    const bool sqlite = driver == QStringLiteral("QSQLITE");
+    if (sqlite) {
+        protectDatabaseFiles(target);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    if (db.open() && driver == QStringLiteral("QSQLITE")) {
+    }
+    if (db.open() && sqlite) {
         QSqlQuery pragma(db);
         pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
         pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
