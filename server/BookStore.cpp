@@ -2,11 +2,42 @@
 
 #include "CommandLine.h"
 #include "PdfProtection.h"
+#include "PrivateFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr qint64 kCopyChunkBytes = 1024 * 1024;
+
+QString copyInto(const QString &source, StagedBookFile &target)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return in.errorString();
+    QByteArray chunk(kCopyChunkBytes, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = in.read(chunk.data(), chunk.size());
+        if (n < 0)
+            return in.errorString();
+        if (n == 0)
+            break;
+        if (!target.write(chunk.constData(), n))
+            return target.errorText();
+    }
+    if (!target.finish())
+        return target.errorText();
+    if (target.bytesWritten() != in.size())
+        return QStringLiteral("the copy holds %1 bytes of %2").arg(target.bytesWritten()).arg(in.size());
+    return {};
+}
+
+} // namespace
 
 QString newBookToken()
 {
@@ -15,8 +46,8 @@ QString newBookToken()
     return QString::fromLatin1(bytes.toHex());
 }
 
-QString storeBookFile(const QString &storeDir, const QString &token, const QString &source,
-                      const QString &password)
+std::unique_ptr<StagedBookFile> storeBookFile(const QString &storeDir, const QString &token,
+                                              const QString &source, const QString &password)
 {
     if (!QFileInfo(source).isFile())
         throw CommandError{QStringLiteral("cannot read %1").arg(source)};
@@ -28,25 +59,35 @@ QString storeBookFile(const QString &storeDir, const QString &token, const QStri
     if (!inspection.readable)
         throw CommandError{QStringLiteral("%1 is not a readable PDF: %2").arg(source, inspection.error)};
 
-    if (!QDir().mkpath(storeDir))
-        throw CommandError{QStringLiteral("cannot create the book store %1").arg(storeDir)};
-    const QString fileName = token + QStringLiteral(".pdf");
-    const QString target = QDir(storeDir).filePath(fileName);
-    const QString partial = QDir(storeDir).filePath(QStringLiteral(".partial-") + fileName);
-    QFile::remove(partial);
-
+    const QString dirError = makePrivateDirectory(storeDir);
+    if (!dirError.isEmpty())
+        throw CommandError{QStringLiteral("cannot create the book store: %1").arg(dirError)};
+    auto stored = std::make_unique<StagedBookFile>(storeDir, token + QStringLiteral(".pdf"));
     QString error;
-    if (!password.isEmpty() && !inspection.encrypted)
-        error = encryptPdf(source, partial, password);
-    else if (!QFile::copy(source, partial))
-        error = QStringLiteral("copy failed");
-    if (error.isEmpty() && !QFile::rename(partial, target))
-        error = QStringLiteral("cannot move the copy into place");
-    if (!error.isEmpty()) {
-        QFile::remove(partial);
-        throw CommandError{QStringLiteral("cannot store %1: %2").arg(source, error)};
+    if (!password.isEmpty() && !inspection.encrypted) {
+        error = encryptPdf(source, [&stored](const char *data, size_t size) {
+            if (!stored->write(data, qint64(size)))
+                throw std::runtime_error(stored->errorText().toStdString());
+        }, password);
+        if (error.isEmpty() && !stored->finish())
+            error = stored->errorText();
+    } else {
+        error = copyInto(source, *stored);
     }
-    return fileName;
+    if (!error.isEmpty())
+        throw CommandError{QStringLiteral("cannot store %1: %2").arg(source, error)};
+
+    // Read back what reached the disk: a copy that does not open with its
+    // password, or lost pages, must never be served.
+    const PdfInspection copy = inspectPdf(stored->currentPath(), password);
+    if (!copy.readable || copy.pages != inspection.pages) {
+        const QString why = copy.readable ? QStringLiteral("%1 of %2 pages").arg(copy.pages).arg(inspection.pages)
+                                          : copy.error;
+        throw CommandError{QStringLiteral("cannot store %1: the stored copy does not read back (%2)").arg(source, why)};
+    }
+    if (!stored->moveIntoPlace())
+        throw CommandError{QStringLiteral("cannot store %1: %2").arg(source, stored->errorText())};
+    return stored;
 }
 
 void removeStoredBookFile(const QString &storeDir, const QString &fileName)

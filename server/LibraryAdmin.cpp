@@ -23,6 +23,18 @@ void updateOneRow(AdminLibrary &library, const QString &sql, const QVariantList 
     transaction.commit();
 }
 
+// The company's id, when the shelf has no book of this name yet.
+qint64 checkNewBookSlot(AdminLibrary &library, const NewBook &book)
+{
+    const qint64 companyId = library.companyId(book.company);
+    if (library.run(QStringLiteral("SELECT 1 FROM books WHERE company_id = ? AND category = ? AND name = ?"),
+                    {companyId, book.category, book.name})
+            .next())
+        throw CommandError{QStringLiteral("book \"%1\" exists already in %2 / %3")
+                               .arg(book.name, book.company, book.category)};
+    return companyId;
+}
+
 } // namespace
 
 void addCompany(AdminLibrary &library, const QString &name, bool active)
@@ -86,13 +98,15 @@ void addBook(AdminLibrary &library, const NewBook &book)
     if (!book.password.isEmpty())
         require(checkBookPassword(book.password));
 
+    // Checked once before the slow copy, for a quick refusal, and again under
+    // the write lock, where the answer counts.
+    checkNewBookSlot(library, book);
+    const QString token = newBookToken();
+    const std::unique_ptr<StagedBookFile> stored =
+        book.file.isEmpty() ? nullptr : storeBookFile(library.storeDir(), token, book.file, book.password);
+
     AdminTransaction transaction(library);
-    const qint64 companyId = library.companyId(book.company);
-    if (library.run(QStringLiteral("SELECT 1 FROM books WHERE company_id = ? AND category = ? AND name = ?"),
-                    {companyId, book.category, book.name})
-            .next())
-        throw CommandError{QStringLiteral("book \"%1\" exists already in %2 / %3")
-                               .arg(book.name, book.company, book.category)};
+    const qint64 companyId = checkNewBookSlot(library, book);
     qint64 position = 0;
     if (book.position) {
         position = *book.position;
@@ -103,22 +117,15 @@ void addBook(AdminLibrary &library, const NewBook &book)
         last.next();
         position = last.value(0).toLongLong() + 1;
     }
-
-    const QString token = newBookToken();
-    const QString fileName =
-        book.file.isEmpty() ? QString() : storeBookFile(library.storeDir(), token, book.file, book.password);
-    try {
-        library.run(QStringLiteral("INSERT INTO books (company_id, category, name, position, token, file, url, password)"
-                                   " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                    {companyId, book.category, book.name, position, token,
-                     fileName.isEmpty() ? QVariant() : QVariant(fileName),
-                     book.url.isEmpty() ? QVariant() : QVariant(book.url),
-                     book.password.isEmpty() ? QVariant(QStringLiteral("")) : QVariant(book.password)});
-        transaction.commit();
-    } catch (const CommandError &) {
-        removeStoredBookFile(library.storeDir(), fileName);
-        throw;
-    }
+    library.run(QStringLiteral("INSERT INTO books (company_id, category, name, position, token, file, url, password)"
+                               " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                {companyId, book.category, book.name, position, token,
+                 stored ? QVariant(stored->fileName()) : QVariant(),
+                 book.url.isEmpty() ? QVariant() : QVariant(book.url),
+                 book.password.isEmpty() ? QVariant(QStringLiteral("")) : QVariant(book.password)});
+    transaction.commit();
+    if (stored)
+        stored->keep();
 }
 
 void removeBook(AdminLibrary &library, const QString &company, const QString &category,

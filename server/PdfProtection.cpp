@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <qpdf/Pl_Function.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -17,7 +18,8 @@ PdfInspection inspectPdf(const QString &path, const QString &password)
         pdf.setSuppressWarnings(true);
         pdf.processFile(QFile::encodeName(path).constData(), password.toUtf8().constData());
         result.encrypted = pdf.isEncrypted();
-        if (QPDFPageDocumentHelper(pdf).getAllPages().empty()) {
+        result.pages = int(QPDFPageDocumentHelper(pdf).getAllPages().size());
+        if (result.pages == 0) {
             result.error = QStringLiteral("the PDF has no pages");
             return result;
         }
@@ -32,17 +34,17 @@ PdfInspection inspectPdf(const QString &path, const QString &password)
     return result;
 }
 
-QString encryptPdf(const QString &source, const QString &target, const QString &password)
+QString encryptPdf(const QString &source, const PdfSink &sink, const QString &password)
 {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
-        // QPDFWriter keeps the name pointer until it has written, so the
-        // encoded names must outlive the writer.
-        const QByteArray sourceName = QFile::encodeName(source);
-        const QByteArray targetName = QFile::encodeName(target);
-        pdf.processFile(sourceName.constData());
-        QPDFWriter writer(pdf, targetName.constData());
+        pdf.processFile(QFile::encodeName(source).constData());
+        Pl_Function output("velkarn book store", nullptr, [&sink](unsigned char const *data, size_t size) {
+            sink(reinterpret_cast<const char *>(data), size);
+        });
+        QPDFWriter writer(pdf);
+        writer.setOutputPipeline(&output);
         const QByteArray pw = password.toUtf8();
         writer.setR6EncryptionParameters(pw.constData(), pw.constData(), true, true, true, true,
                                          true, true, qpdf_r3p_full, true);
