@@ -57,6 +57,13 @@ qint64 AdminLibrary::companyId(const QString &name)
 
 void AdminLibrary::begin()
 {
+    // SQLite's default transaction starts as a reader; a status update that
+    // commits before its first write makes that write fail at once, busy
+    // timeout or not. Taking the write lock up front waits for it instead.
+    if (database().driverName() == QStringLiteral("QSQLITE")) {
+        run(QStringLiteral("BEGIN IMMEDIATE"));
+        return;
+    }
     if (!database().transaction())
         throw CommandError{QStringLiteral("database error: %1").arg(database().lastError().text())};
 }

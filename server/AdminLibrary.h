@@ -23,6 +23,8 @@ public:
     // The id of the named company; throws when there is none.
     qint64 companyId(const QString &name);
 
+    // Takes the write lock at once: the slow work of a command (reading and
+    // encrypting a book) belongs before it, so that it is held briefly.
     void begin();
     void commit();
 

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr qint64 kWalSizeLimitBytes = 4 * 1024 * 1024;
+
 QAtomicInteger<quint64> connectionCounter;
 
 QString nextConnectionName()
@@ -39,6 +41,9 @@ QSqlDatabase openConnection(const QString &databasePath, const QString &name)
         QSqlQuery pragma(db);
         pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
         pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        // Once a checkpoint has caught up, the write-ahead log shrinks back to
+        // this instead of keeping the largest size it ever reached.
+        pragma.exec(QStringLiteral("PRAGMA journal_size_limit = %1").arg(kWalSizeLimitBytes));
     }
     return db;
 }
