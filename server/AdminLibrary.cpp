@@ -1,7 +1,9 @@
 #include "AdminLibrary.h"
 
 #include "CommandLine.h"
+#include "StoreSweep.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSqlError>
 
@@ -23,6 +25,7 @@ AdminLibrary::AdminLibrary(const CommandOptions &options)
         throw CommandError{QStringLiteral("cannot open %1: %2").arg(options.value(QStringLiteral("db")), _connection.errorText())};
     if (!hasSchema(_connection.database()))
         throw CommandError{QStringLiteral("%1 is not a portal library (run init first)").arg(options.value(QStringLiteral("db")))};
+    reportSweep(sweepBookStore(database(), _storeDir, QDateTime::currentMSecsSinceEpoch()), _storeDir);
 }
 
 QSqlDatabase AdminLibrary::database() const

@@ -6,6 +6,7 @@
 #include "NameRules.h"
 #include "PortalDatabase.h"
 #include "PortalService.h"
+#include "StoreSweep.h"
 
 #include <QFile>
 #include <QThread>
@@ -91,6 +92,7 @@ int runServe(const QStringList &args)
         if (!check.isOpen() || !hasSchema(check.database()))
             throw CommandError{QStringLiteral("%1 is not a portal library (run init first)").arg(config.databasePath)};
     }
+    sweepBookStoreAtStart(config.databasePath, config.storeDir);
 
     const QByteArray certificate = readPem(options.required(QStringLiteral("cert")), QStringLiteral("certificate"));
     const QByteArray key = readPem(options.required(QStringLiteral("key")), QStringLiteral("key"));
