@@ -1,0 +1,254 @@
+#include "DemoBooks.h"
+#include "DemoCertificates.h"
+#include "PortalProcess.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// What the child portal process runs under: a file size limit stands in for a
+// full disk (writes past it fail with EFBIG once SIGXFSZ is ignored).
+struct ChildSetup
+{
+    qint64 fileSizeLimit = -1;
+    bool noUmask = false;
+};
+
+PortalCommand runPortal(const QStringList &args, const ChildSetup &setup)
+{
+    QProcess process;
+    process.setChildProcessModifier([setup] {
+        if (setup.noUmask)
+            ::umask(0);
+        if (setup.fileSizeLimit >= 0) {
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            ::sigaction(SIGXFSZ, &ignore, nullptr);
+            const rlimit limit{rlim_t(setup.fileSizeLimit), rlim_t(setup.fileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+    });
+    process.start(QStringLiteral(VELKARN_PORTAL_BIN), args);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+int modeOf(const QString &path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
+}
+
+void age(const QString &path, int minutes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutes), QFileDevice::FileModificationTime));
+}
+
+QStringList bookAdd(const QString &name, const QString &file)
+{
+    return {"book", "add", "--company", "Acme", "--category", "K", "--name", name, "--file", file};
+}
+
+} // namespace
+
+// How the library and its book store hold up against full disks, concurrent
+// writers, other local users and interrupted commands.
+class PortalStorage : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir _dir;
+    QString _book; // about 190 KB, so encrypting it takes a while
+    std::unique_ptr<PortalProcess> _portal;
+
+    PortalCommand admin(const QStringList &args, const ChildSetup &setup = {}) const
+    {
+        return runPortal(args + QStringList{"--db", _portal->databasePath()}, setup);
+    }
+    QString store() const { return _portal->databasePath() + ".books"; }
+    QStringList storeFiles() const { return QDir(store()).entryList(QDir::Files | QDir::Hidden); }
+
+private slots:
+    void initTestCase()
+    {
+        _book = _dir.filePath("long.pdf");
+        QCOMPARE(writeDemoPdf(_book, "Long", 120), QString());
+    }
+
+    void init()
+    {
+        _portal = std::make_unique<PortalProcess>();
+        QCOMPARE(admin({"company", "add", "--name", "Acme"}).exitCode, 0);
+    }
+
+    void fullDiskLeavesNothing_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::newRow("encrypted copy") << QStringList{"--password", "pw-1"};
+        QTest::newRow("plain copy") << QStringList{};
+    }
+
+    void fullDiskLeavesNothing()
+    {
+        QFETCH(QStringList, extra);
+        const PortalCommand full = admin(bookAdd("B", _book) + extra, {64 * 1024, false});
+        QCOMPARE(full.exitCode, 1);
+        QVERIFY2(full.errors.contains("cannot store"), full.errors.constData());
+        QCOMPARE(storeFiles(), QStringList());
+        QVERIFY(!admin({"book", "list"}).output.contains("\tB\t"));
+        // The same command succeeds with room to write.
+        QCOMPARE(admin(bookAdd("B", _book) + extra).exitCode, 0);
+        QCOMPARE(storeFiles().size(), 1);
+    }
+
+    // Readers signing in and out commit between an admin command's reads and
+    // its write; the command must wait its turn, not fail.
+    void adminWritesWhileStatusUpdatesCommit()
+    {
+        std::atomic<bool> stop = false;
+        std::atomic<int> writes = 0;
+        std::atomic<int> writeFailures = 0;
+        QCOMPARE(admin({"user", "add", "--email", "busy@x", "--company", "Acme", "--category", "K", "--password", "p"}).exitCode, 0);
+        std::thread statusUpdates([&] {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "status-updates");
+                db.setDatabaseName(_portal->databasePath());
+                db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
+                QSqlQuery update(db);
+                if (!db.open() || !update.prepare("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'"))
+                    ++writeFailures;
+                // About 300 a second, a busy portal's pace.
+                for (auto next = std::chrono::steady_clock::now(); !stop && db.isOpen();
+                     next += std::chrono::microseconds(3333)) {
+                    update.bindValue(0, writes % 2);
+                    update.bindValue(1, QDateTime::currentMSecsSinceEpoch());
+                    (update.exec() ? writes : writeFailures)++;
+                    std::this_thread::sleep_until(next);
+                }
+            }
+            QSqlDatabase::removeDatabase("status-updates");
+        });
+        QStringList failures;
+        for (int i = 0; i < 12; ++i) {
+            const PortalCommand r = admin({"user", "add", "--email", QString("u%1@x").arg(i), "--company", "Acme",
+                                           "--category", "K", "--password", "p"});
+            if (r.exitCode != 0)
+                failures << QString::fromUtf8(r.errors);
+        }
+        for (int i = 0; i < 3; ++i) {
+            const PortalCommand r = admin(bookAdd(QString("Book %1").arg(i), _book) + QStringList{"--password", "pw"});
+            if (r.exitCode != 0)
+                failures << QString::fromUtf8(r.errors);
+        }
+        stop = true;
+        statusUpdates.join();
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(' ')));
+        QVERIFY(writes > 50);
+        QCOMPARE(writeFailures.load(), 0);
+    }
+
+    // Account and book passwords live here: nothing is readable by other users.
+    void filesArePrivateWhateverTheUmask()
+    {
+        QFile::remove(_portal->databasePath());
+        QCOMPARE(admin({"init"}, {-1, true}).exitCode, 0);
+        QCOMPARE(modeOf(_portal->databasePath()), 0600);
+        QCOMPARE(admin({"company", "add", "--name", "Acme"}, {-1, true}).exitCode, 0);
+        QCOMPARE(admin(bookAdd("B", _book), {-1, true}).exitCode, 0);
+        QCOMPARE(modeOf(store()), 0700);
+        const QString stored = QDir(store()).filePath(storeFiles().value(0));
+        QCOMPARE(modeOf(stored), 0600);
+
+        // A library made loose by an older portal is tightened at the next
+        // command, companions included (this connection keeps them in place).
+        for (const QString &path : {_portal->databasePath(), stored})
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+        QVERIFY(::chmod(QFile::encodeName(store()).constData(), 0755) == 0);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "observer");
+            db.setDatabaseName(_portal->databasePath());
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("SELECT COUNT(*) FROM books"));
+            QCOMPARE(modeOf(_portal->databasePath() + "-wal"), 0644);
+            QCOMPARE(admin({"company", "list"}).exitCode, 0);
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QCOMPARE(modeOf(_portal->databasePath() + QLatin1String(suffix)), 0600);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("observer");
+        QCOMPARE(modeOf(store()), 0700);
+        QCOMPARE(modeOf(stored), 0600);
+    }
+
+    // Leftovers of interrupted adds go; rows' files, young files, files a
+    // running add holds and files that are not books stay.
+    void sweepRemovesOnlyLeftovers()
+    {
+        QCOMPARE(admin(bookAdd("Listed", _book)).exitCode, 0);
+        const QString listed = storeFiles().value(0);
+        const QString hex(32, u'a');
+        struct Entry
+        {
+            QString name;
+            int ageMinutes;
+            bool locked;
+            bool kept;
+        };
+        const QList<Entry> entries = {
+            {listed, 60, false, true},
+            {".partial-" + hex + ".pdf", 60, false, false},
+            {QString(32, u'b') + ".pdf", 60, false, false},
+            {QString(32, u'c') + ".pdf", 1, false, true},
+            {".partial-" + QString(32, u'd') + ".pdf", 60, true, true},
+            {"notes.txt", 60, false, true},
+        };
+        QList<int> locks;
+        for (const Entry &entry : entries) {
+            const QString path = QDir(store()).filePath(entry.name);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::Append));
+            file.close();
+            age(path, entry.ageMinutes);
+            if (entry.locked) {
+                locks << ::open(QFile::encodeName(path).constData(), O_RDONLY);
+                QVERIFY(::flock(locks.last(), LOCK_EX) == 0);
+            }
+        }
+        const PortalCommand r = admin({"user", "list"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.errors.contains("removed 2"), r.errors.constData());
+        for (const Entry &entry : entries)
+            QVERIFY2(QFile::exists(QDir(store()).filePath(entry.name)) == entry.kept, qPrintable(entry.name));
+        for (int fd : locks)
+            ::close(fd);
+
+        // serve sweeps before it listens.
+        const QString orphan = QDir(store()).filePath(QString(32, u'e') + ".pdf");
+        QVERIFY(QFile::copy(_book, orphan));
+        age(orphan, 60);
+        QVERIFY(makeDemoCertificates(_dir.path()).isEmpty());
+        QVERIFY(_portal->start(_dir.filePath("server.pem"), _dir.filePath("server.key")));
+        QVERIFY(!QFile::exists(orphan));
+        QVERIFY(QFile::exists(QDir(store()).filePath(listed)));
+        QCOMPARE(_portal->stop(), 0);
+    }
+};
+
+QTEST_MAIN(PortalStorage)
+#include "tst_portal_storage.moc"
