@@ -46,12 +46,16 @@ void protectDatabaseFiles(const QString &path)
 {
     if (path.isEmpty() || path.startsWith(QLatin1Char(':')))
         return;
+    // Never open an existing database file here: closing any descriptor of
+    // it drops every POSIX lock this process holds on it, SQLite's included.
+    // A file created here cannot be locked yet.
     const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, kPrivateFile);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kPrivateFile);
     if (fd >= 0) {
         ::fchmod(fd, kPrivateFile);
         ::close(fd);
     }
+    keepPrivate(path);
     for (const QString &suffix : {QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
         if (QFileInfo::exists(path + suffix))
             keepPrivate(path + suffix);
