@@ -32,14 +32,15 @@ QString makePrivateDirectory(const QString &path)
     return {};
 }
 
-bool keepPrivate(const QString &path)
+void keepPrivate(const QString &path)
 {
     struct stat status {};
     const QByteArray name = QFile::encodeName(path);
     if (::stat(name.constData(), &status) != 0)
-        return false;
+        return;
     const mode_t wanted = status.st_mode & (S_ISDIR(status.st_mode) ? kPrivateDirectory : kPrivateFile);
-    return (status.st_mode & 07777) == wanted || ::chmod(name.constData(), wanted) == 0;
+    if ((status.st_mode & 07777) != wanted)
+        ::chmod(name.constData(), wanted);
 }
 
 void protectDatabaseFiles(const QString &path)

@@ -15,5 +15,6 @@ QString makePrivateDirectory(const QString &path);
 // the companions it creates later the mode of the database file.
 void protectDatabaseFiles(const QString &path);
 
-// Clears the group and other bits of an existing file; false when it cannot.
-bool keepPrivate(const QString &path);
+// Clears the group and other bits of an existing file or directory, where
+// this user may; a file that is not ours stays as it is.
+void keepPrivate(const QString &path);

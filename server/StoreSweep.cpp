@@ -17,6 +17,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -27,13 +28,14 @@ bool isBookFileName(const QString &name)
     return pattern.match(name).hasMatch();
 }
 
-// A running add holds its file locked from creation until its row is committed.
+// A running add holds its file locked from creation until its row is
+// committed. Where the file system has no locks, the age alone decides.
 bool lockedByRunningAdd(const QString &path)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return true;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd);
     return locked;
 }
