@@ -51,11 +51,14 @@ void LoadRun::send(int slot)
             ++_result.requests;
             if (!ok)
                 ++_result.errors;
+            if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 429)
+                ++_result.limited;
             _result.latenciesMs.append(double(_clock.nsecsElapsed() - startedNs) / 1e6);
         } else if (number == _settings.warmup - 1) {
             _measureFromMs = _clock.elapsed();
         }
-        if (_measureFromMs >= 0 && _clock.elapsed() - _measureFromMs >= qint64(_settings.seconds * 1000))
+        if (_settings.seconds > 0 && _measureFromMs >= 0
+            && _clock.elapsed() - _measureFromMs >= qint64(_settings.seconds * 1000))
             _stopping = true;
         if (!_stopping && _settings.rate <= 0)
             send(slot);
@@ -69,6 +72,12 @@ void LoadRun::finishIfDone()
         _pacer.stop();
         emit finished();
     }
+}
+
+void LoadRun::stop()
+{
+    _stopping = true;
+    finishIfDone();
 }
 
 void LoadRun::tick()

@@ -19,7 +19,7 @@ struct LoadSettings
     QString caFile;
     int connections = 4;   // requests in flight at once in "max" mode
     double rate = 0;       // requests per second; 0 means as fast as the answers come
-    double seconds = 5;
+    double seconds = 5;    // 0: until stop()
     int warmup = 40;       // requests whose latency is not counted (TLS handshakes)
 };
 
@@ -27,6 +27,7 @@ struct LoadResult
 {
     qint64 requests = 0;
     qint64 errors = 0;
+    qint64 limited = 0; // errors that were 429 answers
     double seconds = 0;
     QList<double> latenciesMs;
 
@@ -44,6 +45,8 @@ public:
 
     // Runs to the end with its own event loop.
     LoadResult run();
+    // Sends nothing more; run() returns after the last answer.
+    void stop();
 
 signals:
     void finished();

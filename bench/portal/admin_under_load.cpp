@@ -3,7 +3,7 @@
 // takes, what the status updates see meanwhile, and how large the
 // write-ahead log grows. The portal binary is a parameter, so two builds can
 // be compared with the same client.
-#include "StatusUpdateLoad.h"
+#include "LoadRun.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -112,8 +112,14 @@ int main(int argc, char **argv)
     }
     const QString url = first.mid(int(qstrlen("listening on ")));
 
-    StatusUpdateLoad load(url + "/adminportal/pdfloginupdate.php", "user=reader@velkarn.example&status=Y",
-                          dir.filePath("demo/ca.pem"), parser.value("rate").toDouble());
+    LoadSettings settings;
+    settings.url = url + "/adminportal/pdfloginupdate.php";
+    settings.body = "user=reader@velkarn.example&status=Y";
+    settings.caFile = dir.filePath("demo/ca.pem");
+    settings.rate = parser.value("rate").toDouble();
+    settings.seconds = 0;
+    settings.warmup = 0;
+    LoadRun load(settings);
     qint64 walMax = 0;
     QTimer walWatch;
     QObject::connect(&walWatch, &QTimer::timeout, [&] { walMax = qMax(walMax, QFileInfo(db + "-wal").size()); });
@@ -143,25 +149,24 @@ int main(int argc, char **argv)
         }
         adminDone = true;
     });
-    load.start();
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (adminDone)
             load.stop();
     });
-    QObject::connect(&load, &StatusUpdateLoad::finished, &app, &QCoreApplication::quit);
     poll.start(20);
-    app.exec();
+    const LoadResult status = load.run();
     commands.join();
     const qint64 walEnd = QFileInfo(db + "-wal").size();
     server.terminate();
     server.waitForFinished(30000);
 
-    const StatusFigures s = load.figures();
     std::printf("admin under load: %d of %d admin commands failed (%d book add, %d user add), slowest %.2f s\n",
                 int(admin.failures.size()), admin.commands, bookAdds, userAdds, admin.slowestSeconds);
     std::printf("  status updates at %.0f/s over %.1f s: %lld answered 200, %lld 429, %lld other, p99 %.1f ms, max %.1f ms\n",
-                parser.value("rate").toDouble(), s.seconds, s.ok, s.limited, s.other, s.p99Ms, s.maxMs);
+                settings.rate, status.seconds, static_cast<long long>(status.requests - status.errors),
+                static_cast<long long>(status.limited), static_cast<long long>(status.errors - status.limited),
+                status.percentile(99), status.percentile(100));
     std::printf("  write-ahead log: largest %.1f MB, at the end %.1f MB\n", double(walMax) / 1e6, double(walEnd) / 1e6);
     for (const QString &failure : admin.failures)
         std::printf("  failed: %s\n", qPrintable(failure.left(200)));
