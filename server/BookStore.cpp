@@ -78,11 +78,14 @@ std::unique_ptr<StagedBookFile> storeBookFile(const QString &storeDir, const QSt
         throw CommandError{QStringLiteral("cannot store %1: %2").arg(source, error)};
 
     // Read back what reached the disk: a copy that does not open with its
-    // password, or lost pages, must never be served.
+    // password, lost pages or is open to anyone must never be served.
     const PdfInspection copy = inspectPdf(stored->currentPath(), password);
-    if (!copy.readable || copy.pages != inspection.pages) {
-        const QString why = copy.readable ? QStringLiteral("%1 of %2 pages").arg(copy.pages).arg(inspection.pages)
-                                          : copy.error;
+    if (!copy.readable || copy.pages != inspection.pages || copy.encrypted != !password.isEmpty()) {
+        QString why = copy.error;
+        if (copy.readable && copy.pages != inspection.pages)
+            why = QStringLiteral("%1 of %2 pages").arg(copy.pages).arg(inspection.pages);
+        else if (copy.readable)
+            why = copy.encrypted ? QStringLiteral("encrypted") : QStringLiteral("not encrypted");
         throw CommandError{QStringLiteral("cannot store %1: the stored copy does not read back (%2)").arg(source, why)};
     }
     if (!stored->moveIntoPlace())
