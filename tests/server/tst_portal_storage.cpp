@@ -1,5 +1,6 @@
 #include "DemoBooks.h"
 #include "DemoCertificates.h"
+#include "PortalDatabase.h"
 #include "PortalProcess.h"
 
 #include <QSqlDatabase>
@@ -194,6 +195,19 @@ private slots:
         QSqlDatabase::removeDatabase("observer");
         QCOMPARE(modeOf(store()), 0700);
         QCOMPARE(modeOf(stored), 0600);
+    }
+
+    // POSIX locks belong to the process: opening one more connection must not
+    // drop those of the others, or an admin command closing its own takes
+    // the write-ahead log away under them.
+    void newConnectionKeepsOthersLocks()
+    {
+        ScopedConnection serving(_portal->databasePath());
+        QVERIFY(QSqlQuery(serving.database()).exec("SELECT COUNT(*) FROM users"));
+        ScopedConnection another(_portal->databasePath());
+        QVERIFY(another.isOpen());
+        QCOMPARE(admin({"company", "add", "--name", "Other"}).exitCode, 0);
+        QVERIFY(QFile::exists(_portal->databasePath() + "-wal"));
     }
 
     // Leftovers of interrupted adds go; rows' files, young files, files a
