@@ -195,6 +195,10 @@ private slots:
         QTest::addColumn<QString>("error");
 
         QTest::newRow("whole book") << QByteArray("/books/big.pdf") << qint64(4 << 20) << 200 << QString();
+        const qint64 size = bigBook().size();
+        QTest::newRow("exactly the limit") << QByteArray("/books/big.pdf") << size << 200 << QString();
+        QTest::newRow("one byte over the limit")
+            << QByteArray("/books/big.pdf") << size - 1 << 200 << QStringLiteral("Larger than %1 bytes").arg(size - 1);
         QTest::newRow("404") << QByteArray("/books/none.pdf") << qint64(1 << 20) << 404 << "HTTP 404";
         QTest::newRow("announced size above the limit")
             << QByteArray("/books/sized.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
