@@ -200,14 +200,17 @@ private:
 
     // Requests (src/portal).
     using AnswerHandler = std::function<void(const QString &answer)>;
+    // onNoAnswer runs instead of onAnswer when the request ends without one.
     std::shared_ptr<UrlTask> sendPortalRequest(const QString &path,
                                                std::optional<QString> body,
-                                               AnswerHandler onAnswer);
+                                               AnswerHandler onAnswer,
+                                               std::function<void()> onNoAnswer);
     bool isAnswered(const std::shared_ptr<UrlTask> &task) const;
     bool isBookCheckOutstanding() const;
     void startWaitingTimer(QTimer *&timer, int intervalMs, void (AppDelegate::*handler)());
     static void invalidate(QTimer *&timer);
     void showMessage(const QString &message);
+    void retryServerCheck();
 
     // Exit (src/app).
     void endProgram();
@@ -301,6 +304,13 @@ private:
     std::shared_ptr<UrlTask> statustask;
     // A book answer of an earlier login that arrives late must not replace the list.
     std::atomic<quint64> bookgeneration = 0;
+    // Whether the last server, user and book check ended without an answer (a
+    // reset, refusal, TLS failure, timeout, or an answer over the size limit).
+    // Written by the completion handler before its task completes.
+    std::atomic<bool> serverunanswered = false;
+    std::atomic<bool> userunanswered = false;
+    std::atomic<bool> bookunanswered = false;
+    bool serverretrying = false; // the title says the portal is down until it answers
 
     // Book download; a newer opening, the book list or a logout discards it.
     std::shared_ptr<UrlTask> downloadtask;

@@ -25,4 +25,9 @@ QList<QSslCertificate> extraCaCertificates()
     return certificates;
 }
 
+bool allowInsecureBooks()
+{
+    return qEnvironmentVariable("VELKARN_ALLOW_INSECURE_BOOKS") == QLatin1String("1");
+}
+
 }

@@ -11,4 +11,7 @@ namespace PortalConfig {
 QString host();                            // host[:port]
 QString baseUrl();                         // "https://" + host()
 QList<QSslCertificate> extraCaCertificates(); // empty when unset or unreadable (logged)
+// VELKARN_ALLOW_INSECURE_BOOKS=1: books may also come from http: and file:
+// locations, for tests and local trials only. Read at every call.
+bool allowInsecureBooks();
 }

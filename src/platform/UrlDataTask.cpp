@@ -1,5 +1,7 @@
 #include "UrlDataTask.h"
 
+#include "UrlFailure.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
@@ -51,9 +53,10 @@ bool isWholeAnswer(const QNetworkReply &reply)
 }
 
 UrlDataTask::UrlDataTask(std::shared_ptr<UrlSessionWorker> worker, const UrlRequest &request,
-                         UrlSession::CompletionHandler completion)
-    : UrlTaskBase(std::move(worker), std::move(completion))
+                         UrlSession::CompletionHandler completion, qint64 maxBytes)
+    : UrlTaskBase(std::move(worker), request.httpMethod, request.url, std::move(completion))
     , m_request(request)
+    , m_maxBytes(qMax<qint64>(0, maxBytes))
 {
 }
 
@@ -65,23 +68,59 @@ QNetworkReply *UrlDataTask::send(QNetworkAccessManager &manager)
     request.setTransferTimeout(timeoutMilliseconds(m_request.timeoutInterval));
     request.setSslConfiguration(tlsConfiguration());
     const QByteArray &method = m_request.httpMethod;
-    if (!m_request.httpBody && (method == "GET" || method == "HEAD"))
-        return manager.sendCustomRequest(request, method);
-    if (m_request.httpBody)
-        request.setHeader(QNetworkRequest::ContentTypeHeader,
-                          QByteArrayLiteral("application/x-www-form-urlencoded"));
-    // Without data Qt sends a POST with no Content-Length at all; an empty body
-    // makes it say "Content-Length: 0", which every server reads the same way.
-    return manager.sendCustomRequest(request, method, m_request.httpBody.value_or(QByteArray()));
+    QNetworkReply *reply = nullptr;
+    if (!m_request.httpBody && (method == "GET" || method == "HEAD")) {
+        reply = manager.sendCustomRequest(request, method);
+    } else {
+        if (m_request.httpBody)
+            request.setHeader(QNetworkRequest::ContentTypeHeader,
+                              QByteArrayLiteral("application/x-www-form-urlencoded"));
+        // Without data Qt sends a POST with no Content-Length at all; an empty body
+        // makes it say "Content-Length: 0", which every server reads the same way.
+        reply = manager.sendCustomRequest(request, method, m_request.httpBody.value_or(QByteArray()));
+    }
+    // The answer is taken as it arrives, so one that grows past the limit is
+    // stopped there instead of piling up in the reply.
+    watch(QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [this, reply] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > m_maxBytes)
+            abortWith(tooLarge());
+    }));
+    watch(QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
+        if (!readAvailable(*reply))
+            abortWith(tooLarge());
+    }));
+    return reply;
+}
+
+bool UrlDataTask::readAvailable(QNetworkReply &reply)
+{
+    const qint64 available = reply.bytesAvailable();
+    if (available <= 0)
+        return true;
+    if (m_data.size() + available > m_maxBytes)
+        return false;
+    m_data += reply.read(available);
+    return true;
+}
+
+QString UrlDataTask::tooLarge() const
+{
+    return QStringLiteral("Answer larger than %1 bytes").arg(m_maxBytes);
 }
 
 UrlResponse UrlDataTask::answer(QNetworkReply &reply)
 {
     UrlResponse response;
     response.statusCode = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (isWholeAnswer(reply))
-        response.data = reply.readAll();
-    else
-        response.error = failureText(reply);
+    if (!isWholeAnswer(reply)) {
+        response.error = transferFailure(reply);
+        return response;
+    }
+    if (!readAvailable(reply)) {
+        response.error = tooLarge();
+        return response;
+    }
+    response.data = std::exchange(m_data, {});
     return response;
 }

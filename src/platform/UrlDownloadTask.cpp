@@ -1,13 +1,18 @@
 #include "UrlDownloadTask.h"
 
+#include "UrlFailure.h"
+#include "UrlLocalFile.h"
+#include "UrlSessionWorker.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QThreadPool>
 
 UrlDownloadTask::UrlDownloadTask(std::shared_ptr<UrlSessionWorker> worker, const QUrl &url,
                                  UrlSession::ProgressHandler progress,
                                  UrlSession::CompletionHandler completion, qint64 maxBytes,
                                  int idleTimeoutMs)
-    : UrlTaskBase(std::move(worker), std::move(completion))
+    : UrlTaskBase(std::move(worker), "GET", url, std::move(completion))
     , m_url(url)
     , m_progress(std::move(progress))
     , m_maxBytes(qMax<qint64>(0, maxBytes))
@@ -17,16 +22,25 @@ UrlDownloadTask::UrlDownloadTask(std::shared_ptr<UrlSessionWorker> worker, const
 
 QNetworkReply *UrlDownloadTask::send(QNetworkAccessManager &manager)
 {
+    if (m_url.isLocalFile()) {
+        // Off the network thread: a slow disk must not hold up the portal's requests.
+        QThreadPool::globalInstance()->start(
+            [self = std::static_pointer_cast<UrlDownloadTask>(shared_from_this())] {
+                self->worker()->deliver(self, readLocalFile(self->m_url.toLocalFile(),
+                                                            self->m_maxBytes));
+            });
+        return nullptr;
+    }
     QNetworkRequest request(m_url);
     request.setTransferTimeout(m_idleTimeoutMs);
     request.setSslConfiguration(tlsConfiguration());
     QNetworkReply *reply = manager.get(request);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
-                     [this, reply] { checkHeaders(*reply); });
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
+    watch(QObject::connect(reply, &QNetworkReply::metaDataChanged, reply,
+                           [this, reply] { checkHeaders(*reply); }));
+    watch(QObject::connect(reply, &QNetworkReply::readyRead, reply, [this, reply] {
         if (!readAvailable(*reply))
             abortWith(tooLarge());
-    });
+    }));
     return reply;
 }
 
@@ -75,7 +89,7 @@ UrlResponse UrlDownloadTask::answer(QNetworkReply &reply)
         return response;
     }
     if (reply.error() != QNetworkReply::NoError) {
-        response.error = failureText(reply);
+        response.error = transferFailure(reply);
         return response;
     }
     if (!readAvailable(reply)) {

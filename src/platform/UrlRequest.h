@@ -19,7 +19,9 @@ struct UrlRequest
 // What a completion handler receives.
 struct UrlResponse
 {
-    std::optional<QByteArray> data; // nullopt: no answer arrived (unreachable, TLS refused, timed out, cancelled)
+    // nullopt: no answer arrived (unreachable, TLS refused, reset, timed out,
+    // cancelled) or it was larger than the task's limit.
+    std::optional<QByteArray> data;
     int statusCode = 0;             // HTTP status, 0 when there was none
     QString error;                  // empty when the transfer itself succeeded
 };

@@ -27,9 +27,9 @@ UrlSession::~UrlSession()
 }
 
 std::shared_ptr<UrlTask> UrlSession::dataTask(const UrlRequest &request,
-                                              CompletionHandler completion)
+                                              CompletionHandler completion, qint64 maxBytes)
 {
-    return std::make_shared<UrlDataTask>(d->worker, request, std::move(completion));
+    return std::make_shared<UrlDataTask>(d->worker, request, std::move(completion), maxBytes);
 }
 
 std::shared_ptr<UrlTask> UrlSession::downloadTask(const QUrl &url, ProgressHandler progress,

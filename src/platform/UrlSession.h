@@ -20,6 +20,14 @@ public:
     using CompletionHandler = std::function<void(const UrlResponse &)>;
     using ProgressHandler = std::function<void(qint64 received, qint64 total)>; // total < 0: unknown
 
+    // The largest answer a data task takes and the largest file a download
+    // takes; beyond them the transfer ends without data and its connection closes.
+    static constexpr qint64 kMaxAnswerBytes = qint64(16) << 20;
+    static constexpr qint64 kMaxDownloadBytes = qint64(1) << 30;
+    // The error of a task its caller cancelled, and of one the session's end stopped.
+    static inline const QString kCancelled = QStringLiteral("Cancelled");
+    static inline const QString kSessionEnded = QStringLiteral("Session ended");
+
     // The shared session; extra CA certificates come from PortalConfig.
     static UrlSession &shared();
 
@@ -27,14 +35,18 @@ public:
     UrlSession();
     ~UrlSession() override; // cancels what is in flight and stops the worker
 
-    // A task for a copy of the request; it starts on resume().
-    std::shared_ptr<UrlTask> dataTask(const UrlRequest &request, CompletionHandler completion);
+    // A task for a copy of the request; it starts on resume(). An answer of more
+    // than maxBytes ends it without data.
+    std::shared_ptr<UrlTask> dataTask(const UrlRequest &request, CompletionHandler completion,
+                                      qint64 maxBytes = kMaxAnswerBytes);
 
-    // A GET of a book: https, http or file URLs; ends without data after
-    // idleTimeoutMs without progress or when more than maxBytes arrive.
+    // A GET of a book: https, http or file URLs (which scheme may be used is the
+    // caller's decision); ends without data after idleTimeoutMs without
+    // progress or when more than maxBytes arrive. A local file is read off the
+    // worker thread, and only when it is a regular file.
     std::shared_ptr<UrlTask> downloadTask(const QUrl &url, ProgressHandler progress,
                                           CompletionHandler completion,
-                                          qint64 maxBytes = qint64(1) << 30,
+                                          qint64 maxBytes = kMaxDownloadBytes,
                                           int idleTimeoutMs = 60000);
 
 private:

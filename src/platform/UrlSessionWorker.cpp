@@ -26,7 +26,12 @@ void UrlSessionWorker::start(const std::shared_ptr<UrlTaskBase> &task)
 
 void UrlSessionWorker::cancel(const std::shared_ptr<UrlTaskBase> &task)
 {
-    dispatch(task, [task] { task->abortWith(QStringLiteral("Cancelled")); }, false);
+    dispatch(task, [task] { task->abortWith(UrlSession::kCancelled); }, false);
+}
+
+void UrlSessionWorker::deliver(const std::shared_ptr<UrlTaskBase> &task, UrlResponse response)
+{
+    dispatch(task, [task, response = std::move(response)] { task->complete(response); }, false);
 }
 
 void UrlSessionWorker::dispatch(const std::shared_ptr<UrlTaskBase> &task,
@@ -42,7 +47,7 @@ void UrlSessionWorker::dispatch(const std::shared_ptr<UrlTaskBase> &task,
             return;
         }
     }
-    task->complete({std::nullopt, 0, QStringLiteral("Session ended")});
+    task->complete({std::nullopt, 0, UrlSession::kSessionEnded});
 }
 
 void UrlSessionWorker::stop()
@@ -59,7 +64,7 @@ void UrlSessionWorker::stop()
         m_context,
         [this, &inFlight] {
             for (const std::shared_ptr<UrlTaskBase> &task : inFlight)
-                task->abortWith(QStringLiteral("Session ended"));
+                task->abortWith(UrlSession::kSessionEnded);
             delete m_manager;
             m_manager = nullptr;
         },

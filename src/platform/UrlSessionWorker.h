@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UrlRequest.h"
+
 #include <QMutex>
 #include <QSslConfiguration>
 #include <QThread>
@@ -24,6 +26,8 @@ public:
     // Any thread. After stop() both complete the task at once on the calling thread.
     void start(const std::shared_ptr<UrlTaskBase> &task);
     void cancel(const std::shared_ptr<UrlTaskBase> &task);
+    // Completes the task on the worker with a response made on another thread.
+    void deliver(const std::shared_ptr<UrlTaskBase> &task, UrlResponse response);
 
     // Completes every task in flight, then ends the thread. Blocks; not from the worker.
     void stop();

@@ -1,14 +1,26 @@
 #include "UrlTaskBase.h"
 
+#include "Log.h"
+#include "UrlFailure.h"
 #include "UrlSessionWorker.h"
 
 #include <QNetworkReply>
 
 #include <chrono>
 
-UrlTaskBase::UrlTaskBase(std::shared_ptr<UrlSessionWorker> worker,
+namespace {
+// Ends the caller chose: nothing went wrong with the transfer itself.
+bool isDeliberateEnd(const QString &error)
+{
+    return error == UrlSession::kCancelled || error == UrlSession::kSessionEnded;
+}
+}
+
+UrlTaskBase::UrlTaskBase(std::shared_ptr<UrlSessionWorker> worker, QByteArray method, QUrl url,
                          UrlSession::CompletionHandler completion)
     : m_worker(std::move(worker))
+    , m_method(std::move(method))
+    , m_url(std::move(url))
     , m_completion(std::move(completion))
 {
 }
@@ -45,6 +57,7 @@ void UrlTaskBase::complete(const UrlResponse &response)
         return;
     // The worker's reference may be the last one; keep this task alive to the end.
     const std::shared_ptr<UrlTaskBase> self = shared_from_this();
+    logFailure(response);
     const UrlSession::CompletionHandler completion = std::move(m_completion);
     m_completion = nullptr;
     if (completion)
@@ -65,8 +78,10 @@ void UrlTaskBase::startOnWorker(QNetworkAccessManager &manager)
         return;
     }
     m_reply = send(manager);
-    QObject::connect(m_reply, &QNetworkReply::finished, m_reply,
-                     [self = shared_from_this()] { self->replyFinished(); });
+    if (!m_reply)
+        return;
+    watch(QObject::connect(m_reply, &QNetworkReply::finished, m_reply,
+                           [self = shared_from_this()] { self->replyFinished(); }));
 }
 
 void UrlTaskBase::abortWith(const QString &reason)
@@ -75,18 +90,20 @@ void UrlTaskBase::abortWith(const QString &reason)
         return;
     // Completing can release every other reference, also from inside a signal of the reply.
     const std::shared_ptr<UrlTaskBase> self = shared_from_this();
-    m_abortReason = reason;
     int statusCode = 0;
-    if (m_reply) {
-        statusCode = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        m_reply->abort(); // finishes the reply, which completes this task with the reason
+    if (QNetworkReply *reply = releaseReply()) {
+        statusCode = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        // Only after this task's own connections are gone: the abort travels to
+        // the HTTP thread through the reply's signals, and that is what closes
+        // the connection instead of leaving it to receive the rest.
+        reply->abort();
     }
     complete({std::nullopt, statusCode, reason});
-    if (m_reply) {
-        m_reply->disconnect();
-        m_reply->deleteLater();
-        m_reply = nullptr;
-    }
+}
+
+void UrlTaskBase::watch(QMetaObject::Connection connection)
+{
+    m_connections.append(connection);
 }
 
 const QSslConfiguration &UrlTaskBase::tlsConfiguration() const
@@ -94,27 +111,33 @@ const QSslConfiguration &UrlTaskBase::tlsConfiguration() const
     return m_worker->tlsConfiguration();
 }
 
-QString UrlTaskBase::failureText(const QNetworkReply &reply)
+QNetworkReply *UrlTaskBase::releaseReply()
 {
-    // Qt reports its own transfer timeout as a cancel; only aborts of ours carry
-    // a reason, so a cancel without one is the timeout.
-    if (reply.error() == QNetworkReply::OperationCanceledError
-        || reply.error() == QNetworkReply::TimeoutError)
-        return QStringLiteral("Timed out");
-    return reply.errorString();
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    for (const QMetaObject::Connection &connection : std::exchange(m_connections, {}))
+        QObject::disconnect(connection);
+    if (reply)
+        reply->deleteLater();
+    return reply;
 }
 
 void UrlTaskBase::replyFinished()
 {
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    reply->disconnect();
-    reply->deleteLater();
-    if (!m_abortReason.isEmpty()) {
-        complete({std::nullopt,
-                  reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
-                  m_abortReason});
+    QNetworkReply *reply = releaseReply();
+    if (reply)
+        complete(answer(*reply));
+}
+
+void UrlTaskBase::logFailure(const UrlResponse &response) const
+{
+    if (isDeliberateEnd(response.error))
         return;
-    }
-    complete(answer(*reply));
+    QString cause = response.error;
+    if (cause.isEmpty() && response.statusCode >= 400)
+        cause = QStringLiteral("HTTP %1, its body taken as the answer").arg(response.statusCode);
+    if (cause.isEmpty())
+        return;
+    logLine(QStringLiteral("request failed: %1 %2: %3")
+                .arg(QString::fromLatin1(m_method), urlForLog(m_url), cause));
 }

@@ -2,6 +2,7 @@
 
 #include "PdfView.h"
 #include "PanelView.h"
+#include "ShownText.h"
 #include "UrlSession.h"
 
 #include <QAction>
@@ -13,7 +14,10 @@
 
 namespace {
 constexpr int kMessageHideMs = 2000;
+// How long after a server check that got no answer the next one is sent.
+constexpr int kServerRetryMs = 5000;
 const QString kTitle = QStringLiteral("Velkarn PDF Viewer");
+const QString kServerDown = QStringLiteral("Server Down");
 }
 
 void AppDelegate::startWaitingTimer(QTimer *&timer, int intervalMs, void (AppDelegate::*handler)())
@@ -47,7 +51,7 @@ bool AppDelegate::isBookCheckOutstanding() const
 
 void AppDelegate::showMessage(const QString &message)
 {
-    _tooltip1->setText(message);
+    _tooltip1->setText(shownText(message));
     _tooltip1->setHidden(false);
     QTimer::singleShot(kMessageHideMs, this, &AppDelegate::timer1);
 }
@@ -58,12 +62,25 @@ void AppDelegate::checkservert()
         return;
     invalidate(checkservertimer);
     if (sonline != 1) {
-        _window->setWindowTitle(kTitle + QStringLiteral(" - Server Down"));
+        _window->setWindowTitle(kTitle + QStringLiteral(" - ") + kServerDown);
+        // A portal that answered anything but 1 is down for good; one that did
+        // not answer at all may come back, so keep asking.
+        serverretrying = serverunanswered.load(std::memory_order_relaxed);
+        if (serverretrying)
+            QTimer::singleShot(kServerRetryMs, this, &AppDelegate::retryServerCheck);
         return;
     }
+    if (std::exchange(serverretrying, false))
+        _window->setWindowTitle(kTitle);
     if (_winAMenuItem)
         _winAMenuItem->setEnabled(true);
     logonPressed();
+}
+
+void AppDelegate::retryServerCheck()
+{
+    checkserver();
+    startWaitingTimer(checkservertimer, 500, &AppDelegate::checkservert);
 }
 
 void AppDelegate::logonPressed()
@@ -98,6 +115,13 @@ void AppDelegate::checkusert()
     if (!isAnswered(usertask))
         return;
     invalidate(checkusertimer);
+    if (userunanswered.load(std::memory_order_relaxed)) {
+        // Nothing was decided: the fields of the last answer stay as they were.
+        _window->setWindowTitle(kTitle + QStringLiteral(" - ") + kServerDown);
+        _logonb->setEnabled(true);
+        showMessage(kServerDown);
+        return;
+    }
     if (monline.load(std::memory_order_relaxed) == 0) {
         _window->setWindowTitle(kTitle + QStringLiteral(" - Failed Login"));
         _logonb->setEnabled(true);
@@ -112,7 +136,7 @@ void AppDelegate::checkusert()
         _winAMenuItem3->setEnabled(true);
     _bookview->setHidden(false);
     _bookbutton->setEnabled(true);
-    _window->setWindowTitle(kTitle + QStringLiteral(" - ") + company_global);
+    _window->setWindowTitle(kTitle + QStringLiteral(" - ") + shownText(company_global));
     checkbooks();
     startWaitingTimer(checkbooktimer, 500, &AppDelegate::checkbookt);
 }
@@ -124,8 +148,10 @@ void AppDelegate::checkbookt()
     invalidate(checkbooktimer);
     _bookcombo->clear();
     for (qint32 i = 0; i < bookmax; ++i)
-        _bookcombo->addItem(bookname.at(i));
+        _bookcombo->addItem(shownText(bookname.at(i)));
     _bookcombo->setCurrentIndex(bookmax >= 1 ? 0 : -1);
+    if (bookunanswered.load(std::memory_order_relaxed))
+        showMessage(kServerDown);
 }
 
 void AppDelegate::timer1()

@@ -1,26 +1,18 @@
 #include "AppDelegate.h"
 
+#include "BookLocation.h"
+#include "Log.h"
 #include "PanelView.h"
 #include "PdfDocument.h"
 #include "PdfView.h"
+#include "PortalConfig.h"
+#include "ShownText.h"
 #include "UrlSession.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-
-namespace {
-
-// The schemes a book download understands; anything else cannot be fetched.
-bool isFetchable(const QUrl &url)
-{
-    const QString scheme = url.scheme();
-    return scheme == QLatin1String("https") || scheme == QLatin1String("http")
-        || scheme == QLatin1String("file");
-}
-
-} // namespace
 
 bool AppDelegate::isDownloading() const
 {
@@ -66,8 +58,10 @@ void AppDelegate::startDownload(const QUrl &bookUrl, const QString &bookName,
 {
     const quint64 generation = ++downloadgeneration;
     downloadpending = true;
-    _pdfView->showDownload(bookName);
-    if (!isFetchable(bookUrl)) {
+    _pdfView->showDownload(shownText(bookName));
+    const QString refusal = bookLocationRefusal(bookUrl, PortalConfig::allowInsecureBooks());
+    if (!refusal.isEmpty()) {
+        logLine(refusal);
         finishDownload(generation, std::nullopt, password);
         return;
     }

@@ -1,6 +1,7 @@
 #include "AnswerText.h"
 #include "BookAnswer.h"
 #include "LoginAnswer.h"
+#include "ShownText.h"
 #include "velkarn.h"
 
 #include <QRandomGenerator>
@@ -42,6 +43,8 @@ private slots:
     void serverAnswer_data();
     void serverAnswer();
     void mutatedAnswersKeepInvariants();
+    void shownText_data();
+    void shownText();
 };
 
 void PortalAnswersTest::loginAnswer_data()
@@ -177,6 +180,29 @@ void PortalAnswersTest::mutatedAnswersKeepInvariants()
         QCOMPARE(list.locations.size(), list.names.size());
         QCOMPARE(list.passwords.size(), list.names.size());
     }
+}
+
+void PortalAnswersTest::shownText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    const QString ellipsis(QChar(0x2026));
+    const QString pair = QStringLiteral("\U0001F4D6");
+    QTest::newRow("at the limit") << QString(kMaxShownChars, u'a') << QString(kMaxShownChars, u'a');
+    QTest::newRow("one over") << QString(kMaxShownChars + 1, u'a') << QString(kMaxShownChars - 1, u'a') + ellipsis;
+    QTest::newRow("megabytes") << QString(1 << 20, u'a') << QString(kMaxShownChars - 1, u'a') + ellipsis;
+    // The cut would fall between the two halves of one character.
+    QTest::newRow("surrogate pair at the cut") << QString(kMaxShownChars - 2, u'a') + pair + "bb"
+                                               << QString(kMaxShownChars - 2, u'a') + ellipsis;
+    QTest::newRow("surrogate pair before the cut") << QString(kMaxShownChars - 3, u'a') + pair + "bb"
+                                                   << QString(kMaxShownChars - 3, u'a') + pair + ellipsis;
+}
+
+void PortalAnswersTest::shownText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(::shownText(text), shown);
 }
 
 QTEST_GUILESS_MAIN(PortalAnswersTest)

@@ -1,12 +1,37 @@
 #include "CaptureEngine.h"
 
 #include <QSslSocket>
+#include <QTimer>
+
+#include <sys/socket.h>
 
 namespace {
 
 // Unread bytes of a connection and whether it is held without an answer.
 const char *const bufferProperty = "captureBuffer";
 const char *const heldProperty = "captureHeld";
+
+// How far ahead of the client an endless body is written.
+constexpr qint64 kEndlessBacklog = 512 * 1024;
+constexpr int kTrickleTickMs = 100;
+
+QByteArray headOf(const CaptureAnswer &answer)
+{
+    // Clients read the status code; the reason phrase is free text.
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status)
+                      + " Answer\r\nContent-Type: text/plain\r\n";
+    if (!answer.location.isEmpty())
+        head += "Location: " + answer.location + "\r\n";
+    return head;
+}
+
+// Closes with RST instead of FIN, as a crashed or hostile peer would.
+void resetConnection(QSslSocket *socket)
+{
+    const linger hard{1, 0};
+    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    socket->abort();
+}
 
 // Cuts one complete request off the front of buffer; false while it is incomplete.
 bool takeRequest(QByteArray &buffer, CapturedRequest &request)
@@ -49,6 +74,14 @@ void CaptureEngine::incomingConnection(qintptr descriptor)
         return;
     }
     socket->setSslConfiguration(m_tls);
+    {
+        QMutexLocker lock(&m_state->mutex);
+        ++m_state->openConnections;
+    }
+    connect(socket, &QObject::destroyed, this, [state = m_state] {
+        QMutexLocker lock(&state->mutex);
+        --state->openConnections;
+    });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] { serve(socket); });
     // Clients that refuse the certificate simply go away; nothing to report.
     connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
@@ -69,13 +102,26 @@ void CaptureEngine::serve(QSslSocket *socket)
             m_state->requests.append(request);
             answer = m_state->answers.value(request.path());
         }
-        if (answer.kind == CaptureAnswer::Kind::Silent) {
+        switch (answer.kind) {
+        case CaptureAnswer::Kind::Silent:
             socket->setProperty(heldProperty, true);
             return;
+        case CaptureAnswer::Kind::Reset:
+            resetConnection(socket);
+            return;
+        case CaptureAnswer::Kind::Raw:
+            socket->write(answer.body);
+            socket->disconnectFromHost();
+            return;
+        case CaptureAnswer::Kind::Trickle:
+        case CaptureAnswer::Kind::Endless:
+            socket->setProperty(heldProperty, true);
+            stream(socket, answer);
+            return;
+        default:
+            break;
         }
-        // Clients read the status code; the reason phrase is free text.
-        QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status)
-                          + " Answer\r\nContent-Type: text/plain\r\n";
+        const QByteArray head = headOf(answer);
         if (answer.kind == CaptureAnswer::Kind::CloseDelimited) {
             socket->write(head + "Connection: close\r\n\r\n" + answer.body);
             socket->disconnectFromHost();
@@ -85,4 +131,32 @@ void CaptureEngine::serve(QSslSocket *socket)
                       + "\r\n\r\n" + answer.body);
     }
     socket->setProperty(bufferProperty, buffer);
+}
+
+void CaptureEngine::stream(QSslSocket *socket, const CaptureAnswer &answer)
+{
+    QByteArray head = headOf(answer);
+    if (answer.announcedLength >= 0)
+        head += "Content-Length: " + QByteArray::number(answer.announcedLength) + "\r\n";
+    socket->write(head + "Connection: close\r\n\r\n");
+    const QByteArray pattern = answer.body.isEmpty() ? QByteArray("x") : answer.body;
+    auto *timer = new QTimer(socket);
+    if (answer.kind == CaptureAnswer::Kind::Trickle) {
+        const qsizetype perTick = qMax(1, answer.bytesPerSecond * kTrickleTickMs / 1000);
+        const QByteArray chunk = pattern.repeated(perTick / pattern.size() + 1).left(perTick);
+        connect(timer, &QTimer::timeout, socket, [socket, chunk] { socket->write(chunk); });
+        timer->start(kTrickleTickMs);
+        return;
+    }
+    const QByteArray chunk = pattern.repeated(64 * 1024 / pattern.size() + 1);
+    // Topped up whenever the client has taken some, so only a reader that stops
+    // stops the stream; the timer covers a socket that reports no progress.
+    const auto topUp = [socket, chunk] {
+        while (socket->bytesToWrite() + socket->encryptedBytesToWrite() < kEndlessBacklog)
+            socket->write(chunk);
+    };
+    connect(socket, &QSslSocket::encryptedBytesWritten, socket, topUp);
+    connect(timer, &QTimer::timeout, socket, topUp);
+    timer->start(20);
+    topUp();
 }

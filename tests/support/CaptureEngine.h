@@ -13,10 +13,17 @@ class QSslSocket;
 
 struct CaptureAnswer
 {
-    enum class Kind { Sized, CloseDelimited, Silent };
+    // Sized: Content-Length and body. CloseDelimited: body, then the server closes.
+    // Silent: no answer at all. Reset: the connection is reset (RST) unanswered.
+    // Trickle: body repeated at bytesPerSecond, without end. Endless: body
+    // repeated as fast as the client takes it. Raw: body alone, no HTTP framing.
+    enum class Kind { Sized, CloseDelimited, Silent, Reset, Trickle, Endless, Raw };
     Kind kind = Kind::Sized;
     int status = 200;
     QByteArray body = "1";
+    QByteArray location;         // a Location header when not empty
+    int bytesPerSecond = 0;      // Trickle
+    qint64 announcedLength = -1; // Trickle, Endless: the Content-Length claimed; -1 for none
 };
 
 // What the test's thread and the server's thread share, under the mutex.
@@ -25,6 +32,7 @@ struct CaptureState
     QMutex mutex;
     QHash<QByteArray, CaptureAnswer> answers;
     QList<CapturedRequest> requests;
+    int openConnections = 0;
 };
 
 // The listening side, living on the server's thread.
@@ -40,6 +48,7 @@ protected:
 
 private:
     void serve(QSslSocket *socket);
+    void stream(QSslSocket *socket, const CaptureAnswer &answer);
 
     std::shared_ptr<CaptureState> m_state;
     QSslConfiguration m_tls;

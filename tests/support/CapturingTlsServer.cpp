@@ -7,6 +7,15 @@
 
 namespace {
 
+CaptureAnswer answerOf(CaptureAnswer::Kind kind, int status, const QByteArray &body)
+{
+    CaptureAnswer answer;
+    answer.kind = kind;
+    answer.status = status;
+    answer.body = body;
+    return answer;
+}
+
 QSslConfiguration serverConfiguration(const QString &certificatePath, const QString &keyPath,
                                       QString &error)
 {
@@ -67,17 +76,55 @@ QList<CapturedRequest> CapturingTlsServer::requests() const
 
 void CapturingTlsServer::setAnswer(const QByteArray &path, const QByteArray &body, int status)
 {
-    store(path, {CaptureAnswer::Kind::Sized, status, body});
+    store(path, answerOf(CaptureAnswer::Kind::Sized, status, body));
 }
 
 void CapturingTlsServer::setAnswerWithoutLength(const QByteArray &path, const QByteArray &body)
 {
-    store(path, {CaptureAnswer::Kind::CloseDelimited, 200, body});
+    store(path, answerOf(CaptureAnswer::Kind::CloseDelimited, 200, body));
 }
 
 void CapturingTlsServer::setSilent(const QByteArray &path)
 {
-    store(path, {CaptureAnswer::Kind::Silent, 0, {}});
+    store(path, answerOf(CaptureAnswer::Kind::Silent, 0, {}));
+}
+
+void CapturingTlsServer::setRaw(const QByteArray &path, const QByteArray &bytes)
+{
+    store(path, answerOf(CaptureAnswer::Kind::Raw, 0, bytes));
+}
+
+void CapturingTlsServer::setReset(const QByteArray &path)
+{
+    store(path, answerOf(CaptureAnswer::Kind::Reset, 0, {}));
+}
+
+void CapturingTlsServer::setTrickle(const QByteArray &path, int bytesPerSecond, qint64 announcedLength)
+{
+    CaptureAnswer answer = answerOf(CaptureAnswer::Kind::Trickle, 200, "%PDF-1.7 trickle ");
+    answer.bytesPerSecond = bytesPerSecond;
+    answer.announcedLength = announcedLength;
+    store(path, answer);
+}
+
+void CapturingTlsServer::setEndless(const QByteArray &path, int status, qint64 announcedLength)
+{
+    CaptureAnswer answer = answerOf(CaptureAnswer::Kind::Endless, status, "endless answer ");
+    answer.announcedLength = announcedLength;
+    store(path, answer);
+}
+
+void CapturingTlsServer::setRedirect(const QByteArray &path, const QByteArray &location, int status)
+{
+    CaptureAnswer answer = answerOf(CaptureAnswer::Kind::Sized, status, {});
+    answer.location = location;
+    store(path, answer);
+}
+
+int CapturingTlsServer::openConnections() const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->openConnections;
 }
 
 void CapturingTlsServer::store(const QByteArray &path, const CaptureAnswer &answer)

@@ -36,6 +36,19 @@ public:
     void setAnswerWithoutLength(const QByteArray &path, const QByteArray &body);
     // Records requests for path but leaves their connection open, unanswered.
     void setSilent(const QByteArray &path);
+    // Sends bytes as they are, without a status line or headers, and closes.
+    void setRaw(const QByteArray &path, const QByteArray &bytes);
+    // Resets the connection (RST) instead of answering.
+    void setReset(const QByteArray &path);
+    // A 200 whose body never ends, at bytesPerSecond; announcedLength < 0 sends no Content-Length.
+    void setTrickle(const QByteArray &path, int bytesPerSecond, qint64 announcedLength = -1);
+    // A body that never ends, written as fast as the client reads it.
+    void setEndless(const QByteArray &path, int status = 200, qint64 announcedLength = -1);
+    // Answers with status and a Location header; a location pointing back makes a loop.
+    void setRedirect(const QByteArray &path, const QByteArray &location, int status = 302);
+
+    // Client connections the server holds open right now.
+    int openConnections() const;
 
 private:
     void store(const QByteArray &path, const CaptureAnswer &answer);
