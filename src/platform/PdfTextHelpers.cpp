@@ -3,9 +3,11 @@
 #include "Log.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <limits>
 
 struct PdfTextHelpers::Helper
@@ -19,6 +21,17 @@ struct PdfTextHelpers::Helper
     bool exitedOk = false;
     bool ended = false;
 };
+
+namespace {
+
+// Every PdfTextHelpers alive, for killAllRunning. Main thread only.
+std::vector<PdfTextHelpers *> &liveHelpers()
+{
+    static std::vector<PdfTextHelpers *> live;
+    return live;
+}
+
+} // namespace
 
 QString PdfTextHelpers::program()
 {
@@ -35,10 +48,12 @@ PdfTextHelpers::PdfTextHelpers(std::chrono::milliseconds stallLimit, QObject *pa
     stall.setSingleShot(true);
     stall.setInterval(stallLimit);
     connect(&stall, &QTimer::timeout, this, &PdfTextHelpers::giveUp);
+    liveHelpers().push_back(this);
 }
 
 PdfTextHelpers::~PdfTextHelpers()
 {
+    std::erase(liveHelpers(), this);
     stop();
     for (const auto &helper : helpers)
         helper->process->waitForFinished(1000);
@@ -53,6 +68,16 @@ void PdfTextHelpers::stop()
         if (helper->process->state() != QProcess::NotRunning)
             helper->process->kill();
     }
+}
+
+void PdfTextHelpers::killAllRunning(int waitMs)
+{
+    for (PdfTextHelpers *helpers : liveHelpers())
+        helpers->stop();
+    const QDeadlineTimer deadline(waitMs);
+    for (PdfTextHelpers *helpers : liveHelpers())
+        for (const auto &helper : helpers->helpers)
+            helper->process->waitForFinished(int(qMax(qint64(0), deadline.remainingTime())));
 }
 
 void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int pageCount, int parts)
@@ -85,7 +110,8 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
     running = int(helpers.size());
     stall.start();
     for (const auto &helper : helpers) {
-        helper->process->start(program(), {});
+        helper->process->start(program(),
+                               {QLatin1String(kParentPidOption) + QString::number(QCoreApplication::applicationPid())});
         if (helper->process->state() == QProcess::NotRunning)
             continue;
         helper->process->write(encodeTextRequest({pdf, password, helper->next, helper->stride, helper->end}));
