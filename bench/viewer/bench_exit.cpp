@@ -128,15 +128,8 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("usage: bench_exit book.pdf..."));
 
     PortalLibrary portal(QStringLiteral(VELKARN_PORTAL_BIN));
-    if (!portal.create())
+    if (!portal.serveBooks(arguments))
         return fail(portal.errorText());
-    for (const QString &book : arguments)
-        if (!portal.addBook(QFileInfo(book).fileName(), book))
-            return fail(portal.errorText());
-    if (!portal.serve())
-        return fail(portal.errorText());
-    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(portal.port()));
-    qputenv("VELKARN_PORTAL_CA", portal.caCertificatePath().toLocal8Bit());
 
     FigureTable table;
     for (const QString &book : arguments) {
