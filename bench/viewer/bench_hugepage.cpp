@@ -94,6 +94,9 @@ int main(int argc, char **argv)
     FigureTable table;
     table.add(name, QStringLiteral("screens scrolled through (1000 x 800)"), screens.size(), QString());
     table.add(name, QStringLiteral("time for all of them"), seconds, QStringLiteral("s"));
+    const QSize whole = (QSizeF(kPagePoints, kPagePoints) * kZoom * view.devicePixelRatioF()).toSize();
+    table.add(name, QStringLiteral("the page as one image (reference)"), double(pixelCount(whole)) * 4 / (1 << 30),
+              QStringLiteral("GiB"));
     table.add(name, QStringLiteral("images rendered"), images, QString());
     table.add(name, QStringLiteral("largest image, limit %1 MP").arg(kMaxImagePixels / 1e6, 0, 'f', 0),
               double(largestImage) / 1e6, QStringLiteral("MP"));

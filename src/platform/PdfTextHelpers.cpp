@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QProcess>
 
-#include <algorithm>
 #include <limits>
 
 struct PdfTextHelpers::Helper
@@ -72,11 +71,11 @@ void PdfTextHelpers::stop()
 
 void PdfTextHelpers::killAllRunning(int waitMs)
 {
-    for (PdfTextHelpers *helpers : liveHelpers())
-        helpers->stop();
+    for (PdfTextHelpers *owner : liveHelpers())
+        owner->stop();
     const QDeadlineTimer deadline(waitMs);
-    for (PdfTextHelpers *helpers : liveHelpers())
-        for (const auto &helper : helpers->helpers)
+    for (PdfTextHelpers *owner : liveHelpers())
+        for (const auto &helper : owner->helpers)
             helper->process->waitForFinished(int(qMax(qint64(0), deadline.remainingTime())));
 }
 
