@@ -40,9 +40,13 @@ void PdfView::scheduleRenders()
         QList<int> pages;
         for (int p = visible.first; p <= visible.last; ++p)
             pages.append(p);
-        if (visible.last + 1 < count)
+        // A neighbour larger than the whole cache would push out what is on
+        // screen, and be pushed out itself before it is shown: a page of some
+        // hundred megabytes is rendered once it comes into view.
+        const auto fitsTheCache = [this](int p) { return pixelCount(pixelSizeOf(p)) * 4 <= d->cache.maxBytes(); };
+        if (visible.last + 1 < count && fitsTheCache(visible.last + 1))
             pages.append(visible.last + 1);
-        if (visible.first > 0)
+        if (visible.first > 0 && fitsTheCache(visible.first - 1))
             pages.append(visible.first - 1);
         for (int p : pages) {
             const QList<PdfImageKey> keys = imagesShowing(p);

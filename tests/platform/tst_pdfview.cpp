@@ -218,6 +218,29 @@ private Q_SLOTS:
         for (const QSize &size : std::as_const(rendered))
             QVERIFY(pixelCount(size) > 0 && pixelCount(size) <= kTileEdge * kTileEdge);
     }
+
+    // The page after the view is rendered ahead, unless its image is larger
+    // than the whole cache (US Letter at 7.0: 95 MB).
+    void largeNeighboursWaitUntilShown()
+    {
+        for (double scale : {1.0, 7.0}) {
+            auto view = shownView();
+            QVERIFY(view);
+            auto doc = document(PdfFixtures::colouredPdf(3));
+            QSet<int> rendered;
+            connect(doc.get(), &PdfDocument::pageRendered, this,
+                    [&](const PdfRenderRequest &request, const QImage &) { rendered.insert(request.page); });
+            QSignalSpy painted(view.get(), &PdfView::pagePainted);
+            view->setScaleFactor(scale);
+            view->setDocument(doc);
+            QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
+            // The worker takes bounds only once no render is pending.
+            QSignalSpy bounds(doc.get(), &PdfDocument::selectionBoundsReady);
+            doc->requestSelectionBounds({{doc->id(), 0, 0, 1}});
+            QVERIFY(bounds.wait(20000));
+            QCOMPARE(rendered.contains(1), scale == 1.0);
+        }
+    }
 };
 
 QTEST_MAIN(TestPdfView)
