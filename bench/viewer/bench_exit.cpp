@@ -1,12 +1,14 @@
-// The text helpers against the viewer's end, on a text-heavy book served by the
-// real portal: how much memory a helper takes reading the whole book, and how
-// many helpers are still alive 1 s after Exit (Ctrl+Q) ends the viewer while
-// they read it again. The viewer runs in a child process of this program,
-// which watches its helpers from outside, since it must really end.
+// The text helpers against the viewer's end, on the books given and a
+// generated text-heavy one, each served by the real portal: how much memory a
+// helper takes reading the whole book, and how many helpers are still alive
+// 1 s after Exit (Ctrl+Q) ends the viewer while they read it again. The viewer
+// runs in a child process of this program, which watches its helpers from
+// outside, since it must really end.
 
 #include "FigureTable.h"
 #include "PortalLibrary.h"
 #include "ProcStatus.h"
+#include "TextHeavyBook.h"
 #include "ViewerSession.h"
 #include "WaitUntil.h"
 
@@ -14,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,6 +29,8 @@ constexpr int kExitWaitMs = 10000;
 constexpr int kAfterExitMs = 1000;
 const QString kHelperName = QStringLiteral("velkarn-pdf-text");
 const QString kViewerMode = QStringLiteral("--viewer");
+// Pages of the generated text-heavy book, read beside the books given.
+constexpr int kTextHeavyPages = 3000;
 
 int fail(const QString &what)
 {
@@ -124,15 +129,18 @@ int main(int argc, char **argv)
     const QStringList arguments = application.arguments().mid(1);
     if (arguments.size() == 2 && arguments.first() == kViewerMode)
         return runViewer(arguments.at(1));
-    if (arguments.isEmpty())
-        return fail(QStringLiteral("usage: bench_exit book.pdf..."));
+    QTemporaryDir dir;
+    const QString generated = dir.filePath(QStringLiteral("text-heavy.pdf"));
+    if (!dir.isValid() || !writeTextHeavyBook(generated, kTextHeavyPages))
+        return fail(QStringLiteral("cannot write the text-heavy book"));
+    const QStringList books = arguments + QStringList{generated};
 
     PortalLibrary portal(QStringLiteral(VELKARN_PORTAL_BIN));
-    if (!portal.serveBooks(arguments))
+    if (!portal.serveBooks(books))
         return fail(portal.errorText());
 
     FigureTable table;
-    for (const QString &book : arguments) {
+    for (const QString &book : books) {
         const QString name = QFileInfo(book).fileName();
         QString error;
         const std::optional<ExitRun> run = watchViewer(name, error);
