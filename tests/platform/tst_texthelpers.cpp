@@ -8,6 +8,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
+#include <sys/wait.h>
 #include <unistd.h>
 
 // The text helpers hold a decrypted book: none may outlive the viewer, and none
@@ -26,6 +28,18 @@ class TestTextHelpers : public QObject
         const qsizetype state = line.lastIndexOf(')') + 2; // after "pid (name) "
         return state > 1 && state < line.size() && line.at(state) != 'Z';
     }
+
+    // The soft limit, which the helper sets once it is tied to its viewer.
+    static QByteArray addressSpaceLimit(qint64 pid)
+    {
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(pid));
+        const QByteArray all = limits.open(QIODevice::ReadOnly) ? limits.readAll() : QByteArray();
+        for (const QByteArray &line : all.split('\n'))
+            if (line.startsWith("Max address space"))
+                return line.mid(26).simplified().split(' ').value(0);
+        return QByteArray();
+    }
+    static inline const QByteArray kCap = "1610612736"; // 1.5 GiB
 
     qint64 startHelper(QProcess &helper, qint64 parent)
     {
@@ -47,26 +61,47 @@ private Q_SLOTS:
                 ::kill(pid_t(pid), SIGKILL);
     }
 
-    // A shell stands in for a viewer killed while its helper waits for the book
-    // on a pipe that stays open: only the signal on its parent's death ends it.
+    // A forked process stands in for a viewer killed while its helper waits
+    // for the book on a pipe that stays open: only the signal on its parent's
+    // death ends the helper, once it has tied itself to its viewer (its memory
+    // cap comes next). Between fork and exec only async-signal-safe calls.
     void helperDiesWithItsViewer()
     {
         int book[2];
-        QCOMPARE(::pipe(book), 0);
-        QProcess viewer;
-        viewer.start(QStringLiteral("/bin/sh"),
-                     {QStringLiteral("-c"),
-                      QStringLiteral("\"$0\" %1$$ <&%2 & echo $!; exec sleep 600")
-                          .arg(QLatin1String(kParentPidOption)).arg(book[0]),
-                      PdfTextHelpers::program()});
-        QVERIFY(viewer.waitForReadyRead(10000));
-        started.append(viewer.readLine().trimmed().toLongLong());
-        QVERIFY(alive(started.last()));
-        viewer.kill();
-        QVERIFY(viewer.waitForFinished(10000));
-        QTRY_VERIFY_WITH_TIMEOUT(!alive(started.last()), 10000);
-        ::close(book[0]);
-        ::close(book[1]);
+        int report[2];
+        QVERIFY(::pipe(book) == 0 && ::pipe(report) == 0);
+        const QByteArray program = QFile::encodeName(PdfTextHelpers::program());
+        char argument[64] = {};
+        const pid_t viewer = ::fork();
+        if (viewer == 0) {
+            char digits[24];
+            int n = 0;
+            for (pid_t self = ::getpid(); self > 0; self /= 10)
+                digits[n++] = char('0' + self % 10);
+            char *end = std::strcpy(argument, kParentPidOption) + std::strlen(kParentPidOption);
+            while (n > 0)
+                *end++ = digits[--n];
+            const pid_t helper = ::fork();
+            if (helper == 0) {
+                ::dup2(book[0], STDIN_FILENO);
+                ::execl(program.constData(), program.constData(), argument, static_cast<char *>(nullptr));
+                ::_exit(127);
+            }
+            if (::write(report[1], &helper, sizeof helper) != sizeof helper)
+                ::_exit(1);
+            for (;;)
+                ::pause();
+        }
+        started.append(viewer);
+        pid_t helper = 0;
+        QCOMPARE(::read(report[0], &helper, sizeof helper), qsizetype(sizeof helper));
+        started.append(helper);
+        QTRY_COMPARE_WITH_TIMEOUT(addressSpaceLimit(helper), kCap, 10000);
+        ::kill(viewer, SIGKILL);
+        ::waitpid(viewer, nullptr, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(helper), 10000);
+        for (int fd : {book[0], book[1], report[0], report[1]})
+            ::close(fd);
     }
 
     // The viewer may end before the helper's first instruction: a helper whose
@@ -83,15 +118,7 @@ private Q_SLOTS:
 
         QProcess helper;
         const qint64 pid = startHelper(helper, QCoreApplication::applicationPid());
-        const auto softLimit = [pid] {
-            QFile limits(QStringLiteral("/proc/%1/limits").arg(pid));
-            const QByteArray all = limits.open(QIODevice::ReadOnly) ? limits.readAll() : QByteArray();
-            for (const QByteArray &line : all.split('\n'))
-                if (line.startsWith("Max address space"))
-                    return line.mid(26).simplified().split(' ').value(0);
-            return QByteArray();
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(softLimit(), QByteArray("1610612736"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(addressSpaceLimit(pid), kCap, 10000);
     }
 
     // The program's end skips every destructor: it kills the helpers itself.
