@@ -12,7 +12,9 @@
 // 13 GB. Past the limit only the tiles in view are rendered, each small enough
 // to render in a few tens of milliseconds and to keep a screenful in the cache.
 
-// 256 MB at four bytes a pixel.
+// Rendered pages are 32-bit ARGB.
+inline constexpr int kBytesPerPixel = 4;
+// 256 MB an image.
 inline constexpr qint64 kMaxImagePixels = 64'000'000;
 // 4 MiB a tile.
 inline constexpr int kTileEdge = 1024;

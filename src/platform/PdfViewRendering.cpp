@@ -43,7 +43,9 @@ void PdfView::scheduleRenders()
         // A neighbour larger than the whole cache would push out what is on
         // screen, and be pushed out itself before it is shown: a page of some
         // hundred megabytes is rendered once it comes into view.
-        const auto fitsTheCache = [this](int p) { return pixelCount(pixelSizeOf(p)) * 4 <= d->cache.maxBytes(); };
+        const auto fitsTheCache = [this](int p) {
+            return pixelCount(pixelSizeOf(p)) * kBytesPerPixel <= d->cache.maxBytes();
+        };
         if (visible.last + 1 < count && fitsTheCache(visible.last + 1))
             pages.append(visible.last + 1);
         if (visible.first > 0 && fitsTheCache(visible.first - 1))
