@@ -1,5 +1,7 @@
 #include "PortalLibrary.h"
 
+#include <QFileInfo>
+
 namespace {
 constexpr int kAdminWaitMs = 120000;
 constexpr int kStartWaitMs = 30000;
@@ -82,4 +84,19 @@ bool PortalLibrary::serve()
     if (_port == 0)
         _error = QStringLiteral("serve: no port in \"%1\"").arg(QString::fromLocal8Bit(line));
     return _port != 0;
+}
+
+bool PortalLibrary::serveBooks(const QStringList &pdfFiles)
+{
+    if (!create())
+        return false;
+    for (const QString &book : pdfFiles)
+        if (!addBook(QFileInfo(book).fileName(), book))
+            return false;
+    if (!serve())
+        return false;
+    // The URL session reads both once, when the viewer first talks to the portal.
+    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(_port));
+    qputenv("VELKARN_PORTAL_CA", caCertificatePath().toLocal8Bit());
+    return true;
 }

@@ -17,15 +17,19 @@ public:
     explicit PortalLibrary(const QString &portalBinary);
     ~PortalLibrary(); // stops the portal
 
-    bool create();
-    bool addBook(const QString &name, const QString &pdfFile);
-    bool serve();
+    // Makes the library with these books, each listed under its file name,
+    // serves it, and points the viewer of this process, and of the children
+    // it starts, at the portal.
+    bool serveBooks(const QStringList &pdfFiles);
 
     quint16 port() const { return _port; }
     QString caCertificatePath() const;
     QString errorText() const { return _error; }
 
 private:
+    bool create();
+    bool addBook(const QString &name, const QString &pdfFile);
+    bool serve();
     bool run(const QStringList &arguments);
     QString path(const QString &name) const;
 

@@ -34,6 +34,8 @@ public:
     std::optional<Opened> openBook(const QString &name);         // from the book list
     std::optional<Found> search(const QString &pattern);
     std::optional<double> pageThrough(); // ms, first page to last at scale 1.0, each painted
+    // Chooses Exit, as Ctrl+Q does, and this time the process really ends.
+    [[noreturn]] void exitForReal();
 
     QString errorText() const { return _error; }
 

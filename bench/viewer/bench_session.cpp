@@ -116,16 +116,8 @@ int main(int argc, char **argv)
         return fail(QStringLiteral("usage: bench_session book.pdf..."));
 
     PortalLibrary portal(QStringLiteral(VELKARN_PORTAL_BIN));
-    if (!portal.create())
+    if (!portal.serveBooks(books))
         return fail(portal.errorText());
-    for (const QString &book : books)
-        if (!portal.addBook(QFileInfo(book).fileName(), book))
-            return fail(portal.errorText());
-    if (!portal.serve())
-        return fail(portal.errorText());
-    // The URL session reads both once, when the viewer first talks to the portal.
-    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(portal.port()));
-    qputenv("VELKARN_PORTAL_CA", portal.caCertificatePath().toLocal8Bit());
 
     TickGaps gaps;
     FigureTable table;

@@ -1,5 +1,6 @@
 #include "AppDelegate.h"
 
+#include "PdfTextHelpers.h"
 #include "UrlSession.h"
 
 #include <QThread>
@@ -11,6 +12,8 @@ namespace {
 // user signed in and refuses the next sign-in as already logged on.
 constexpr int kStatusWaitMs = 2000;
 constexpr int kIdleWaitMs = 100;
+// Killed helpers end within milliseconds; this only bounds a stuck one.
+constexpr int kHelperWaitMs = 500;
 }
 
 void AppDelegate::login()
@@ -33,6 +36,10 @@ void AppDelegate::endProgram()
     invalidate(checkusertimer);
     invalidate(checkbooktimer);
     invalidate(checkservertimer);
+    // The process ends without destructors, and a helper holding the
+    // decrypted book would read on for seconds. First, so that they are gone
+    // even while the portal is slow to take the "N".
+    PdfTextHelpers::killAllRunning(kHelperWaitMs);
 
     std::shared_ptr<UrlTask> sent;
     if (monline.load(std::memory_order_relaxed) != 0) {

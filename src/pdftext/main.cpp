@@ -2,8 +2,10 @@
 // for the viewer, which starts a few of these side by side when a large book
 // opens, so that its first search does not wait on one thread of PDFium.
 // Request on standard input, one record per page on standard output (see
-// PdfTextProtocol.h). Exit status 0 when every page asked for was written.
+// PdfTextProtocol.h). Exit status 0 when every page asked for was written;
+// 4 when the viewer that started it is gone, 5 when it cannot cap its memory.
 
+#include "HelperConfinement.h"
 #include "PdfTextProtocol.h"
 
 #include <QBuffer>
@@ -32,6 +34,12 @@ void pinFonts(QPdfDocument &pdf, int page)
 
 int main(int argc, char **argv)
 {
+    // Before the book arrives: the viewer may end at any moment, and the
+    // decrypted book must not stay behind in a process of its own.
+    if (!dieWithParent(parentPidArgument(argc, argv)))
+        return 4;
+    if (!limitAddressSpace(kAddressSpaceLimit))
+        return 5;
     QCoreApplication app(argc, argv);
     QFile input;
     QFile output;

@@ -1,5 +1,7 @@
 #include "PdfBook.h"
 
+#include "PdfTiles.h"
+
 #include <QPdfDocument>
 #include <QPdfSelection>
 
@@ -140,9 +142,20 @@ QList<QRectF> PdfBook::selectionBounds(const PdfSelection &selection)
     return rects;
 }
 
-QImage PdfBook::render(int page, const QSize &pixelSize)
+QImage PdfBook::render(int page, const QSize &pixelSize, const QRect &clip)
 {
     if (page < 0 || page >= loadedPages || pixelSize.isEmpty())
         return {};
-    return pdf->render(page, pixelSize);
+    if (clip.isNull())
+        return needsTiles(pixelSize) ? QImage() : pdf->render(page, pixelSize);
+    if (clip.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(clip) || needsTiles(clip.size()))
+        return {};
+    QPdfDocumentRenderOptions options;
+    options.setScaledSize(pixelSize);
+    // QtPdf 6.4 scales by (right - left) / image width, which for a QRect is one
+    // pixel short: a tile would shrink towards its own corner and drift by one
+    // pixel per tile width from the page's origin. A clip one pixel larger than
+    // the image cancels that out.
+    options.setScaledClipRect(QRect(clip.topLeft(), clip.size() + QSize(1, 1)));
+    return pdf->render(page, clip.size(), options);
 }

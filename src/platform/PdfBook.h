@@ -61,7 +61,9 @@ public:
 
     std::optional<QList<QRectF>> cachedBounds(const PdfSelection &selection) const;
     QList<QRectF> selectionBounds(const PdfSelection &selection);
-    QImage render(int page, const QSize &pixelSize);
+    // The whole page at pixelSize, or only the tile clip of that image. Null
+    // for an image over kMaxImagePixels and for a clip outside the page.
+    QImage render(int page, const QSize &pixelSize, const QRect &clip = {});
 
 private:
     void closeOrCreate();

@@ -201,9 +201,9 @@ void PdfDocument::startWorker()
     Private *book = d.get();
     PdfWorker::Jobs jobs;
     jobs.render = [book](const PdfRenderRequest &request) {
-        const QImage image = book->render(request.page, request.pixelSize);
+        const QImage image = book->render(request.page, request.pixelSize, request.clip);
         book->toFront([&](PdfDocument *q) {
-            Q_EMIT q->pageRendered(request.client, request.page, image);
+            Q_EMIT q->pageRendered(request, image);
         });
     };
     jobs.bounds = [book](const QList<PdfSelection> &selections) {
@@ -341,9 +341,9 @@ void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) 
         worker->requestBounds(selections);
 }
 
-QImage PdfDocument::renderPage(int page, const QSize &pixelSize) const
+QImage PdfDocument::renderPage(int page, const QSize &pixelSize, const QRect &clip) const
 {
-    return d->state == State::Ready ? d->render(page, pixelSize) : QImage();
+    return d->state == State::Ready ? d->render(page, pixelSize, clip) : QImage();
 }
 
 void PdfDocument::requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const

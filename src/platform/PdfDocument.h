@@ -81,7 +81,9 @@ public:
     void requestSelectionBounds(const QList<PdfSelection> &selections) const;
 
     // Renders on the calling thread; the worker does the same for requestRenders.
-    QImage renderPage(int page, const QSize &pixelSize) const;
+    // A clip asks for only that tile of the page image of pixelSize; images over
+    // kMaxImagePixels (PdfTiles.h) are never rendered, whole or clipped.
+    QImage renderPage(int page, const QSize &pixelSize, const QRect &clip = {}) const;
     // Renders on the worker, most wanted first; replaces what this client asked
     // before. Each image arrives through pageRendered.
     void requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const;
@@ -95,7 +97,8 @@ Q_SIGNALS:
     void textIndexed();                   // emitted once every page's text is cached
     void textIndexProgress(int pagesDone, int pageCount);
     // Emitted on the worker thread: connect queued (the default across threads).
-    void pageRendered(quintptr client, int page, const QImage &image);
+    // The image is null when the page could not be rendered as asked.
+    void pageRendered(const PdfRenderRequest &request, const QImage &image);
     void selectionBoundsReady();
     void pageSizesChanged();
 

@@ -1,10 +1,9 @@
 #include "PdfImageCache.h"
 
-void PdfImageCache::insert(int page, const QImage &image)
+void PdfImageCache::insert(const PdfImageKey &key, const QImage &image)
 {
     if (image.isNull())
         return;
-    const Key key{page, image.size()};
     if (const auto it = entries.find(key); it != entries.end()) {
         used -= it->image.sizeInBytes();
         entries.erase(it);
@@ -14,12 +13,17 @@ void PdfImageCache::insert(int page, const QImage &image)
     used += image.sizeInBytes();
 }
 
+bool PdfImageCache::isPinned(const PdfImageKey &key) const
+{
+    return key.isTile() ? pinnedTiles.contains(key) : pinnedPages.contains(key.page);
+}
+
 void PdfImageCache::evictFor(qint64 incoming)
 {
     while (used + incoming > budget) {
         auto victim = entries.end();
         for (auto it = entries.begin(); it != entries.end(); ++it) {
-            if (pinned.contains(it.key().page))
+            if (isPinned(it.key()))
                 continue;
             if (victim == entries.end() || it->lastUse < victim->lastUse)
                 victim = it;
@@ -31,9 +35,9 @@ void PdfImageCache::evictFor(qint64 incoming)
     }
 }
 
-QImage PdfImageCache::find(int page, const QSize &pixelSize)
+QImage PdfImageCache::find(const PdfImageKey &key)
 {
-    const auto it = entries.find(Key{page, pixelSize});
+    const auto it = entries.find(key);
     if (it == entries.end())
         return {};
     it->lastUse = ++clock;
@@ -44,14 +48,20 @@ QImage PdfImageCache::findAnySize(int page) const
 {
     QImage best;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it)
-        if (it.key().page == page && it->image.width() > best.width())
+        if (it.key().page == page && !it.key().isTile() && it->image.width() > best.width())
             best = it->image;
     return best;
 }
 
-bool PdfImageCache::contains(int page, const QSize &pixelSize) const
+bool PdfImageCache::contains(const PdfImageKey &key) const
 {
-    return entries.contains(Key{page, pixelSize});
+    return entries.contains(key);
+}
+
+void PdfImageCache::setPinned(const PageRange &pages, const QSet<PdfImageKey> &tiles)
+{
+    pinnedPages = pages;
+    pinnedTiles = tiles;
 }
 
 void PdfImageCache::clear()

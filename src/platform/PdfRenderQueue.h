@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QRect>
 #include <QSize>
 #include <QtGlobal>
 
@@ -8,7 +9,8 @@ struct PdfRenderRequest
 {
     quintptr client = 0; // who asked, so each view replaces only its own requests
     int page = -1;
-    QSize pixelSize;
+    QSize pixelSize; // of the whole page image
+    QRect clip = {}; // null: the whole page; else this tile of it
     friend bool operator==(const PdfRenderRequest &, const PdfRenderRequest &) = default;
 };
 

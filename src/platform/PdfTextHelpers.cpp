@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -20,6 +21,17 @@ struct PdfTextHelpers::Helper
     bool ended = false;
 };
 
+namespace {
+
+// Every PdfTextHelpers alive, for killAllRunning. Main thread only.
+std::vector<PdfTextHelpers *> &liveHelpers()
+{
+    static std::vector<PdfTextHelpers *> live;
+    return live;
+}
+
+} // namespace
+
 QString PdfTextHelpers::program()
 {
     const QString configured = qEnvironmentVariable("VELKARN_PDF_TEXT_HELPER");
@@ -35,10 +47,12 @@ PdfTextHelpers::PdfTextHelpers(std::chrono::milliseconds stallLimit, QObject *pa
     stall.setSingleShot(true);
     stall.setInterval(stallLimit);
     connect(&stall, &QTimer::timeout, this, &PdfTextHelpers::giveUp);
+    liveHelpers().push_back(this);
 }
 
 PdfTextHelpers::~PdfTextHelpers()
 {
+    std::erase(liveHelpers(), this);
     stop();
     for (const auto &helper : helpers)
         helper->process->waitForFinished(1000);
@@ -53,6 +67,16 @@ void PdfTextHelpers::stop()
         if (helper->process->state() != QProcess::NotRunning)
             helper->process->kill();
     }
+}
+
+void PdfTextHelpers::killAllRunning(int waitMs)
+{
+    for (PdfTextHelpers *owner : liveHelpers())
+        owner->stop();
+    const QDeadlineTimer deadline(waitMs);
+    for (PdfTextHelpers *owner : liveHelpers())
+        for (const auto &helper : owner->helpers)
+            helper->process->waitForFinished(int(qMax(qint64(0), deadline.remainingTime())));
 }
 
 void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int pageCount, int parts)
@@ -85,7 +109,8 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
     running = int(helpers.size());
     stall.start();
     for (const auto &helper : helpers) {
-        helper->process->start(program(), {});
+        helper->process->start(program(),
+                               {QLatin1String(kParentPidOption) + QString::number(QCoreApplication::applicationPid())});
         if (helper->process->state() == QProcess::NotRunning)
             continue;
         helper->process->write(encodeTextRequest({pdf, password, helper->next, helper->stride, helper->end}));

@@ -37,6 +37,11 @@ public:
     // Kills what still runs; nothing is reported after this.
     void stop();
 
+    // Kills the helpers of every PdfTextHelpers and waits for them to end, at
+    // most waitMs in all. For the program's end, which skips destructors.
+    // Main thread only, as every PdfTextHelpers.
+    static void killAllRunning(int waitMs);
+
 Q_SIGNALS:
     void pageRead(const PdfPageRecord &record);
     // Every helper has ended; complete when each page of the book arrived.

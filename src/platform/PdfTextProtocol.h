@@ -10,6 +10,10 @@
 // writes one request to a helper's standard input and closes it; the helper
 // answers with one record per page on standard output, in page order.
 
+// The one argument the viewer gives a helper, followed by the viewer's process
+// id: a helper started by a viewer that has ended already ends at once.
+inline constexpr char kParentPidOption[] = "--parent-pid=";
+
 struct PdfTextRequest
 {
     QByteArray pdf;       // the book's bytes

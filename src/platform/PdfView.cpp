@@ -60,8 +60,8 @@ void PdfView::setDocument(std::shared_ptr<PdfDocument> document)
         const quint64 id = d->document->id();
         d->connections.append(connect(
             d->document.get(), &PdfDocument::pageRendered, this,
-            [this, id](quintptr client, int page, const QImage &image) {
-                acceptRender(id, client, page, image);
+            [this, id](const PdfRenderRequest &request, const QImage &image) {
+                acceptRender(id, request, image);
             },
             Qt::QueuedConnection));
         d->connections.append(connect(d->document.get(), &PdfDocument::selectionBoundsReady,

@@ -10,6 +10,8 @@
 #include <optional>
 
 class PdfDocument;
+struct PdfImageKey;
+struct PdfRenderRequest;
 
 // Continuous view of a PdfDocument: pages one under the other, scaled, with a
 // current selection and highlighted selections. It renders only the pages in view
@@ -81,7 +83,9 @@ private:
     void rebuildHighlightIndex();
     void ensureContentRectVisible(const QRect &rect);
     void scrollToSelectionBounds(const PdfSelection &selection, const QList<QRectF> &bounds);
-    void acceptRender(quint64 documentId, quintptr client, int page, const QImage &image);
+    QRect visiblePartOf(int page) const;
+    QList<PdfImageKey> imagesShowing(int page) const;
+    void acceptRender(quint64 documentId, const PdfRenderRequest &request, const QImage &image);
     void boundsArrived();
 
     struct Private;

@@ -7,13 +7,12 @@
 
 namespace PdfViewPaint {
 
-void page(QPainter &painter, const QRect &pageRect, const QImage &image)
+void page(QPainter &painter, const QRect &pageRect, const QList<Piece> &pieces)
 {
     painter.fillRect(pageRect, Qt::white);
-    if (!image.isNull()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(pageRect, image);
-    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    for (const Piece &piece : pieces)
+        painter.drawImage(piece.target, piece.image);
     painter.setPen(QPen(QColor(0, 0, 0, 90), 1));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(pageRect.adjusted(0, 0, -1, -1));

@@ -12,9 +12,17 @@ class QWidget;
 // Drawing pieces of PdfView, kept apart from its scrolling and scheduling.
 namespace PdfViewPaint {
 
-// A white sheet with a thin border, with the page image on it when there is one
-// (an image of another size is stretched until the right one arrives).
-void page(QPainter &painter, const QRect &pageRect, const QImage &image);
+// An image and where it goes, in the painter's logical pixels.
+struct Piece
+{
+    QRectF target;
+    QImage image;
+};
+
+// A white sheet with a thin border, with the page's images on it in order: the
+// whole page, or its tiles (an image of another size is stretched until the
+// right one arrives).
+void page(QPainter &painter, const QRect &pageRect, const QList<Piece> &pieces);
 
 // Selection rectangles given in page points, drawn over pageRect shown at scale.
 void current(QPainter &painter, const QRect &pageRect, double scale, const QList<QRectF> &rects);

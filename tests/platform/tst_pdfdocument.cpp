@@ -317,6 +317,48 @@ private Q_SLOTS:
         QVERIFY(doc.renderPage(0, QSize()).isNull());
     }
 
+    // A tile is that part of the whole page image, wherever it lies; nothing
+    // over the image limit is ever rendered, whole or clipped.
+    void renderTiles_data()
+    {
+        QTest::addColumn<QSize>("pageSize");
+        QTest::addColumn<QRect>("clip");
+        QTest::addColumn<bool>("rendered");
+        const QSize letter4(2448, 3168); // US Letter at zoom 4
+        QTest::newRow("first tile") << letter4 << QRect(0, 0, 1024, 1024) << true;
+        QTest::newRow("tile far from the origin") << letter4 << QRect(1024, 2048, 1024, 1024) << true;
+        QTest::newRow("cut at the page's corner") << letter4 << QRect(2048, 2048, 400, 1120) << true;
+        QTest::newRow("reaching past the page") << letter4 << QRect(2048, 0, 1024, 1024) << false;
+        QTest::newRow("whole page over the limit") << QSize(8000, 8001) << QRect() << false;
+        QTest::newRow("tile over the limit") << QSize(9000, 9000) << QRect(0, 0, 8001, 8000) << false;
+        QTest::newRow("tile of a 13 GB page") << QSize(57600, 74548) << QRect(0, 0, 1024, 1024) << true;
+    }
+
+    void renderTiles()
+    {
+        QFETCH(QSize, pageSize);
+        QFETCH(QRect, clip);
+        QFETCH(bool, rendered);
+        QStringList lines;
+        for (int i = 0; i < 28; ++i)
+            lines.append(QStringLiteral("Line %1: the quick brown fox jumps over the lazy dog %1").arg(i));
+        PdfDocument doc;
+        QVERIFY(doc.load(PdfFixtures::makePdf({lines.join(u'\n')}, QPageSize(QPageSize::Letter), 18)));
+        const QImage tile = doc.renderPage(0, pageSize, clip);
+        QCOMPARE(!tile.isNull(), rendered);
+        if (!rendered || pageSize.width() > 2448)
+            return;
+        // The ink is in the alpha channel. Glyph edges may differ by a shade;
+        // a tile off by a pixel differs on every edge.
+        const QImage whole = doc.renderPage(0, pageSize).copy(clip);
+        QCOMPARE(tile.size(), whole.size());
+        int differing = 0;
+        for (int y = 0; y < tile.height(); ++y)
+            for (int x = 0; x < tile.width(); ++x)
+                differing += qAbs(qAlpha(tile.pixel(x, y)) - qAlpha(whole.pixel(x, y))) > 64;
+        QVERIFY(differing <= tile.width() * tile.height() / 1000);
+    }
+
     // The worker closes a book after its document is gone; what it finishes
     // meanwhile must reach nobody.
     void destroyWhileBusy()

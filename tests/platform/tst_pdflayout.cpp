@@ -1,5 +1,6 @@
 #include "PdfImageCache.h"
 #include "PdfPageLayout.h"
+#include "PdfTiles.h"
 
 #include <QTest>
 
@@ -114,32 +115,87 @@ private Q_SLOTS:
             QVERIFY(layoutPages(sizes, fit, width).contentSize.width() <= width);
     }
 
+    void imageLimitAndDevicePixels()
+    {
+        QVERIFY(!needsTiles(QSize(8000, 8000))); // exactly the limit: still one image
+        QVERIFY(needsTiles(QSize(8000, 8001)));
+        QCOMPARE(toDevicePixels(QRect(3, 4, 10, 20), 2.0), QRect(6, 8, 20, 40));
+        QCOMPARE(toDevicePixels(QRect(1, 1, 1, 1), 1.5), QRect(1, 1, 2, 2)); // rounded outwards
+    }
+
+    void tiles_data()
+    {
+        constexpr int e = kTileEdge;
+        QTest::addColumn<QSize>("page");
+        QTest::addColumn<QRect>("visible");
+        QTest::addColumn<Rects>("tiles");
+        QTest::newRow("inside one tile") << QSize(5000, 5000) << QRect(10, 10, 100, 100)
+                                         << Rects{{0, 0, e, e}};
+        QTest::newRow("across four tiles")
+            << QSize(5000, 5000) << QRect(e - 24, e - 24, 100, 100)
+            << Rects{{0, 0, e, e}, {e, 0, e, e}, {0, e, e, e}, {e, e, e, e}};
+        QTest::newRow("ends on a tile's last pixel") << QSize(5000, 5000) << QRect(e, 0, e, 1)
+                                                     << Rects{{e, 0, e, e}};
+        QTest::newRow("cut at the page's edges")
+            << QSize(e + 476, e + 76) << QRect(0, 0, 5000, 5000)
+            << Rects{{0, 0, e, e}, {e, 0, 476, e}, {0, e, e, 76}, {e, e, 476, 76}};
+        QTest::newRow("view reaching past the page") << QSize(2000, 2000) << QRect(1900, -50, 500, 100)
+                                                     << Rects{{e, 0, 2000 - e, e}};
+    }
+
+    void tiles()
+    {
+        QFETCH(QSize, page);
+        QFETCH(QRect, visible);
+        QFETCH(Rects, tiles);
+        QCOMPARE(tilesCovering(page, visible), tiles);
+    }
+
     void imageCacheKeepsTheNewestAndThePinned()
     {
         const QImage page(100, 100, QImage::Format_ARGB32); // 40,000 bytes
+        const auto whole = [&](int p) { return PdfImageKey{p, page.size(), {}}; };
         PdfImageCache cache(100000);
-        cache.insert(0, page);
-        cache.insert(1, page);
-        QVERIFY(!cache.find(0, page.size()).isNull()); // 0 is now newer than 1
-        cache.insert(2, page);
+        cache.insert(whole(0), page);
+        cache.insert(whole(1), page);
+        QVERIFY(!cache.find(whole(0)).isNull()); // 0 is now newer than 1
+        cache.insert(whole(2), page);
         QCOMPARE(cache.count(), 2);
-        QVERIFY(cache.contains(0, page.size()) && !cache.contains(1, page.size()));
-        cache.insert(2, page); // same key again: replaced, not counted twice
+        QVERIFY(cache.contains(whole(0)) && !cache.contains(whole(1)));
+        cache.insert(whole(2), page); // same key again: replaced, not counted twice
         QCOMPARE(cache.bytes(), 80000);
-        cache.insert(2, QImage(120, 120, QImage::Format_ARGB32));
+        cache.insert({2, QSize(120, 120), {}}, QImage(120, 120, QImage::Format_ARGB32));
         QCOMPARE(cache.findAnySize(2).size(), QSize(120, 120));
         QVERIFY(cache.bytes() <= cache.maxBytes());
 
         // Only pinned pages left: the newcomer still gets in, over the budget.
         cache.setPinned({3, 4});
         for (int i : {3, 4, 5})
-            cache.insert(i, page);
+            cache.insert(whole(i), page);
         QCOMPARE(cache.count(), 3);
-        QVERIFY(cache.contains(3, page.size()) && cache.contains(4, page.size()));
+        QVERIFY(cache.contains(whole(3)) && cache.contains(whole(4)));
         cache.setPinned({5, 5});
-        cache.insert(6, page);
+        cache.insert(whole(6), page);
         QCOMPARE(cache.count(), 2);
-        QVERIFY(cache.contains(5, page.size()) && cache.contains(6, page.size()));
+        QVERIFY(cache.contains(whole(5)) && cache.contains(whole(6)));
+    }
+
+    // A tiled page is pinned tile by tile: scrolling over it lets the tiles
+    // that left the view go, whatever page they belong to. Tiles of another
+    // page size are other images, and never stand in for a whole page.
+    void imageCachePinsTilesOneByOne()
+    {
+        const QImage tile(100, 100, QImage::Format_ARGB32);
+        const QSize pageSize(100000, 100000);
+        const auto at = [&](int x) { return PdfImageKey{0, pageSize, QRect(x, 0, 100, 100)}; };
+        PdfImageCache cache(100000);
+        cache.setPinned({0, 0}, {at(0), at(100)});
+        for (int x : {0, 100, 200, 300})
+            cache.insert(at(x), tile);
+        QCOMPARE(cache.count(), 3);
+        QVERIFY(cache.contains(at(0)) && cache.contains(at(100)) && cache.contains(at(300)));
+        QVERIFY(!cache.contains({0, QSize(50000, 50000), QRect(0, 0, 100, 100)}));
+        QVERIFY(cache.findAnySize(0).isNull());
     }
 };
 

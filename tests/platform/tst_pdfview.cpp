@@ -1,5 +1,6 @@
 #include "PdfDocument.h"
 #include "PdfFixtures.h"
+#include "PdfTiles.h"
 #include "PdfView.h"
 
 #include <QScrollBar>
@@ -182,6 +183,63 @@ private Q_SLOTS:
         view->viewport()->repaint();
         QVERIFY(!painted.contains(QVariantList{0}));
         QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
+    }
+
+    // A 200 inch page at zoom 4 would be a 13 GB image: it is shown in tiles
+    // of the part in view, each within the image limit, wherever it is scrolled.
+    void hugePageIsShownInTiles()
+    {
+        auto view = shownView();
+        QVERIFY(view);
+        const QColor fill(40, 120, 200);
+        const QPageSize huge(QSizeF(14400, 14400), QPageSize::Point);
+        auto doc = document(PdfFixtures::makePdf({{QStringLiteral("top left"), huge, fill},
+                                                  {QStringLiteral("next"), huge, Qt::yellow}}));
+        QList<QSize> rendered;
+        connect(doc.get(), &PdfDocument::pageRendered, this,
+                [&](const PdfRenderRequest &, const QImage &image) { rendered.append(image.size()); });
+        view->setScaleFactor(4.0);
+        view->setDocument(doc);
+        QSignalSpy painted(view.get(), &PdfView::pagePainted);
+        QScrollBar *across = view->horizontalScrollBar();
+        QScrollBar *down = view->verticalScrollBar();
+        const QList<QPoint> places{{across->maximum() / 2, 0},
+                                   {across->maximum(), 57600 / 2},
+                                   {kTileEdge - 100, 57600 - 300}};
+        for (const QPoint &place : places) {
+            painted.clear();
+            across->setValue(place.x());
+            down->setValue(place.y());
+            QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
+            const QImage shown = view->viewport()->grab().toImage();
+            QCOMPARE(shown.pixelColor(shown.rect().center()), fill);
+        }
+        QVERIFY(!rendered.isEmpty());
+        for (const QSize &size : std::as_const(rendered))
+            QVERIFY(pixelCount(size) > 0 && pixelCount(size) <= kTileEdge * kTileEdge);
+    }
+
+    // The page after the view is rendered ahead, unless its image is larger
+    // than the whole cache (US Letter at 7.0: 95 MB).
+    void largeNeighboursWaitUntilShown()
+    {
+        for (double scale : {1.0, 7.0}) {
+            auto view = shownView();
+            QVERIFY(view);
+            auto doc = document(PdfFixtures::colouredPdf(3));
+            QSet<int> rendered;
+            connect(doc.get(), &PdfDocument::pageRendered, this,
+                    [&](const PdfRenderRequest &request, const QImage &) { rendered.insert(request.page); });
+            QSignalSpy painted(view.get(), &PdfView::pagePainted);
+            view->setScaleFactor(scale);
+            view->setDocument(doc);
+            QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
+            // The worker takes bounds only once no render is pending.
+            QSignalSpy bounds(doc.get(), &PdfDocument::selectionBoundsReady);
+            doc->requestSelectionBounds({{doc->id(), 0, 0, 1}});
+            QVERIFY(bounds.wait(20000));
+            QCOMPARE(rendered.contains(1), scale == 1.0);
+        }
     }
 };
 

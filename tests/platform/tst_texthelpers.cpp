@@ -1,0 +1,151 @@
+#include "PdfFixtures.h"
+#include "PdfTextHelpers.h"
+#include "PdfTextProtocol.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
+// The text helpers hold a decrypted book: none may outlive the viewer, and none
+// may take more memory than its cap.
+class TestTextHelpers : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QList<qint64> started; // killed at the end, whatever a test left behind
+
+    static bool alive(qint64 pid)
+    {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        const QByteArray line = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+        const qsizetype state = line.lastIndexOf(')') + 2; // after "pid (name) "
+        return state > 1 && state < line.size() && line.at(state) != 'Z';
+    }
+
+    // The soft limit, which the helper sets once it is tied to its viewer.
+    static QByteArray addressSpaceLimit(qint64 pid)
+    {
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(pid));
+        const QByteArray all = limits.open(QIODevice::ReadOnly) ? limits.readAll() : QByteArray();
+        for (const QByteArray &line : all.split('\n'))
+            if (line.startsWith("Max address space"))
+                return line.mid(26).simplified().split(' ').value(0);
+        return QByteArray();
+    }
+    static inline const QByteArray kCap = "1610612736"; // 1.5 GiB
+
+    qint64 startHelper(QProcess &helper, qint64 parent)
+    {
+        helper.start(PdfTextHelpers::program(), {QLatin1String(kParentPidOption) + QString::number(parent)});
+        started.append(helper.waitForStarted(10000) ? helper.processId() : 0);
+        return started.last();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+    }
+
+    void cleanupTestCase()
+    {
+        for (qint64 pid : std::as_const(started))
+            if (pid > 0 && alive(pid))
+                ::kill(pid_t(pid), SIGKILL);
+    }
+
+    // A forked process stands in for a viewer killed while its helper waits
+    // for the book on a pipe that stays open: only the signal on its parent's
+    // death ends the helper, once it has tied itself to its viewer (its memory
+    // cap comes next). Between fork and exec only async-signal-safe calls.
+    void helperDiesWithItsViewer()
+    {
+        int book[2];
+        int report[2];
+        QVERIFY(::pipe(book) == 0 && ::pipe(report) == 0);
+        const QByteArray program = QFile::encodeName(PdfTextHelpers::program());
+        char argument[64] = {};
+        const pid_t viewer = ::fork();
+        if (viewer == 0) {
+            char digits[24];
+            int n = 0;
+            for (pid_t self = ::getpid(); self > 0; self /= 10)
+                digits[n++] = char('0' + self % 10);
+            char *end = std::strcpy(argument, kParentPidOption) + std::strlen(kParentPidOption);
+            while (n > 0)
+                *end++ = digits[--n];
+            const pid_t helper = ::fork();
+            if (helper == 0) {
+                ::dup2(book[0], STDIN_FILENO);
+                ::execl(program.constData(), program.constData(), argument, static_cast<char *>(nullptr));
+                ::_exit(127);
+            }
+            if (::write(report[1], &helper, sizeof helper) != sizeof helper)
+                ::_exit(1);
+            for (;;)
+                ::pause();
+        }
+        started.append(viewer);
+        pid_t helper = 0;
+        QCOMPARE(::read(report[0], &helper, sizeof helper), qsizetype(sizeof helper));
+        started.append(helper);
+        QTRY_COMPARE_WITH_TIMEOUT(addressSpaceLimit(helper), kCap, 10000);
+        ::kill(viewer, SIGKILL);
+        ::waitpid(viewer, nullptr, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!alive(helper), 10000);
+        for (int fd : {book[0], book[1], report[0], report[1]})
+            ::close(fd);
+    }
+
+    // The viewer may end before the helper's first instruction: a helper whose
+    // parent is not its viewer reads nothing. Otherwise it caps its memory.
+    void helperChecksItsViewerAndCapsItsMemory()
+    {
+        QProcess orphan;
+        QVERIFY(startHelper(orphan, getppid()) > 0);
+        orphan.write(encodeTextRequest({PdfFixtures::makePdf({QStringLiteral("text")}), {}, 0, 1, 1}));
+        orphan.closeWriteChannel();
+        QVERIFY(orphan.waitForFinished(10000));
+        QCOMPARE(orphan.exitCode(), 4);
+        QCOMPARE(orphan.readAllStandardOutput(), QByteArray());
+
+        QProcess helper;
+        const qint64 pid = startHelper(helper, QCoreApplication::applicationPid());
+        QTRY_COMPARE_WITH_TIMEOUT(addressSpaceLimit(pid), kCap, 10000);
+    }
+
+    // The program's end skips every destructor: it kills the helpers itself.
+    void killAllRunningEndsEveryHelper()
+    {
+        const QString pids = dir.filePath(QStringLiteral("pids"));
+        const QString hang = dir.filePath(QStringLiteral("hang.sh"));
+        QVERIFY(PdfFixtures::writeFile(hang, "#!/bin/sh\necho $$ >> '" + pids.toUtf8() + "'\nexec sleep 600\n"));
+        QVERIFY(QFile::setPermissions(hang, QFile::ReadOwner | QFile::ExeOwner));
+        qputenv("VELKARN_PDF_TEXT_HELPER", hang.toLocal8Bit());
+        PdfTextHelpers first;
+        PdfTextHelpers second;
+        first.start("pdf", QString(), 200, 2);
+        second.start("pdf", QString(), 200, 1);
+        qunsetenv("VELKARN_PDF_TEXT_HELPER");
+        const auto written = [&] {
+            QFile file(pids);
+            return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(written().size(), 4, 10000); // three pids and the empty rest
+        for (const QByteArray &pid : written().first(3))
+            started.append(pid.toLongLong());
+        PdfTextHelpers::killAllRunning(5000);
+        for (qint64 pid : started.last(3))
+            QVERIFY2(!alive(pid), qPrintable(QString::number(pid)));
+    }
+};
+
+QTEST_MAIN(TestTextHelpers)
+#include "tst_texthelpers.moc"
