@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -37,8 +38,15 @@ QString PdfTextHelpers::program()
     const QString configured = qEnvironmentVariable("VELKARN_PDF_TEXT_HELPER");
     if (!configured.isEmpty())
         return configured;
-    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/velkarn-pdf-text");
-    return QFileInfo(beside).isExecutable() ? beside : QStringLiteral(VELKARN_PDF_TEXT_HELPER);
+    // Beside the program in a build tree; an installed viewer in bin/ has its
+    // helper in lib/velkarn/, out of everyone's PATH.
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString &candidate : {dir + QStringLiteral("/velkarn-pdf-text"),
+                                     dir + QStringLiteral("/../lib/velkarn/velkarn-pdf-text")}) {
+        if (QFileInfo(candidate).isExecutable())
+            return QDir::cleanPath(candidate);
+    }
+    return QStringLiteral(VELKARN_PDF_TEXT_HELPER);
 }
 
 PdfTextHelpers::PdfTextHelpers(std::chrono::milliseconds stallLimit, QObject *parent)

@@ -18,8 +18,8 @@ class PdfTextHelpers : public QObject
 {
     Q_OBJECT
 public:
-    // VELKARN_PDF_TEXT_HELPER when set, else the helper beside the program,
-    // else the one built with the viewer.
+    // VELKARN_PDF_TEXT_HELPER when set, else the helper beside the program or
+    // in ../lib/velkarn/ from it, else the one built with the viewer.
     static QString program();
 
     // A helper that sends nothing for stallLimit is given up: no page of a real
