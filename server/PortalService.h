@@ -30,6 +30,8 @@ struct PortalConfig
     QString publicUrl; // book locations start with it; no trailing "/"
     double onlineTtlHours = 12;
     int userChecksPerMinute = 30;
+    // A reader sends two a session; this leaves room for many behind one NAT.
+    int statusUpdatesPerMinute = 60;
 };
 
 // Answers one request from the library. Independent of the HTTP layer, so the
@@ -42,6 +44,11 @@ public:
 
     PortalReply handle(const PortalRequest &request);
 
+    // True for the one request that writes to the library (the status
+    // update): the HTTP layer runs it apart, so a write that waits for the
+    // database lock holds up no other request.
+    static bool writes(const PortalRequest &request);
+
     // Milliseconds since the epoch; replaceable so the online TTL can be exercised.
     void setClock(std::function<qint64()> clock);
 
@@ -53,8 +60,10 @@ private:
     PortalReply bookCheck(const PortalRequest &request);
     PortalReply statusUpdate(const PortalRequest &request);
     PortalReply bookFile(const QString &token);
+    PortalReply unavailable(const QString &what, const QString &error) const;
 
     const PortalConfig _config;
     RateLimiter _userChecks;
+    RateLimiter _statusUpdates;
     std::function<qint64()> _clock;
 };
