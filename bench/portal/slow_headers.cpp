@@ -4,6 +4,8 @@
 // again whatever the portal closed; meanwhile the reader, from 127.0.0.1,
 // sends user checks on fresh connections at --rate per second. Prints how
 // many of the reader's checks were answered, and how many within 1 s.
+#include "LoadRun.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,7 +17,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -34,15 +35,6 @@ void openAttack(QSslSocket *socket, const QHostAddress &source, quint16 port)
     socket->setPeerVerifyMode(QSslSocket::VerifyNone);
     socket->bind(source);
     socket->connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
-}
-
-double percentile(QList<double> values, double p)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const qsizetype index = qsizetype(std::ceil(p / 100.0 * double(values.size()))) - 1;
-    return values.at(std::clamp<qsizetype>(index, 0, values.size() - 1));
 }
 
 } // namespace
@@ -109,7 +101,7 @@ int main(int argc, char **argv)
     qint64 sent = 0;
     qint64 answered = 0;
     qint64 inFlight = 0;
-    QList<double> latenciesMs;
+    LoadResult answers; // only the answered checks
     bool sending = true;
 
     QTimer reader;
@@ -138,7 +130,7 @@ int main(int argc, char **argv)
             if (reply->error() == QNetworkReply::NoError
                 && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200) {
                 ++answered;
-                latenciesMs.append(ms);
+                answers.latenciesMs.append(ms);
             }
             reply->deleteLater();
             if (--inFlight == 0 && !sending)
@@ -151,12 +143,12 @@ int main(int argc, char **argv)
     });
     app.exec();
 
-    const qint64 withinSecond =
-        std::count_if(latenciesMs.cbegin(), latenciesMs.cend(), [](double ms) { return ms <= 1000.0; });
+    const qint64 withinSecond = std::count_if(answers.latenciesMs.cbegin(), answers.latenciesMs.cend(),
+                                              [](double ms) { return ms <= 1000.0; });
     const double share = sent > 0 ? 100.0 * double(withinSecond) / double(sent) : 0;
     std::printf("%-28s %5lld checks  %5lld answered  %5lld within 1 s (%5.1f%%)  p50 %7.1f ms  p99 %7.1f ms  max %7.1f ms\n",
                 qPrintable(parser.value("label")), static_cast<long long>(sent), static_cast<long long>(answered),
-                static_cast<long long>(withinSecond), share, percentile(latenciesMs, 50),
-                percentile(latenciesMs, 99), percentile(latenciesMs, 100));
+                static_cast<long long>(withinSecond), share, answers.percentile(50), answers.percentile(99),
+                answers.percentile(100));
     return 0;
 }
