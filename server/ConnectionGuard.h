@@ -40,7 +40,7 @@ public:
     // the lock, so a descriptor released meanwhile is never touched.
     int cutOverdue(qint64 nowMs);
 
-    qint64 deadlineMs() const { return m_limits.requestDeadlineMs; }
+    qint64 deadlineMs() const { return _limits.requestDeadlineMs; }
     int connectionsOf(const QString &client) const;
 
 private:
@@ -51,8 +51,8 @@ private:
         qint64 waitingSinceMs = -1; // -1: its request has arrived
     };
 
-    const Limits m_limits;
-    mutable std::mutex m_mutex;
-    QHash<const void *, Entry> m_connections;
-    QHash<QString, int> m_perClient;
+    const Limits _limits;
+    mutable std::mutex _mutex;
+    QHash<const void *, Entry> _connections;
+    QHash<QString, int> _perClient;
 };

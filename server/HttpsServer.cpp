@@ -154,12 +154,12 @@ MHD_Result queueFile(MHD_Connection *connection, RequestState *state, const QStr
 // Hands a status update to the write queue and suspends the connection
 // until its answer is ready; the handler is called again on resumption.
 MHD_Result deferWrite(Running *running, MHD_Connection *connection, RequestState *state,
-                      const PortalRequest &request)
+                      const StatusWrite &update)
 {
     state->deferred = true;
     MHD_suspend_connection(connection);
-    const bool queued = running->writes.submit([running, connection, state, request](bool run) {
-        state->deferredReply = run ? running->service.handle(request)
+    const bool queued = running->writes.submit([running, connection, state, update](bool run) {
+        state->deferredReply = run ? running->service.write(update)
                                    : PortalReply{503, "portal stopping, try again", {}};
         MHD_resume_connection(connection);
     });
@@ -216,10 +216,10 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
         running->guard.requestArrived(connection);
         if (state->tooLarge)
             return queueText(connection, state, 413, "request body too large");
-        const PortalRequest request{state->method, state->path, state->body, state->client};
-        if (PortalService::writes(request))
-            return deferWrite(running, connection, state, request);
-        reply = running->service.handle(request);
+        auto step = running->service.begin({state->method, state->path, state->body, state->client});
+        if (const auto *update = std::get_if<StatusWrite>(&step))
+            return deferWrite(running, connection, state, *update);
+        reply = std::get<PortalReply>(step);
     }
     if (!reply.filePath.isEmpty())
         return queueFile(connection, state, reply.filePath);

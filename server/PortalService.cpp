@@ -1,11 +1,11 @@
 #include "PortalService.h"
 
+#include "ClientKey.h"
 #include "LibraryQueries.h"
 #include "PortalAnswers.h"
 #include "PortalDatabase.h"
 #include "RequestBody.h"
 #include "RequestLog.h"
-#include "ClientKey.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -41,6 +41,14 @@ void PortalService::setClock(std::function<qint64()> clock)
 
 PortalReply PortalService::handle(const PortalRequest &request)
 {
+    auto step = begin(request);
+    if (const auto *update = std::get_if<StatusWrite>(&step))
+        return write(*update);
+    return std::get<PortalReply>(step);
+}
+
+std::variant<PortalReply, StatusWrite> PortalService::begin(const PortalRequest &request)
+{
     if (request.body.size() > maxBodyBytes)
         return reply(413, "request body too large");
     if (request.path.startsWith(booksPrefix)) {
@@ -65,12 +73,6 @@ PortalReply PortalService::handle(const PortalRequest &request)
     if (endpoint == QStringLiteral("pdfbookchk.php"))
         return bookCheck(request);
     return statusUpdate(request);
-}
-
-bool PortalService::writes(const PortalRequest &request)
-{
-    return request.method == QStringLiteral("POST")
-        && request.path == adminPrefix + QStringLiteral("pdfloginupdate.php");
 }
 
 // The reason goes to the log on a line of its own; the client learns only
@@ -123,7 +125,7 @@ PortalReply PortalService::bookCheck(const PortalRequest &request)
     return reply(200, bookAnswer(books));
 }
 
-PortalReply PortalService::statusUpdate(const PortalRequest &request)
+std::variant<PortalReply, StatusWrite> PortalService::statusUpdate(const PortalRequest &request)
 {
     const StatusBody body = parseStatusBody(request.body);
     if (!body.valid || (body.status != QStringLiteral("Y") && body.status != QStringLiteral("N")))
@@ -132,9 +134,14 @@ PortalReply PortalService::statusUpdate(const PortalRequest &request)
     // out and tell known addresses from unknown ones at full speed.
     if (!_statusUpdates.allow(clientKey(request.client), _clock()))
         return reply(429, "too many status updates, try again in a minute");
+    return StatusWrite{body.user, body.status == QStringLiteral("Y")};
+}
+
+PortalReply PortalService::write(const StatusWrite &update)
+{
     QueryStatus status;
-    const bool recorded = recordOnline(threadConnection(_config.databasePath), body.user,
-                                       body.status == QStringLiteral("Y"), _clock(), &status);
+    const bool recorded =
+        recordOnline(threadConnection(_config.databasePath), update.user, update.online, _clock(), &status);
     if (!status.ok)
         return unavailable(QStringLiteral("status update"), status.error);
     return recorded ? reply(200, "1") : reply(404, "0");

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <variant>
 
 struct PortalRequest
 {
@@ -21,6 +22,14 @@ struct PortalReply
     QByteArray body;
     // Set for a book download: the file to stream instead of `body`.
     QString filePath;
+};
+
+// A status update that passed every check that needs no database: what is
+// left is the write.
+struct StatusWrite
+{
+    QString user;
+    bool online = false;
 };
 
 struct PortalConfig
@@ -42,12 +51,15 @@ class PortalService
 public:
     explicit PortalService(const PortalConfig &config);
 
+    // Answers a request completely: begin(), then write() when it asks for one.
     PortalReply handle(const PortalRequest &request);
 
-    // True for the one request that writes to the library (the status
-    // update): the HTTP layer runs it apart, so a write that waits for the
-    // database lock holds up no other request.
-    static bool writes(const PortalRequest &request);
+    // The answer, or for an admitted status update the write still to be
+    // made. The HTTP layer runs writes on a queue of their own, so a write
+    // that waits for the database lock holds up no other request, while
+    // malformed and rate-limited updates are refused without queueing.
+    std::variant<PortalReply, StatusWrite> begin(const PortalRequest &request);
+    PortalReply write(const StatusWrite &update);
 
     // Milliseconds since the epoch; replaceable so the online TTL can be exercised.
     void setClock(std::function<qint64()> clock);
@@ -58,7 +70,7 @@ private:
     PortalReply serverCheck();
     PortalReply userCheck(const PortalRequest &request);
     PortalReply bookCheck(const PortalRequest &request);
-    PortalReply statusUpdate(const PortalRequest &request);
+    std::variant<PortalReply, StatusWrite> statusUpdate(const PortalRequest &request);
     PortalReply bookFile(const QString &token);
     PortalReply unavailable(const QString &what, const QString &error) const;
 
