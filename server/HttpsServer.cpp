@@ -35,7 +35,6 @@ constexpr qsizetype drainLimitBytes = 4 * 1024 * 1024;
 // Status updates waiting for the database beyond this many get a 503 at once.
 constexpr std::size_t kWriteQueueCapacity = 1024;
 constexpr std::chrono::milliseconds kWatchdogTick{200};
-constexpr qsizetype kMaxLibraryMessage = 512;
 
 // TLS 1.2 and 1.3 only; key exchange with forward secrecy (ECDHE; TLS 1.3's
 // is always) and AEAD ciphers only, so no CBC and no static RSA.
@@ -255,8 +254,6 @@ void connectionChanged(void *cls, MHD_Connection *connection, void **,
         ::shutdown(info->connect_fd, SHUT_RDWR);
 }
 
-// The library's messages name request paths, which carry book tokens and
-// whatever bytes a client sent: they get the same treatment as request lines.
 void logLibraryMessage(void *, const char *format, va_list args)
 {
     va_list measure;
@@ -267,8 +264,7 @@ void logLibraryMessage(void *, const char *format, va_list args)
         return;
     QByteArray text(length, Qt::Uninitialized);
     std::vsnprintf(text.data(), size_t(length) + 1, format, args);
-    writeLogLine(QStringLiteral("velkarn-portal: ")
-                 + loggableText(QString::fromUtf8(text).trimmed(), kMaxLibraryMessage));
+    writeLogLine(libraryLogLine(QString::fromUtf8(text)));
 }
 
 } // namespace

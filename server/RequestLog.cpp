@@ -9,6 +9,7 @@ namespace {
 constexpr qsizetype kMaxLoggedPath = 256;
 constexpr qsizetype kMaxLoggedMethod = 32;
 constexpr qsizetype kTokenKept = 6;
+constexpr qsizetype kMaxLibraryMessage = 512;
 const QString kCutMark = QStringLiteral("...[cut]");
 
 bool isControl(char16_t c)
@@ -66,6 +67,11 @@ QString loggableText(const QString &text, qsizetype maxChars)
             result += c;
     }
     return result;
+}
+
+QString libraryLogLine(const QString &message)
+{
+    return QStringLiteral("velkarn-portal: ") + loggableText(message.trimmed(), kMaxLibraryMessage);
 }
 
 void writeLogLine(const QString &line)

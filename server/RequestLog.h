@@ -19,6 +19,10 @@ QString loggablePath(const QString &path);
 // most maxChars characters kept and a cut marked.
 QString loggableText(const QString &text, qsizetype maxChars);
 
+// A message of libmicrohttpd's as one log line. Its messages quote request
+// paths, so they get the same treatment as request lines.
+QString libraryLogLine(const QString &message);
+
 // Writes one line to standard error in a single call, so lines written by
 // different request threads never interleave.
 void writeLogLine(const QString &line);

@@ -144,6 +144,15 @@ private slots:
         QCOMPARE(loggablePath(path), logged);
     }
 
+    void libraryMessages()
+    {
+        const QString token = QStringLiteral("0123456789abcdef0123456789abcdef");
+        QCOMPARE(libraryLogLine("Failed to send data in request for `/books/" + token + "'.\n"),
+                 QStringLiteral("velkarn-portal: Failed to send data in request for `/books/012345...'."));
+        QCOMPARE(libraryLogLine("bad\x1b line\nFORGED").count(u'\n'), 0);
+        QVERIFY(libraryLogLine(QString(4096, u'x')).size() < 600);
+    }
+
     void clientKeys()
     {
         QCOMPARE(clientKey("192.0.2.7"), QStringLiteral("192.0.2.7"));
