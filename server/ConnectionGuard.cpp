@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <utility>
+
 ConnectionGuard::ConnectionGuard(const Limits &limits)
     : _limits(limits)
 {
@@ -14,8 +16,10 @@ bool ConnectionGuard::admit(const void *connection, int fd, const QString &clien
     const bool assured = unsigned(held) < _limits.assured;
     const bool shared = unsigned(held) < _limits.perClient
         && unsigned(_connections.size()) < _limits.total / 2;
-    if (!assured && !shared)
+    if (!assured && !shared) {
+        ++_closed.refused;
         return false;
+    }
     _connections.insert(connection, {fd, client, nowMs});
     ++_perClient[client];
     return true;
@@ -58,6 +62,7 @@ int ConnectionGuard::cutOverdue(qint64 nowMs)
         entry.waitingSinceMs = -1;
         ++cut;
     }
+    _closed.cut += cut;
     return cut;
 }
 
@@ -65,4 +70,10 @@ int ConnectionGuard::connectionsOf(const QString &client) const
 {
     const std::lock_guard lock(_mutex);
     return _perClient.value(client);
+}
+
+ConnectionGuard::Closed ConnectionGuard::takeClosed()
+{
+    const std::lock_guard lock(_mutex);
+    return std::exchange(_closed, {});
 }

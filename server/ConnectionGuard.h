@@ -40,8 +40,16 @@ public:
     // the lock, so a descriptor released meanwhile is never touched.
     int cutOverdue(qint64 nowMs);
 
-    qint64 deadlineMs() const { return _limits.requestDeadlineMs; }
     int connectionsOf(const QString &client) const;
+
+    // Connections refused for their client's share and cut at the deadline
+    // since the last call, for the log.
+    struct Closed
+    {
+        qint64 refused = 0;
+        qint64 cut = 0;
+    };
+    Closed takeClosed();
 
 private:
     struct Entry
@@ -55,4 +63,5 @@ private:
     mutable std::mutex _mutex;
     QHash<const void *, Entry> _connections;
     QHash<QString, int> _perClient;
+    Closed _closed;
 };

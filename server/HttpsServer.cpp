@@ -35,6 +35,9 @@ constexpr qsizetype drainLimitBytes = 4 * 1024 * 1024;
 // Status updates waiting for the database beyond this many get a 503 at once.
 constexpr std::size_t kWriteQueueCapacity = 1024;
 constexpr std::chrono::milliseconds kWatchdogTick{200};
+// Closed connections are summed up in the log at most this often, so an
+// attack cannot flood it.
+constexpr qint64 kClosedReportMs = 60'000;
 
 // TLS 1.2 and 1.3 only; key exchange with forward secrecy (ECDHE; TLS 1.3's
 // is always) and AEAD ciphers only, so no CBC and no static RSA.
@@ -88,9 +91,22 @@ struct HttpsServer::Running
 
     void watch()
     {
+        qint64 reportedMs = steadyMs() - kClosedReportMs;
         std::unique_lock lock(watchdogMutex);
-        while (!watchdogWake.wait_for(lock, kWatchdogTick, [this] { return stopping; }))
-            guard.cutOverdue(steadyMs());
+        while (!watchdogWake.wait_for(lock, kWatchdogTick, [this] { return stopping; })) {
+            const qint64 now = steadyMs();
+            guard.cutOverdue(now);
+            if (now - reportedMs < kClosedReportMs)
+                continue;
+            const ConnectionGuard::Closed closed = guard.takeClosed();
+            if (closed.refused == 0 && closed.cut == 0)
+                continue;
+            reportedMs = now;
+            writeLogLine(QStringLiteral("%1 connections closed: %2 over their address's share, %3 past the request deadline")
+                             .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
+                             .arg(closed.refused)
+                             .arg(closed.cut));
+        }
     }
 };
 

@@ -180,6 +180,8 @@ private slots:
         QVERIFY(!admit("a"));
         guard.release(&handles.at(0)); // twice is harmless
         QCOMPARE(guard.connectionsOf("a"), 5);
+        QCOMPARE(guard.takeClosed().refused, 3);
+        QCOMPARE(guard.takeClosed().refused, 0);
     }
 
     void overdueRequestsAreCut()
@@ -199,6 +201,7 @@ private slots:
         QCOMPARE(guard.cutOverdue(61'000), 1);
         QCOMPARE(::recv(pair[1], &byte, 1, MSG_DONTWAIT), 0); // shut down
         QCOMPARE(guard.cutOverdue(70'000), 0);
+        QCOMPARE(guard.takeClosed().cut, 1);
         ::close(pair[0]);
         ::close(pair[1]);
     }
