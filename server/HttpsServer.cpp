@@ -1,6 +1,9 @@
 #include "HttpsServer.h"
 
+#include "ClientKey.h"
+#include "ConnectionGuard.h"
 #include "RequestLog.h"
+#include "WriteQueue.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -14,15 +17,40 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace {
 
 // Bodies a little over the limit are read and dropped so that the client sees
 // the 413 instead of a reset connection; beyond this the connection is closed.
 constexpr qsizetype drainLimitBytes = 4 * 1024 * 1024;
+// Status updates waiting for the database beyond this many get a 503 at once.
+constexpr std::size_t kWriteQueueCapacity = 1024;
+constexpr std::chrono::milliseconds kWatchdogTick{200};
+// Closed connections are summed up in the log at most this often, so an
+// attack cannot flood it.
+constexpr qint64 kClosedReportMs = 60'000;
+
+// TLS 1.2 and 1.3 only; key exchange with forward secrecy (ECDHE; TLS 1.3's
+// is always) and AEAD ciphers only, so no CBC and no static RSA.
+const char kTlsPriorities[] =
+    "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA"
+    ":-CIPHER-ALL:+AES-256-GCM:+CHACHA20-POLY1305:+AES-128-GCM:-MAC-ALL:+AEAD";
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 struct RequestState
 {
@@ -34,7 +62,57 @@ struct RequestState
     qsizetype received = 0;
     bool tooLarge = false;
     int status = 0;
+    // Set once the request went to the write queue; the answer is complete
+    // when the queue resumes the connection.
+    bool deferred = false;
+    PortalReply deferredReply;
 };
+
+} // namespace
+
+struct HttpsServer::Running
+{
+    PortalService &service;
+    HttpsServerOptions options;
+    ConnectionGuard guard;
+    WriteQueue writes{kWriteQueueCapacity};
+    MHD_Daemon *daemon = nullptr;
+    std::thread watchdog;
+    std::mutex watchdogMutex;
+    std::condition_variable watchdogWake;
+    bool stopping = false;
+
+    Running(PortalService &s, const HttpsServerOptions &o, const ConnectionGuard::Limits &limits)
+        : service(s)
+        , options(o)
+        , guard(limits)
+    {
+    }
+
+    void watch()
+    {
+        qint64 reportedMs = steadyMs() - kClosedReportMs;
+        std::unique_lock lock(watchdogMutex);
+        while (!watchdogWake.wait_for(lock, kWatchdogTick, [this] { return stopping; })) {
+            const qint64 now = steadyMs();
+            guard.cutOverdue(now);
+            if (now - reportedMs < kClosedReportMs)
+                continue;
+            const ConnectionGuard::Closed closed = guard.takeClosed();
+            if (closed.refused == 0 && closed.cut == 0)
+                continue;
+            reportedMs = now;
+            writeLogLine(QStringLiteral("%1 connections closed: %2 over their address's share, %3 past the request deadline")
+                             .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs))
+                             .arg(closed.refused)
+                             .arg(closed.cut));
+        }
+    }
+};
+
+namespace {
+
+using Running = HttpsServer::Running;
 
 QString clientAddress(MHD_Connection *connection)
 {
@@ -50,7 +128,6 @@ QString clientAddress(MHD_Connection *connection)
         inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(address)->sin6_addr, text, sizeof text);
     return QString::fromLatin1(text);
 }
-
 MHD_Result queueText(MHD_Connection *connection, RequestState *state, int status,
                      const QByteArray &body)
 {
@@ -89,11 +166,30 @@ MHD_Result queueFile(MHD_Connection *connection, RequestState *state, const QStr
     return result;
 }
 
+// Hands a status update to the write queue and suspends the connection
+// until its answer is ready; the handler is called again on resumption.
+MHD_Result deferWrite(Running *running, MHD_Connection *connection, RequestState *state,
+                      const StatusWrite &update)
+{
+    state->deferred = true;
+    MHD_suspend_connection(connection);
+    const bool queued = running->writes.submit([running, connection, state, update](bool run) {
+        state->deferredReply = run ? running->service.write(update)
+                                   : PortalReply{503, "portal stopping, try again", {}};
+        MHD_resume_connection(connection);
+    });
+    if (!queued) {
+        state->deferredReply = PortalReply{503, "portal busy, try again", {}};
+        MHD_resume_connection(connection);
+    }
+    return MHD_YES;
+}
+
 MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
                          const char *method, const char *, const char *uploadData,
                          size_t *uploadDataSize, void **requestContext)
 {
-    auto *service = static_cast<PortalService *>(cls);
+    auto *running = static_cast<Running *>(cls);
     auto *state = static_cast<RequestState *>(*requestContext);
     if (!state) {
         state = new RequestState;
@@ -108,8 +204,10 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
             const qlonglong declared = QByteArray(length).toLongLong();
             if (declared > PortalService::maxBodyBytes)
                 state->tooLarge = true;
-            if (declared > drainLimitBytes)
+            if (declared > drainLimitBytes) {
+                running->guard.requestArrived(connection);
                 return queueText(connection, state, 413, "request body too large");
+            }
         }
         return MHD_YES;
     }
@@ -126,32 +224,63 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
         *uploadDataSize = 0;
         return MHD_YES;
     }
-    if (state->tooLarge)
-        return queueText(connection, state, 413, "request body too large");
-    const PortalReply reply = service->handle({state->method, state->path, state->body, state->client});
+    PortalReply reply;
+    if (state->deferred) {
+        reply = state->deferredReply;
+    } else {
+        running->guard.requestArrived(connection);
+        if (state->tooLarge)
+            return queueText(connection, state, 413, "request body too large");
+        auto step = running->service.begin({state->method, state->path, state->body, state->client});
+        if (const auto *update = std::get_if<StatusWrite>(&step))
+            return deferWrite(running, connection, state, *update);
+        reply = std::get<PortalReply>(step);
+    }
     if (!reply.filePath.isEmpty())
         return queueFile(connection, state, reply.filePath);
     return queueText(connection, state, reply.status, reply.body);
 }
 
-void requestCompleted(void *, MHD_Connection *, void **requestContext, MHD_RequestTerminationCode)
+void requestCompleted(void *cls, MHD_Connection *connection, void **requestContext,
+                      MHD_RequestTerminationCode)
 {
+    static_cast<Running *>(cls)->guard.awaitRequest(connection, steadyMs());
     auto *state = static_cast<RequestState *>(*requestContext);
     if (!state)
         return;
     const double ms = double(state->timer.nsecsElapsed()) / 1e6;
-    const QByteArray line = requestLogLine(QDateTime::currentDateTimeUtc(), state->client,
-                                           state->method, loggablePath(state->path), state->status, ms)
-                                .toUtf8();
-    std::fprintf(stderr, "%s\n", line.constData());
+    writeLogLine(requestLogLine(QDateTime::currentDateTimeUtc(), state->client, state->method,
+                                loggablePath(state->path), state->status, ms));
     delete state;
     *requestContext = nullptr;
 }
 
-void logLibraryError(void *, const char *format, va_list args)
+void connectionChanged(void *cls, MHD_Connection *connection, void **,
+                       MHD_ConnectionNotificationCode code)
 {
-    std::fputs("velkarn-portal: ", stderr);
-    std::vfprintf(stderr, format, args);
+    auto *running = static_cast<Running *>(cls);
+    if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+        running->guard.release(connection);
+        return;
+    }
+    const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+    if (!info)
+        return;
+    if (!running->guard.admit(connection, info->connect_fd, clientKey(clientAddress(connection)), steadyMs()))
+        ::shutdown(info->connect_fd, SHUT_RDWR);
+}
+
+void logLibraryMessage(void *, const char *format, va_list args)
+{
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0)
+        return;
+    QByteArray text(length, Qt::Uninitialized);
+    std::vsnprintf(text.data(), size_t(length) + 1, format, args);
+    writeLogLine(libraryLogLine(QString::fromUtf8(text)));
 }
 
 } // namespace
@@ -205,30 +334,49 @@ HttpsServer::~HttpsServer()
 
 QString HttpsServer::start(const HttpsServerOptions &options)
 {
-    _options = options;
-    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TLS | MHD_USE_ERROR_LOG;
-    _daemon = MHD_start_daemon(
-        flags, 0, nullptr, nullptr, &handleRequest, &_service,
-        MHD_OPTION_EXTERNAL_LOGGER, &logLibraryError, nullptr,
-        MHD_OPTION_LISTEN_SOCKET, _options.listenFd,
-        MHD_OPTION_HTTPS_MEM_CERT, _options.certificatePem.constData(),
-        MHD_OPTION_HTTPS_MEM_KEY, _options.keyPem.constData(),
-        MHD_OPTION_THREAD_POOL_SIZE, _options.threads,
-        MHD_OPTION_CONNECTION_LIMIT, _options.connectionLimit,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, _options.perClientConnectionLimit,
-        MHD_OPTION_CONNECTION_TIMEOUT, _options.idleTimeoutSeconds,
+    ConnectionGuard::Limits limits;
+    limits.total = options.connectionLimit;
+    limits.perClient = options.perClientConnectionLimit;
+    limits.requestDeadlineMs = qint64(options.requestDeadlineSeconds * 1000.0);
+    _running = std::make_unique<Running>(_service, options, limits);
+    Running *running = _running.get();
+    const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TLS
+        | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
+    running->daemon = MHD_start_daemon(
+        flags, 0, nullptr, nullptr, &handleRequest, running,
+        MHD_OPTION_EXTERNAL_LOGGER, &logLibraryMessage, nullptr,
+        MHD_OPTION_LISTEN_SOCKET, running->options.listenFd,
+        MHD_OPTION_HTTPS_MEM_CERT, running->options.certificatePem.constData(),
+        MHD_OPTION_HTTPS_MEM_KEY, running->options.keyPem.constData(),
+        MHD_OPTION_HTTPS_PRIORITIES, kTlsPriorities,
+        MHD_OPTION_THREAD_POOL_SIZE, running->options.threads,
+        MHD_OPTION_CONNECTION_LIMIT, running->options.connectionLimit,
+        MHD_OPTION_CONNECTION_TIMEOUT, running->options.idleTimeoutSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(128 * 1024),
-        MHD_OPTION_NOTIFY_COMPLETED, &requestCompleted, nullptr,
+        MHD_OPTION_NOTIFY_COMPLETED, &requestCompleted, running,
+        MHD_OPTION_NOTIFY_CONNECTION, &connectionChanged, running,
         MHD_OPTION_END);
-    if (!_daemon)
+    if (!running->daemon) {
+        _running.reset();
         return QStringLiteral("cannot start TLS (is the certificate or key unreadable or mismatched?)");
+    }
+    running->watchdog = std::thread([running] { running->watch(); });
     return {};
 }
 
 void HttpsServer::stop()
 {
-    if (_daemon) {
-        MHD_stop_daemon(_daemon);
-        _daemon = nullptr;
+    if (!_running)
+        return;
+    {
+        const std::lock_guard lock(_running->watchdogMutex);
+        _running->stopping = true;
     }
+    _running->watchdogWake.notify_one();
+    _running->watchdog.join();
+    // Every suspended connection is resumed (answered or cancelled) before
+    // the daemon stops, which it requires.
+    _running->writes.stop();
+    MHD_stop_daemon(_running->daemon);
+    _running.reset();
 }

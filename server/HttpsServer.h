@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-struct MHD_Daemon;
+#include <memory>
 
 // A listening TCP socket, bound before the server starts so that the port
 // (and with it the portal's public URL) is known up front.
@@ -25,15 +25,21 @@ struct HttpsServerOptions
     QByteArray keyPem;
     unsigned threads = 4;
     unsigned connectionLimit = 512;
-    // Generous enough for an office of readers behind one NAT address.
+    // Generous enough for an office of readers behind one NAT address, as
+    // long as less than half of connectionLimit is taken; beyond that each
+    // address keeps a few (see ConnectionGuard).
     unsigned perClientConnectionLimit = 64;
     unsigned idleTimeoutSeconds = 30;
+    // Each request (TLS handshake, headers and body) must arrive whole
+    // within this time of the connection being ready for it.
+    double requestDeadlineSeconds = 10;
 };
 
 // libmicrohttpd over TLS with a thread pool. Reads request bodies byte for
 // byte (no form decoding, so "+" stays "+"), refuses bodies over the limit
 // with 413, streams book files from disk, and logs one line per request to
-// standard error.
+// standard error. Database writes run on a queue of their own; the request
+// deadline and per-address shares are enforced by a ConnectionGuard.
 class HttpsServer
 {
 public:
@@ -46,8 +52,9 @@ public:
     QString start(const HttpsServerOptions &options);
     void stop();
 
+    struct Running;
+
 private:
     PortalService &_service;
-    HttpsServerOptions _options;
-    MHD_Daemon *_daemon = nullptr;
+    std::unique_ptr<Running> _running;
 };

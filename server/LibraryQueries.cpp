@@ -1,18 +1,30 @@
 #include "LibraryQueries.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
+namespace {
+
+QueryStatus run(QSqlQuery &query)
+{
+    if (query.exec())
+        return {true, {}};
+    return {false, query.lastError().text()};
+}
+
+} // namespace
+
 std::optional<AccountRecord> findAccount(QSqlDatabase db, const QString &email, qint64 nowMs,
-                                         qint64 onlineTtlMs, bool *ok)
+                                         qint64 onlineTtlMs, QueryStatus *status)
 {
     QSqlQuery query(db);
     query.prepare(QStringLiteral(
         "SELECT u.online, u.online_at_ms, u.active, c.active, c.name, u.category, u.password"
         " FROM users u JOIN companies c ON c.id = u.company_id WHERE u.email = ?"));
     query.addBindValue(email);
-    *ok = query.exec();
-    if (!*ok || !query.next())
+    *status = run(query);
+    if (!status->ok || !query.next())
         return std::nullopt;
     AccountRecord account;
     const qint64 onlineAt = query.value(1).toLongLong();
@@ -26,7 +38,7 @@ std::optional<AccountRecord> findAccount(QSqlDatabase db, const QString &email, 
 }
 
 QList<StoredBook> findBooks(QSqlDatabase db, const QString &company, const QString &category,
-                            bool *ok)
+                            QueryStatus *status)
 {
     QSqlQuery query(db);
     query.prepare(QStringLiteral(
@@ -37,32 +49,32 @@ QList<StoredBook> findBooks(QSqlDatabase db, const QString &company, const QStri
     query.addBindValue(company);
     query.addBindValue(category);
     QList<StoredBook> books;
-    *ok = query.exec();
-    while (*ok && query.next()) {
+    *status = run(query);
+    while (status->ok && query.next()) {
         books.append({query.value(0).toString(), query.value(1).toString(),
                       query.value(2).toString(), query.value(3).toString()});
     }
     return books;
 }
 
-bool recordOnline(QSqlDatabase db, const QString &email, bool online, qint64 nowMs, bool *ok)
+bool recordOnline(QSqlDatabase db, const QString &email, bool online, qint64 nowMs, QueryStatus *status)
 {
     QSqlQuery query(db);
     query.prepare(QStringLiteral("UPDATE users SET online = ?, online_at_ms = ? WHERE email = ?"));
     query.addBindValue(online ? 1 : 0);
     query.addBindValue(nowMs);
     query.addBindValue(email);
-    *ok = query.exec();
-    return *ok && query.numRowsAffected() > 0;
+    *status = run(query);
+    return status->ok && query.numRowsAffected() > 0;
 }
 
-QString findBookFile(QSqlDatabase db, const QString &token, bool *ok)
+QString findBookFile(QSqlDatabase db, const QString &token, QueryStatus *status)
 {
     QSqlQuery query(db);
     query.prepare(QStringLiteral("SELECT file FROM books WHERE token = ? AND file IS NOT NULL"));
     query.addBindValue(token);
-    *ok = query.exec();
-    if (!*ok || !query.next())
+    *status = run(query);
+    if (!status->ok || !query.next())
         return {};
     return query.value(0).toString();
 }

@@ -9,8 +9,15 @@
 #include <optional>
 
 // The reads and writes the portal makes while answering. Every value is bound,
-// never spliced into SQL. A failed statement is reported through `ok`, so the
-// caller can answer "unavailable" instead of a wrong "no such user".
+// never spliced into SQL. A failed statement is reported through `status`, so
+// the caller can answer "unavailable" instead of a wrong "no such user", and
+// log the database's reason.
+
+struct QueryStatus
+{
+    bool ok = false;
+    QString error; // the database's text when a statement failed
+};
 
 struct StoredBook
 {
@@ -23,14 +30,14 @@ struct StoredBook
 // The account of an address; its online flag counts only while it is younger
 // than onlineTtlMs.
 std::optional<AccountRecord> findAccount(QSqlDatabase db, const QString &email, qint64 nowMs,
-                                         qint64 onlineTtlMs, bool *ok);
+                                         qint64 onlineTtlMs, QueryStatus *status);
 
 // The books of an active company's category, in the admin's order.
 QList<StoredBook> findBooks(QSqlDatabase db, const QString &company, const QString &category,
-                            bool *ok);
+                            QueryStatus *status);
 
 // Returns whether an account with that address exists (and was updated).
-bool recordOnline(QSqlDatabase db, const QString &email, bool online, qint64 nowMs, bool *ok);
+bool recordOnline(QSqlDatabase db, const QString &email, bool online, qint64 nowMs, QueryStatus *status);
 
 // The store file name of a stored book, empty when the token names none.
-QString findBookFile(QSqlDatabase db, const QString &token, bool *ok);
+QString findBookFile(QSqlDatabase db, const QString &token, QueryStatus *status);

@@ -1,9 +1,11 @@
 #include "PortalService.h"
 
+#include "ClientKey.h"
 #include "LibraryQueries.h"
 #include "PortalAnswers.h"
 #include "PortalDatabase.h"
 #include "RequestBody.h"
+#include "RequestLog.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -22,16 +24,12 @@ PortalReply reply(int status, const QByteArray &body)
     return r;
 }
 
-PortalReply unavailable()
-{
-    return reply(503, "library unavailable, try again");
-}
-
 } // namespace
 
 PortalService::PortalService(const PortalConfig &config)
     : _config(config)
     , _userChecks(config.userChecksPerMinute)
+    , _statusUpdates(config.statusUpdatesPerMinute)
     , _clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
 }
@@ -42,6 +40,14 @@ void PortalService::setClock(std::function<qint64()> clock)
 }
 
 PortalReply PortalService::handle(const PortalRequest &request)
+{
+    auto step = begin(request);
+    if (const auto *update = std::get_if<StatusWrite>(&step))
+        return write(*update);
+    return std::get<PortalReply>(step);
+}
+
+std::variant<PortalReply, StatusWrite> PortalService::begin(const PortalRequest &request)
 {
     if (request.body.size() > maxBodyBytes)
         return reply(413, "request body too large");
@@ -69,6 +75,16 @@ PortalReply PortalService::handle(const PortalRequest &request)
     return statusUpdate(request);
 }
 
+// The reason goes to the log on a line of its own; the client learns only
+// that the library is unavailable.
+PortalReply PortalService::unavailable(const QString &what, const QString &error) const
+{
+    writeLogLine(QStringLiteral("%1 database error in %2: %3")
+                     .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), what,
+                          loggableText(error, 512)));
+    return reply(503, "library unavailable, try again");
+}
+
 PortalReply PortalService::serverCheck()
 {
     return reply(200, serverCheckAnswer());
@@ -76,17 +92,17 @@ PortalReply PortalService::serverCheck()
 
 PortalReply PortalService::userCheck(const PortalRequest &request)
 {
-    if (!_userChecks.allow(request.client, _clock()))
+    if (!_userChecks.allow(clientKey(request.client), _clock()))
         return reply(429, "too many user checks, try again in a minute");
     const UserCheckBody body = parseUserCheckBody(request.body);
     if (!body.valid)
         return reply(200, unknownUserAnswer());
-    bool ok = false;
+    QueryStatus status;
     const qint64 ttlMs = qint64(_config.onlineTtlHours * 3600.0 * 1000.0);
     const auto account = findAccount(threadConnection(_config.databasePath), body.user, _clock(),
-                                     ttlMs, &ok);
-    if (!ok)
-        return unavailable();
+                                     ttlMs, &status);
+    if (!status.ok)
+        return unavailable(QStringLiteral("user check"), status.error);
     return reply(200, account ? loginAnswer(*account) : unknownUserAnswer());
 }
 
@@ -95,11 +111,11 @@ PortalReply PortalService::bookCheck(const PortalRequest &request)
     const BookCheckBody body = parseBookCheckBody(request.body);
     if (!body.valid)
         return reply(200, noBooksAnswer());
-    bool ok = false;
+    QueryStatus status;
     const QList<StoredBook> stored =
-        findBooks(threadConnection(_config.databasePath), body.company, body.category, &ok);
-    if (!ok)
-        return unavailable();
+        findBooks(threadConnection(_config.databasePath), body.company, body.category, &status);
+    if (!status.ok)
+        return unavailable(QStringLiteral("book check"), status.error);
     QList<BookRecord> books;
     for (const StoredBook &book : stored) {
         const QString location =
@@ -109,16 +125,25 @@ PortalReply PortalService::bookCheck(const PortalRequest &request)
     return reply(200, bookAnswer(books));
 }
 
-PortalReply PortalService::statusUpdate(const PortalRequest &request)
+std::variant<PortalReply, StatusWrite> PortalService::statusUpdate(const PortalRequest &request)
 {
     const StatusBody body = parseStatusBody(request.body);
     if (!body.valid || (body.status != QStringLiteral("Y") && body.status != QStringLiteral("N")))
         return reply(400, "0");
-    bool ok = false;
-    const bool recorded = recordOnline(threadConnection(_config.databasePath), body.user,
-                                       body.status == QStringLiteral("Y"), _clock(), &ok);
-    if (!ok)
-        return unavailable();
+    // Counted per address like user checks: unlimited, they would sign anyone
+    // out and tell known addresses from unknown ones at full speed.
+    if (!_statusUpdates.allow(clientKey(request.client), _clock()))
+        return reply(429, "too many status updates, try again in a minute");
+    return StatusWrite{body.user, body.status == QStringLiteral("Y")};
+}
+
+PortalReply PortalService::write(const StatusWrite &update)
+{
+    QueryStatus status;
+    const bool recorded =
+        recordOnline(threadConnection(_config.databasePath), update.user, update.online, _clock(), &status);
+    if (!status.ok)
+        return unavailable(QStringLiteral("status update"), status.error);
     return recorded ? reply(200, "1") : reply(404, "0");
 }
 
@@ -127,10 +152,10 @@ PortalReply PortalService::bookFile(const QString &token)
     static const QRegularExpression tokenPattern(QStringLiteral("^[0-9a-f]{32}$"));
     if (!tokenPattern.match(token).hasMatch())
         return reply(404, "not found");
-    bool ok = false;
-    const QString file = findBookFile(threadConnection(_config.databasePath), token, &ok);
-    if (!ok)
-        return unavailable();
+    QueryStatus status;
+    const QString file = findBookFile(threadConnection(_config.databasePath), token, &status);
+    if (!status.ok)
+        return unavailable(QStringLiteral("book download"), status.error);
     if (file.isEmpty())
         return reply(404, "not found");
     PortalReply r;

@@ -80,12 +80,15 @@ int runServe(const QStringList &args)
     const CommandOptions options(
         args, {QStringLiteral("db"), QStringLiteral("store"), QStringLiteral("listen"), QStringLiteral("cert"),
                QStringLiteral("key"), QStringLiteral("public-url"), QStringLiteral("online-ttl"),
-               QStringLiteral("user-checks-per-minute")});
+               QStringLiteral("user-checks-per-minute"), QStringLiteral("status-updates-per-minute"),
+               QStringLiteral("request-deadline")});
     PortalConfig config;
     config.databasePath = existingDatabasePath(options);
     config.storeDir = options.value(QStringLiteral("store"), defaultStoreDir(config.databasePath));
     config.onlineTtlHours = positiveNumber(options, QStringLiteral("online-ttl"), 12);
     config.userChecksPerMinute = nonNegativeInteger(options, QStringLiteral("user-checks-per-minute"), 30);
+    config.statusUpdatesPerMinute = nonNegativeInteger(options, QStringLiteral("status-updates-per-minute"), 60);
+    const double requestDeadline = positiveNumber(options, QStringLiteral("request-deadline"), 10);
     const ListenAddress listen = parseListenAddress(options.required(QStringLiteral("listen")));
     {
         ScopedConnection check(config.databasePath);
@@ -129,6 +132,7 @@ int runServe(const QStringList &args)
     serverOptions.certificatePem = certificate;
     serverOptions.keyPem = key;
     serverOptions.threads = unsigned(qBound(2, QThread::idealThreadCount(), 8));
+    serverOptions.requestDeadlineSeconds = requestDeadline;
     const QString error = server.start(serverOptions);
     if (!error.isEmpty())
         throw CommandError{error};

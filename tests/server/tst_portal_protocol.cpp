@@ -4,6 +4,7 @@
 #include "DemoCertificates.h"
 #include "LibraryAdmin.h"
 #include "LoginAnswer.h"
+#include "PdfFixtures.h"
 #include "PortalProcess.h"
 #include "velkarn.h"
 
@@ -12,10 +13,6 @@
 #include <QSslCertificate>
 #include <QtTest>
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
-
 namespace {
 
 const QString company = QStringLiteral("Acme & Sons");
@@ -23,23 +20,6 @@ const QString category = QStringLiteral("Maths");
 const QString readerPassword = QStringLiteral("s3cret+&=^ x");
 // Longer than the scrambling key, so the key has to wrap.
 const QString longPassword = QString(300, u'x') + QStringLiteral("a+b=c&d^");
-
-// A one-page PDF padded with random bytes, so a download spans many buffers.
-void writeLargePdf(const QString &path, int bytes)
-{
-    QPDF pdf;
-    pdf.emptyPDF();
-    QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [0 0 200 200] /Resources << >> >>"));
-    QPDFPageDocumentHelper(pdf).addPage(page, false);
-    std::string data(size_t(bytes), '\0');
-    for (auto &c : data)
-        c = char(QRandomGenerator::global()->generate());
-    page.replaceKey("/PieceInfo", pdf.newStream(data));
-    QPDFWriter writer(pdf, QFile::encodeName(path).constData());
-    writer.setStreamDataMode(qpdf_s_preserve);
-    writer.write();
-}
 
 struct HttpReply
 {
@@ -117,7 +97,7 @@ private slots:
         QCOMPARE(makeDemoCertificates(_dir.path()), QString());
         _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath("ca.pem")));
         _bigBook = _dir.filePath("big.pdf");
-        writeLargePdf(_bigBook, 6 * 1024 * 1024 + 123);
+        QVERIFY(PdfFixtures::writeFile(_bigBook, PdfFixtures::paddedPdf(6 * 1024 * 1024 + 123)));
         try {
             AdminLibrary library(CommandOptions({"--db", _portal.databasePath()}, {"db"}));
             addCompany(library, company, true);

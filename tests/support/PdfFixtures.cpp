@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRandomGenerator>
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <exception>
@@ -86,6 +88,25 @@ QByteArray encryptPdf(const QByteArray &pdf, const QString &password)
     } catch (const std::exception &) {
         return {};
     }
+}
+
+QByteArray paddedPdf(int bytes)
+{
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle page = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+        "<< /Type /Page /MediaBox [0 0 200 200] /Resources << >> >>"));
+    QPDFPageDocumentHelper(pdf).addPage(page, false);
+    std::string data(size_t(bytes), '\0');
+    for (auto &c : data)
+        c = char(QRandomGenerator::global()->generate());
+    page.replaceKey("/PieceInfo", pdf.newStream(data));
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    writer.setStreamDataMode(qpdf_s_preserve);
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), qsizetype(buffer->getSize()));
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -39,6 +39,10 @@ QColor pageColor(int page);
 // owner password is password + "-owner"). Empty when pdf cannot be parsed.
 QByteArray encryptPdf(const QByteArray &pdf, const QString &password);
 
+// A one-page PDF padded with random bytes to about `bytes`, so that sending
+// it spans many buffers.
+QByteArray paddedPdf(int bytes);
+
 // Writes bytes to path; false when the file cannot be written completely.
 bool writeFile(const QString &path, const QByteArray &bytes);
 

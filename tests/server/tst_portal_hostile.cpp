@@ -1,0 +1,400 @@
+#include "ClientKey.h"
+#include "ConnectionGuard.h"
+#include "PdfFixtures.h"
+#include "PortalDatabase.h"
+#include "PortalProcess.h"
+#include "RequestLog.h"
+#include "TestCertificates.h"
+#include "WriteQueue.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSqlQuery>
+#include <QSslCertificate>
+#include <QSslSocket>
+#include <QtTest>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kGenerousMs = 30000;
+// Waits for what the guard must do, kept below the server's 30 s idle timeout,
+// which would close the same connections anyway and hide a missing guard.
+constexpr int kBeforeIdleTimeoutMs = 20000;
+const QString kReader = QStringLiteral("reader@example.test");
+
+struct Answer
+{
+    int status = 0;
+    QByteArray body;
+};
+
+Answer answerOf(QNetworkReply *reply)
+{
+    if (!reply->isFinished())
+        QSignalSpy(reply, &QNetworkReply::finished).wait(kGenerousMs);
+    return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+}
+
+// A TLS connection that sends what the test writes, byte by byte if need be.
+std::unique_ptr<QSslSocket> rawTls(quint16 port)
+{
+    auto socket = std::make_unique<QSslSocket>();
+    socket->setPeerVerifyMode(QSslSocket::VerifyNone);
+    socket->connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+    return socket;
+}
+
+} // namespace
+
+// The portal facing clients that mean harm: slow senders, connection hogs,
+// floods of status updates, old TLS, forged log lines, and a database that
+// an outside session keeps locked.
+class PortalHostile : public QObject
+{
+    Q_OBJECT
+
+    TestCertificates m_certificates;
+    QTemporaryDir m_dir;
+    // Short request deadline and a tight status-update limit.
+    PortalProcess m_strict;
+    // Deadline long enough that only the shares close connections.
+    PortalProcess m_roomy;
+    QNetworkAccessManager m_network;
+    QSslConfiguration m_ssl = QSslConfiguration::defaultConfiguration();
+    QByteArray m_strictLog;
+
+    QNetworkReply *post(const PortalProcess &portal, const QString &endpoint, const QByteArray &body)
+    {
+        QNetworkRequest request{QUrl(portal.url() + "/adminportal/" + endpoint)};
+        request.setSslConfiguration(m_ssl);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        QNetworkReply *reply = m_network.post(request, body);
+        reply->setParent(this);
+        return reply;
+    }
+
+    bool online(const PortalProcess &portal, const QString &email)
+    {
+        ScopedConnection connection(portal.databasePath());
+        QSqlQuery query(connection.database());
+        query.prepare(QStringLiteral("SELECT online FROM users WHERE email = ?"));
+        query.addBindValue(email);
+        return query.exec() && query.next() && query.value(0).toInt() != 0;
+    }
+
+    void prepareLibrary(const PortalProcess &portal)
+    {
+        QCOMPARE(portal.admin({"company", "add", "--name", "Acme"}).exitCode, 0);
+        QCOMPARE(portal.admin({"user", "add", "--email", kReader, "--company", "Acme", "--category", "Maths",
+                               "--password", "pw"}).exitCode, 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
+        m_ssl.addCaCertificates(QSslCertificate::fromPath(m_certificates.caCertificatePath()));
+        prepareLibrary(m_strict);
+        prepareLibrary(m_roomy);
+        const QString book = m_dir.filePath("big.pdf");
+        QVERIFY(PdfFixtures::writeFile(book, PdfFixtures::paddedPdf(6 * 1024 * 1024)));
+        QCOMPARE(m_strict.admin({"book", "add", "--company", "Acme", "--category", "Maths", "--name", "Big",
+                                 "--file", book}).exitCode, 0);
+        const QString cert = m_certificates.serverCertificatePath();
+        const QString key = m_certificates.serverKeyPath();
+        QVERIFY2(m_strict.start(cert, key, {"--request-deadline", "1.5", "--status-updates-per-minute", "3",
+                                            "--user-checks-per-minute", "0"}),
+                 m_strict.errors().constData());
+        QVERIFY2(m_roomy.start(cert, key, {"--request-deadline", "120", "--user-checks-per-minute", "0"}),
+                 m_roomy.errors().constData());
+    }
+
+    void cleanupTestCase()
+    {
+        QCOMPARE(m_strict.stop(), 0);
+        QCOMPARE(m_roomy.stop(), 0);
+    }
+
+    void logText_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("plain") << "/adminportal/pdfuserchk.php" << "/adminportal/pdfuserchk.php";
+        QTest::newRow("forged line") << "/x\nFAKE 200\r" << "/x\\x0aFAKE 200\\x0d";
+        QTest::newRow("terminal escape") << "/\x1b[2J\x7f" << "/\\x1b[2J\\x7f";
+        QTest::newRow("C1 and line separator") << QStringLiteral("/\u009b\u2028") << "/\\x9b\\x2028";
+        QTest::newRow("backslash stays readable") << "/a\\x0a" << "/a\\\\x0a";
+        QTest::newRow("book token") << "/books/0123456789abcdef0123456789abcdef" << "/books/012345...";
+        QTest::newRow("token elsewhere") << "/a/0123456789ABCDEF0123456789abcdef/b" << "/a/012345.../b";
+        QTest::newRow("long") << "/" + QString(100 * 1024, u'x') << "/" + QString(255, u'x') + "...[cut]";
+    }
+
+    void logText()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, logged);
+        QCOMPARE(loggablePath(path), logged);
+    }
+
+    void libraryMessages()
+    {
+        const QString token = QStringLiteral("0123456789abcdef0123456789abcdef");
+        QCOMPARE(libraryLogLine("Failed to send data in request for `/books/" + token + "'.\n"),
+                 QStringLiteral("velkarn-portal: Failed to send data in request for `/books/012345...'."));
+        QCOMPARE(libraryLogLine("bad\x1b line\nFORGED").count(u'\n'), 0);
+        QVERIFY(libraryLogLine(QString(4096, u'x')).size() < 600);
+    }
+
+    void clientKeys()
+    {
+        QCOMPARE(clientKey("192.0.2.7"), QStringLiteral("192.0.2.7"));
+        QCOMPARE(clientKey("::ffff:192.0.2.7"), QStringLiteral("192.0.2.7"));
+        QCOMPARE(clientKey("2001:db8:1:2:aaaa:bbbb:cccc:dddd"), QStringLiteral("2001:db8:1:2::/64"));
+        QCOMPARE(clientKey("2001:db8:1:2::1"), clientKey("2001:db8:1:2:ffff::9"));
+    }
+
+    // A few connections per client always; more only while half the limit is free.
+    void connectionShares()
+    {
+        ConnectionGuard guard({16, 6, 2, 10'000});
+        std::vector<int> handles(32);
+        int next = 0;
+        const auto admit = [&](const char *client) { return guard.admit(&handles.at(next++), -1, client, 0); };
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(admit("a"));
+        QVERIFY2(!admit("a"), "beyond the per-client limit");
+        QVERIFY(admit("b"));
+        QVERIFY(admit("b"));
+        QVERIFY2(!admit("b"), "half of the limit is taken: only the assured share is left");
+        QVERIFY(admit("c"));
+        guard.release(&handles.at(0));
+        QCOMPARE(guard.connectionsOf("a"), 5);
+        QVERIFY(!admit("a"));
+        guard.release(&handles.at(0)); // twice is harmless
+        QCOMPARE(guard.connectionsOf("a"), 5);
+        QCOMPARE(guard.takeClosed().refused, 3);
+        QCOMPARE(guard.takeClosed().refused, 0);
+    }
+
+    void overdueRequestsAreCut()
+    {
+        int pair[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+        ConnectionGuard guard({16, 6, 2, 1000});
+        const int handle = 0;
+        char byte = 0;
+        QVERIFY(guard.admit(&handle, pair[0], "a", 5000));
+        QCOMPARE(guard.cutOverdue(5999), 0);
+        guard.requestArrived(&handle);
+        QCOMPARE(guard.cutOverdue(60'000), 0);
+        guard.awaitRequest(&handle, 60'000);
+        QCOMPARE(guard.cutOverdue(60'999), 0);
+        QCOMPARE(::recv(pair[1], &byte, 1, MSG_DONTWAIT), -1); // still open
+        QCOMPARE(guard.cutOverdue(61'000), 1);
+        QCOMPARE(::recv(pair[1], &byte, 1, MSG_DONTWAIT), 0); // shut down
+        QCOMPARE(guard.cutOverdue(70'000), 0);
+        QCOMPARE(guard.takeClosed().cut, 1);
+        ::close(pair[0]);
+        ::close(pair[1]);
+    }
+
+    // A job that is never called would leave its connection suspended for good.
+    void writeQueueCallsEveryJobOnce()
+    {
+        std::atomic<int> called{0};
+        std::atomic<int> accepted{0};
+        {
+            WriteQueue queue(8);
+            std::thread producer([&] {
+                for (int i = 0; i < 2000; ++i)
+                    accepted += queue.submit([&](bool) { ++called; }) ? 1 : 0;
+            });
+            QTRY_VERIFY_WITH_TIMEOUT(called > 0, kGenerousMs);
+            queue.stop();
+            producer.join();
+            QVERIFY(!queue.submit([](bool) {}));
+        }
+        QCOMPARE(called.load(), accepted.load());
+    }
+
+    void slowSendersAreCut()
+    {
+        const std::unique_ptr<QSslSocket> headers = rawTls(m_strict.port());
+        QTRY_VERIFY_WITH_TIMEOUT(headers->isEncrypted(), kGenerousMs);
+        QTcpSocket handshake;
+        handshake.connectToHost(QStringLiteral("127.0.0.1"), m_strict.port());
+        QVERIFY(handshake.waitForConnected(kGenerousMs));
+        // A TLS record header announcing 512 bytes, then nothing but trickle.
+        handshake.write(QByteArray::fromHex("1603010200"));
+
+        headers->write("POST /adminportal/pdfuserchk.php HTTP/1.1\r\nHost: localhost\r\nX-Slow: ");
+        QTimer trickle;
+        connect(&trickle, &QTimer::timeout, this, [&] {
+            if (headers->state() == QAbstractSocket::ConnectedState)
+                headers->write("a");
+            if (handshake.state() == QAbstractSocket::ConnectedState)
+                handshake.write(QByteArray(1, '\0'));
+        });
+        trickle.start(100);
+        QNetworkReply *check = post(m_strict, "pdfserverchk.php", {});
+        QTRY_VERIFY_WITH_TIMEOUT(headers->state() == QAbstractSocket::UnconnectedState
+                                     && handshake.state() == QAbstractSocket::UnconnectedState,
+                                 kBeforeIdleTimeoutMs);
+        QCOMPARE(answerOf(check).body, QByteArray("1"));
+    }
+
+    void addressesKeepToTheirShare()
+    {
+        constexpr int kAddresses = 6;
+        constexpr int kEach = 64;
+        // Four addresses fill the shared half (256), the rest get the assured 8.
+        constexpr int kMostHeld = 256 + kAddresses * 8;
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        for (int a = 0; a < kAddresses; ++a) {
+            const QHostAddress source(QStringLiteral("127.0.0.%1").arg(a + 2));
+            for (int i = 0; i < kEach; ++i) {
+                auto socket = std::make_unique<QTcpSocket>();
+                QVERIFY(socket->bind(source));
+                socket->connectToHost(QStringLiteral("127.0.0.1"), m_roomy.port());
+                sockets.push_back(std::move(socket));
+            }
+        }
+        const auto held = [&] {
+            int connected = 0;
+            for (const auto &socket : sockets) {
+                if (socket->state() == QAbstractSocket::ConnectedState)
+                    ++connected;
+                else if (socket->state() != QAbstractSocket::UnconnectedState)
+                    return kAddresses * kEach; // still on its way
+            }
+            return connected;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(held() <= kMostHeld, kBeforeIdleTimeoutMs);
+        QCOMPARE(answerOf(post(m_roomy, "pdfserverchk.php", {})).body, QByteArray("1"));
+    }
+
+    void statusUpdatesAreLimited()
+    {
+        const QByteArray user = "user=" + kReader.toUtf8();
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(answerOf(post(m_strict, "pdfloginupdate.php", user + "&status=Y")).body, QByteArray("1"));
+        const Answer refused = answerOf(post(m_strict, "pdfloginupdate.php", user + "&status=N"));
+        QCOMPARE(refused.status, 429);
+        QVERIFY2(online(m_strict, kReader), "a refused update changes nothing");
+        QCOMPARE(answerOf(post(m_strict, "pdfloginupdate.php", "user=nobody@example.test&status=N")).status, 429);
+    }
+
+    void tlsPolicy_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("accepted");
+        const QString anything = QStringLiteral("DEFAULT:@SECLEVEL=0");
+        QTest::newRow("TLS 1.0") << QStringList{"-tls1", "-cipher", anything} << false;
+        QTest::newRow("TLS 1.1") << QStringList{"-tls1_1", "-cipher", anything} << false;
+        QTest::newRow("CBC-SHA1, forward secret") << QStringList{"-tls1_2", "-cipher", "ECDHE-RSA-AES128-SHA:@SECLEVEL=0"} << false;
+        QTest::newRow("static RSA, CBC") << QStringList{"-tls1_2", "-cipher", "AES128-SHA:@SECLEVEL=0"} << false;
+        QTest::newRow("static RSA, AEAD") << QStringList{"-tls1_2", "-cipher", "AES128-GCM-SHA256"} << false;
+        QTest::newRow("TLS 1.2 ECDHE AEAD") << QStringList{"-tls1_2", "-cipher", "ECDHE-RSA-AES128-GCM-SHA256"} << true;
+        QTest::newRow("TLS 1.3") << QStringList{"-tls1_3"} << true;
+    }
+
+    void tlsPolicy()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, accepted);
+        QProcess client;
+        client.setProcessChannelMode(QProcess::MergedChannels);
+        client.start(QStringLiteral("openssl"),
+                     QStringList{"s_client", "-brief", "-connect", QStringLiteral("127.0.0.1:%1").arg(m_roomy.port())}
+                         + arguments);
+        client.closeWriteChannel();
+        QVERIFY(client.waitForFinished(kGenerousMs));
+        const QByteArray output = client.readAll();
+        QVERIFY2(output.contains("CONNECTION ESTABLISHED") == accepted, output.constData());
+    }
+
+    void outsideWriteLockHoldsOnlyWrites()
+    {
+        ScopedConnection outside(m_roomy.databasePath());
+        QSqlQuery lock(outside.database());
+        QVERIFY(lock.exec(QStringLiteral("BEGIN IMMEDIATE")));
+        QVERIFY(lock.exec(QStringLiteral("UPDATE companies SET active = active")));
+        QList<QNetworkReply *> updates;
+        int uploaded = 0;
+        QObject scope; // ends the updates before `uploaded` goes, should a check fail early
+        for (int i = 0; i < 4; ++i) {
+            QNetworkReply *update = post(m_roomy, "pdfloginupdate.php", "user=" + kReader.toUtf8() + "&status=Y");
+            update->setParent(&scope);
+            connect(update, &QNetworkReply::uploadProgress, this,
+                    [&uploaded](qint64 sent, qint64 total) { uploaded += sent == total ? 1 : 0; });
+            updates.append(update);
+        }
+        // More waiting writes than the server has request threads.
+        QTRY_VERIFY_WITH_TIMEOUT(uploaded >= 4, kGenerousMs);
+        QNetworkReply *serverCheck = post(m_roomy, "pdfserverchk.php", {});
+        QNetworkReply *userCheck = post(m_roomy, "pdfuserchk.php", "user=" + kReader.toUtf8());
+        QTRY_VERIFY_WITH_TIMEOUT(serverCheck->isFinished() && userCheck->isFinished(), kGenerousMs);
+        for (QNetworkReply *update : updates)
+            QVERIFY2(!update->isFinished(), "answered while the database was still locked");
+        QCOMPARE(answerOf(serverCheck).body, QByteArray("1"));
+        QVERIFY(answerOf(userCheck).body.startsWith("NYY"));
+
+        // The first write gives up after the busy wait, and the log says why.
+        QCOMPARE(answerOf(updates.first()).status, 503);
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += m_roomy.errors()).contains("database error in status update: database is locked"),
+                                 kGenerousMs);
+        QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
+        for (QNetworkReply *update : updates.mid(1))
+            QCOMPARE(answerOf(update).body, QByteArray("1"));
+    }
+
+    void logCarriesNoControlsOrTokens()
+    {
+        ScopedConnection library(m_strict.databasePath());
+        QSqlQuery query(library.database());
+        QVERIFY(query.exec(QStringLiteral("SELECT token FROM books")) && query.next());
+        const QByteArray token = query.value(0).toString().toLatin1();
+
+        const QList<QByteArray> requests = {
+            "GET /adminportal/%0aFORGED 200%0d%1b[2J HTTP/1.1\r\nHost: localhost\r\n\r\n",
+            "P\x1bST /adminportal/pdfserverchk.php HTTP/1.1\r\nHost: localhost\r\n\r\n",
+            "GET /" + QByteArray(100 * 1024, 'x') + " HTTP/1.1\r\nHost: localhost\r\n\r\n",
+        };
+        for (const QByteArray &request : requests) {
+            const std::unique_ptr<QSslSocket> socket = rawTls(m_strict.port());
+            QTRY_VERIFY_WITH_TIMEOUT(socket->isEncrypted(), kGenerousMs);
+            socket->write(request);
+            QTRY_VERIFY_WITH_TIMEOUT(socket->bytesAvailable() > 0 || socket->state() != QAbstractSocket::ConnectedState,
+                                     kGenerousMs);
+        }
+        // A download the client walks away from: the library itself reports it.
+        const std::unique_ptr<QSslSocket> download = rawTls(m_strict.port());
+        QTRY_VERIFY_WITH_TIMEOUT(download->isEncrypted(), kGenerousMs);
+        download->write("GET /books/" + token + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+        QTRY_VERIFY_WITH_TIMEOUT(download->bytesAvailable() > 64 * 1024, kGenerousMs);
+        download->abort();
+
+        QTRY_VERIFY_WITH_TIMEOUT((m_strictLog += m_strict.errors()).contains("GET /books/"), kGenerousMs);
+        QVERIFY(m_strictLog.contains("\\x0aFORGED 200\\x0d\\x1b[2J"));
+        QVERIFY(m_strictLog.contains("...[cut]"));
+        QVERIFY(!m_strictLog.contains('\x1b'));
+        QVERIFY(!m_strictLog.contains('\r'));
+        QVERIFY(!m_strictLog.contains(token));
+        for (const QByteArray &line : m_strictLog.split('\n')) {
+            QVERIFY2(!line.startsWith("FORGED"), line.constData());
+            QVERIFY2(line.size() < 1024, line.left(80).constData());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(PortalHostile)
+#include "tst_portal_hostile.moc"
