@@ -31,13 +31,13 @@ usage_of() {
 }
 
 window=no
-for spec in "$@"; do
-  if [ "$spec" = --window ]; then
+for entry in "$@"; do
+  if [ "$entry" = --window ]; then
     window=yes
     continue
   fi
-  name=${spec%%=*}
-  program=${spec#*=}
+  name=${entry%%=*}
+  program=${entry#*=}
   page=$mandir/$name.1
   if [ ! -f "$page" ]; then
     fail "$name has no manual page"
