@@ -91,13 +91,12 @@ void MainWindowTest::keyViewChainAndExitBeforeSignIn()
     viewer.window().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&viewer.window()));
     QTRY_COMPARE(QApplication::focusWidget(), app.usertf());
-    QTest::keyClick(app.usertf(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), app.passtf());
-    QTest::keyClick(app.passtf(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), app.usertf());
-    app.logonb()->setFocus();
-    QTest::keyClick(app.logonb(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), app.usertf());
+    for (auto [from, to] : {std::pair<QWidget *, QWidget *>{app.usertf(), app.passtf()}, {app.passtf(), app.usertf()},
+                            {app.logonb(), app.usertf()}}) {
+        from->setFocus();
+        QTest::keyClick(from, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), to);
+    }
 
     // Leaving before any sign-in reports nothing.
     viewer.window().close();
