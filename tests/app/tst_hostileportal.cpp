@@ -35,7 +35,6 @@ private slots:
     void init() { QVERIFY(server = startCapturingPortal()); }
     void cleanup();
     void longTextsAreCutForDisplay();
-    void unansweredUserCheck_data();
     void unansweredUserCheck();
     void unansweredBookCheck();
     void unansweredServerCheckIsRetried();
@@ -80,24 +79,11 @@ void HostilePortalTest::longTextsAreCutForDisplay()
     QCOMPARE(app.pdfView()->placeholderText(), longName.left(255) + QChar(0x2026));
 }
 
-// A user check that ends without an answer lets the user try again at once.
-void HostilePortalTest::unansweredUserCheck_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("connection reset") << "reset";
-    QTest::newRow("answer without HTTP framing") << "unframed";
-    QTest::newRow("answer one byte over the limit") << "huge";
-}
-
+// A user check that ends without an answer lets the user try again at once
+// (the ways of getting none are the URL session suite's).
 void HostilePortalTest::unansweredUserCheck()
 {
-    QFETCH(QString, kind);
-    if (kind == "reset")
-        server->setReset(kUserPath);
-    else if (kind == "unframed")
-        server->setRaw(kUserPath, loginAnswer() + "\r\n");
-    else
-        server->setAnswer(kUserPath, loginAnswer().leftJustified(UrlSession::kMaxAnswerBytes + 1, 'x'));
+    server->setReset(kUserPath);
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
     QVERIFY(viewer.submitLogin("a@b.c", "pw"));

@@ -88,6 +88,7 @@ private slots:
         QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));
         m_server->setSilent("/silent");
         m_server->setReset("/reset");
+        m_server->setRaw("/unframed", "1\r\n");
         m_server->setRedirect("/loop", "/loop");
         m_server->setAnswer("/books/big.pdf", bigBook());
         m_server->setAnswer("/books/none.pdf", "no such book", 404);
@@ -147,6 +148,8 @@ private slots:
         QTest::newRow("connection reset") << "reset" << "Connection closed or reset by the server";
         QTest::newRow("redirect loop") << "loop" << "Too many redirects";
         QTest::newRow("nobody listening") << "closed" << "Connection refused";
+        // Read as data, the bytes of a non-HTTP peer could pass for a portal's answer.
+        QTest::newRow("answer without HTTP framing") << "unframed" << "Connection closed or reset by the server";
     }
 
     void noAnswerMeansNoData()
