@@ -49,10 +49,9 @@ public:
     bool waitForIdle(); // until no portal request is outstanding
     bool exitedOnceWithZero() const { return exitCalls == 1 && exitStatus == 0; }
 
+private:
     int exitCalls = 0;
     int exitStatus = -1;
-
-private:
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<CustomNSWindow> mainWindow;
 };
