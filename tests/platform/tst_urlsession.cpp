@@ -91,7 +91,6 @@ private slots:
         m_server->setRaw("/unframed", "1\r\n");
         m_server->setRedirect("/loop", "/loop");
         m_server->setAnswer("/books/big.pdf", bigBook());
-        m_server->setAnswer("/books/none.pdf", "no such book", 404);
     }
 
     // Every HTTP answer, error statuses included, reaches the handler as data.
@@ -188,12 +187,10 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error");
 
-        QTest::newRow("whole book") << QByteArray("/books/big.pdf") << qint64(4 << 20) << 200 << QString();
         const qint64 size = bigBook().size();
         QTest::newRow("exactly the limit") << QByteArray("/books/big.pdf") << size << 200 << QString();
         QTest::newRow("one byte over the limit")
             << QByteArray("/books/big.pdf") << size - 1 << 200 << QStringLiteral("Larger than %1 bytes").arg(size - 1);
-        QTest::newRow("404") << QByteArray("/books/none.pdf") << qint64(1 << 20) << 404 << "HTTP 404";
         QTest::newRow("stalled") << QByteArray("/silent") << qint64(1 << 20) << 0 << "Timed out";
     }
 
