@@ -98,7 +98,6 @@ void PortalAnswersTest::bookAnswer_data()
     QTest::newRow("short location") << start + "01Alpha^^00^^" + enc("p") + "^^xyz.+.*END*"
                                     << QStringList{"Alpha||p"};
     QTest::newRow("short start mark") << "*START" + alpha + "*END*" << QStringList{};
-    QTest::newRow("error page") << "<html>404</html>" << QStringList{};
     // Without separators the searches restart at the beginning of the text, where
     // the first record's marks would be read again and again.
     QTest::newRow("searches restart") << start + "01A^^B^^C^^.+..+." << QStringList{"A||", "|*"};

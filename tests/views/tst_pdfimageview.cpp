@@ -107,7 +107,6 @@ private slots:
         QTest::newRow("across a join") << letter << QRectF(0, 395950, 100, 100) << qsizetype(2);
         QTest::newRow("edge touching a page") << letter << QRectF(0, 792, 10, 10) << qsizetype(1);
         QTest::newRow("right of the pages") << letter << QRectF(612, 0, 10, 10) << qsizetype(0);
-        QTest::newRow("empty area") << letter << QRectF(10, 10, 0, 50) << qsizetype(0);
         QTest::newRow("upside-down area") << letter << QRectF(0, 5000, 50, -300) << qsizetype(2);
         QTest::newRow("fractional pages") << QRectF(0, 0, 595.276, 841.89)
                                           << QRectF(0, 841.89 * 617, 50, 1) << qsizetype(1);
