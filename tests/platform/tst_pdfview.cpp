@@ -39,10 +39,6 @@ private Q_SLOTS:
     {
         auto view = shownView();
         QVERIFY(view);
-        QSignalSpy scaled(view.get(), &PdfView::scaleFactorChanged);
-        view->setScaleFactor(0.5);
-        QCOMPARE(view->scaleFactor(), 0.5);
-        QCOMPARE(scaled.count(), 1);
         view->setAutoScales(true);
 
         // A document fits its width while auto-scaling, also after a resize.
