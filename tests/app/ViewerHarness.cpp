@@ -68,7 +68,8 @@ QByteArray bookAnswer(const QList<QStringList> &books)
     velkarn v;
     QString text = QStringLiteral("*START*");
     for (const QStringList &book : books)
-        text += "01" + book.value(2, "Book") + "^^" + v.encodestr(book.at(0)) + "^^" + v.encodestr(book.at(1)) + "^^abc.+.";
+        text += "01" + book.value(2, "Book") + "^^" + v.encodestr(book.at(0)) + "^^" + v.encodestr(book.at(1))
+                + "^^abc.+.";
     return (text + "*END*").toUtf8();
 }
 

@@ -5,7 +5,6 @@
 #include "StderrCapture.h"
 #include "UrlSession.h"
 #include "ViewerHarness.h"
-#include "velkarn.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -30,6 +30,7 @@ public:
     QList<CapturedRequest> requests() const;
 
     using Kind = CaptureAnswer::Kind;
+    // Any answer; the setters below name the ones the suites use.
     void setAnswer(const QByteArray &path, const CaptureAnswer &answer);
     // Answers requests for path (the part before any '?') with this status and body.
     void setAnswer(const QByteArray &path, const QByteArray &body, int status = 200)

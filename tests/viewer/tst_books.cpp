@@ -3,7 +3,6 @@
 #include "PdfFixtures.h"
 #include "PdfView.h"
 #include "ViewerHarness.h"
-#include "velkarn.h"
 
 #include <QAction>
 #include <QComboBox>
