@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QTest>
 
-namespace {
-constexpr int kWaitMs = 20000;
-void usePortalPort(quint16 port) { qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port)); }
-} // namespace
+void usePortalPort(quint16 port)
+{
+    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
+}
 
 const TestCertificates &testCertificates()
 {
@@ -34,8 +34,8 @@ std::unique_ptr<CapturingTlsServer> startCapturingPortal()
                                                        testCertificates().serverKeyPath());
     if (!server->isListening())
         return nullptr;
-    server->setAnswer("/adminportal/pdfuserchk.php", "NYYAcme^^Sales^^" + velkarn().encodestr("pw").toUtf8());
-    server->setAnswer("/adminportal/pdfbookchk.php", "*START*");
+    server->setAnswer(kUserPath, loginAnswer());
+    server->setAnswer(kBookPath, "*START*");
     usePortalPort(server->port());
     return server;
 }
@@ -46,6 +46,31 @@ bool startRealPortal(PortalProcess &portal)
         return false;
     usePortalPort(portal.port());
     return true;
+}
+
+QByteArray loginAnswer(const QString &company)
+{
+    return ("NYY" + company + "^^Sales^^" + velkarn().encodestr("pw")).toUtf8();
+}
+
+QList<QByteArray> bodiesTo(const CapturingTlsServer &server, const QByteArray &path)
+{
+    QList<QByteArray> bodies;
+    for (const CapturedRequest &request : server.requests()) {
+        if (request.path() == path)
+            bodies.append(request.method + ' ' + request.body);
+    }
+    return bodies;
+}
+
+QByteArray bookAnswer(const QList<QStringList> &books)
+{
+    velkarn v;
+    QString text = QStringLiteral("*START*");
+    for (const QStringList &book : books)
+        text += "01" + book.value(2, "Book") + "^^" + v.encodestr(book.at(0)) + "^^" + v.encodestr(book.at(1))
+                + "^^abc.+.";
+    return (text + "*END*").toUtf8();
 }
 
 bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company,

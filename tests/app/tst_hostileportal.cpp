@@ -5,7 +5,6 @@
 #include "StderrCapture.h"
 #include "UrlSession.h"
 #include "ViewerHarness.h"
-#include "velkarn.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -20,28 +19,8 @@
 
 namespace {
 
-constexpr int kWaitMs = 20000;
-const QByteArray kServerPath = "/adminportal/pdfserverchk.php";
-const QByteArray kUserPath = "/adminportal/pdfuserchk.php";
-const QByteArray kBookPath = "/adminportal/pdfbookchk.php";
-const QByteArray kStatusPath = "/adminportal/pdfloginupdate.php";
 const QString kTitle = QStringLiteral("Velkarn PDF Viewer");
 const QString kServerDown = QStringLiteral("Server Down");
-
-QByteArray loginAnswer(const QString &company)
-{
-    return ("NYY" + company + "^^Sales^^" + velkarn().encodestr("pw")).toUtf8();
-}
-
-// A book answer listing (name, location) pairs, none with a password.
-QByteArray bookAnswer(const QList<QPair<QString, QString>> &books)
-{
-    velkarn v;
-    QString text = QStringLiteral("*START*");
-    for (const auto &[name, location] : books)
-        text += "01" + name + "^^" + v.encodestr(location) + "^^" + v.encodestr("none") + "^^abc.+.";
-    return (text + "*END*").toUtf8();
-}
 
 } // namespace
 
@@ -55,7 +34,6 @@ private slots:
     void init() { QVERIFY(server = startCapturingPortal()); }
     void cleanup();
     void longTextsAreCutForDisplay();
-    void unansweredUserCheck_data();
     void unansweredUserCheck();
     void unansweredBookCheck();
     void unansweredServerCheckIsRetried();
@@ -64,8 +42,11 @@ private slots:
     void cancelledDownloadsLeaveThePortalReachable();
 
 private:
-    int countTo(const QByteArray &path) const;
-    bool statusArrived(const QByteArray &status) const;
+    int countTo(const QByteArray &path) const { return int(bodiesTo(*server, path).size()); }
+    bool statusArrived(const QByteArray &status) const
+    {
+        return (bodiesTo(*server, kStatusPath).join('\n') + '\n').contains("&status=" + status + '\n');
+    }
     std::unique_ptr<CapturingTlsServer> server;
 };
 
@@ -75,23 +56,6 @@ void HostilePortalTest::cleanup()
     qunsetenv("VELKARN_ALLOW_INSECURE_BOOKS");
 }
 
-int HostilePortalTest::countTo(const QByteArray &path) const
-{
-    int count = 0;
-    for (const CapturedRequest &request : server->requests())
-        count += request.path() == path;
-    return count;
-}
-
-bool HostilePortalTest::statusArrived(const QByteArray &status) const
-{
-    for (const CapturedRequest &request : server->requests()) {
-        if (request.path() == kStatusPath && request.body.endsWith("&status=" + status))
-            return true;
-    }
-    return false;
-}
-
 // The session keeps what the portal said; the window shows at most 256 characters of it.
 void HostilePortalTest::longTextsAreCutForDisplay()
 {
@@ -99,8 +63,8 @@ void HostilePortalTest::longTextsAreCutForDisplay()
     const QString longName = QString(299, u'n') + QStringLiteral("\U0001F4D6");
     const QString fitting(256, u'f');
     server->setAnswer(kUserPath, loginAnswer(company));
-    server->setAnswer(kBookPath, bookAnswer({{longName, server->baseUrl() + "/books/silent.pdf"},
-                                             {fitting, server->baseUrl() + "/books/silent.pdf"}}));
+    server->setAnswer(kBookPath, bookAnswer({{server->baseUrl() + "/books/silent.pdf", "none", longName},
+                                             {server->baseUrl() + "/books/silent.pdf", "none", fitting}}));
     server->setSilent("/books/silent.pdf");
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
@@ -114,27 +78,11 @@ void HostilePortalTest::longTextsAreCutForDisplay()
     QCOMPARE(app.pdfView()->placeholderText(), longName.left(255) + QChar(0x2026));
 }
 
-// A user check that ends without an answer lets the user try again at once.
-void HostilePortalTest::unansweredUserCheck_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("connection reset") << "reset";
-    QTest::newRow("redirect loop") << "loop";
-    QTest::newRow("answer without HTTP framing") << "unframed";
-    QTest::newRow("answer one byte over the limit") << "huge";
-}
-
+// A user check that ends without an answer lets the user try again at once
+// (the ways of getting none are the URL session suite's).
 void HostilePortalTest::unansweredUserCheck()
 {
-    QFETCH(QString, kind);
-    if (kind == "reset")
-        server->setReset(kUserPath);
-    else if (kind == "loop")
-        server->setRedirect(kUserPath, kUserPath);
-    else if (kind == "unframed")
-        server->setRaw(kUserPath, loginAnswer("Acme") + "\r\n");
-    else
-        server->setAnswer(kUserPath, loginAnswer("Acme").leftJustified(UrlSession::kMaxAnswerBytes + 1, 'x'));
+    server->setReset(kUserPath);
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
     QVERIFY(viewer.submitLogin("a@b.c", "pw"));
@@ -146,7 +94,7 @@ void HostilePortalTest::unansweredUserCheck()
     QVERIFY(!statusArrived("Y"));
 
     // The portal recovers, and Return in the password field is heard again.
-    server->setAnswer(kUserPath, loginAnswer("Acme"));
+    server->setAnswer(kUserPath, loginAnswer());
     QTest::keyClick(app.passtf(), Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(app.bookview()->isVisible() && !app.isBookTimerLive(), kWaitMs);
     QCOMPARE(viewer.window().windowTitle(), kTitle + " - Acme");
@@ -155,7 +103,7 @@ void HostilePortalTest::unansweredUserCheck()
 // An earlier sign-in's books do not stay listed when the book check gets no answer.
 void HostilePortalTest::unansweredBookCheck()
 {
-    server->setAnswer(kBookPath, bookAnswer({{"Old", "https://h/old.pdf"}}));
+    server->setAnswer(kBookPath, bookAnswer({{"https://h/old.pdf", "none"}}));
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
     QVERIFY(viewer.signIn("a@b.c", "pw"));
@@ -194,7 +142,6 @@ void HostilePortalTest::bookLocations_data()
     QTest::addColumn<bool>("allowInsecure");
     QTest::addColumn<QString>("refusedScheme"); // empty: fetched
     QTest::newRow("local PDF") << "file://%dir/local.pdf" << false << "file";
-    QTest::newRow("local system file") << "file:///etc/passwd" << false << "file";
     QTest::newRow("clear text") << "http://127.0.0.1:%port/books/b.pdf" << false << "http";
     QTest::newRow("other scheme, even when allowed") << "ftp://127.0.0.1/b.pdf" << true << "ftp";
     QTest::newRow("FIFO, when allowed") << "file://%dir/fifo" << true << "";
@@ -211,7 +158,7 @@ void HostilePortalTest::bookLocations()
     location.replace("%dir", dir.path()).replace("%port", QString::number(server->port()));
     if (allowInsecure)
         qputenv("VELKARN_ALLOW_INSECURE_BOOKS", "1");
-    server->setAnswer(kBookPath, bookAnswer({{"Book", location}}));
+    server->setAnswer(kBookPath, bookAnswer({{location, "none"}}));
 
     StderrCapture log;
     LaunchedViewer viewer;
@@ -237,7 +184,7 @@ void HostilePortalTest::cancelledDownloadsLeaveThePortalReachable()
 {
     const QByteArray bookPath = "/books/trickle.pdf";
     server->setTrickle(bookPath, 200);
-    server->setAnswer(kBookPath, bookAnswer({{"Slow", server->baseUrl() + bookPath}}));
+    server->setAnswer(kBookPath, bookAnswer({{server->baseUrl() + bookPath, "none"}}));
     LaunchedViewer viewer;
     AppDelegate &app = viewer.app();
     QVERIFY(viewer.signIn("a@b.c", "pw"));
@@ -246,11 +193,8 @@ void HostilePortalTest::cancelledDownloadsLeaveThePortalReachable()
         QTRY_COMPARE_WITH_TIMEOUT(countTo(bookPath), round, kWaitMs);
         app.winAMenuItem3()->trigger();
     }
-    QElapsedTimer sinceLogout;
-    sinceLogout.start();
     app.logout();
     QTRY_VERIFY_WITH_TIMEOUT(statusArrived("N"), kWaitMs);
-    qInfo("status N reached the portal %lld ms after Logout", sinceLogout.elapsed());
 }
 
 QTEST_MAIN(HostilePortalTest)

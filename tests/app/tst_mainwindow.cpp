@@ -13,10 +13,7 @@
 
 namespace {
 
-constexpr int kWaitMs = 20000;
-const QByteArray kServerPath = "/adminportal/pdfserverchk.php";
-const QByteArray kUserPath = "/adminportal/pdfuserchk.php";
-const QByteArray kStatusPath = "/adminportal/pdfloginupdate.php";
+const QStringList kBooks{"Zebra Manual", "Alpha Guide", "Middle Notes"};
 
 // The enabled state of "Action" items 0, 1 and 2, as "010".
 QString menuItems(AppDelegate &app)
@@ -30,25 +27,43 @@ QString menuItems(AppDelegate &app)
 } // namespace
 
 // What the window shows and what it sends to a recording portal, byte for byte,
-// through sign-in and exit.
+// through sign-in and exit; then sign-in, refusal, book list, logout and exit
+// against a real portal.
 class MainWindowTest : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init() { QVERIFY(server = startCapturingPortal()); }
     void cleanup() { server.reset(); }
     void startUpState();
     void keyViewChainAndExitBeforeSignIn();
     void sessionMenuAndRequests();
     void secondSubmissionWhileCheckingIsIgnored();
-    void serverCheckAnswer_data();
-    void serverCheckAnswer();
+    void serverDown();
     void realExitReportsGoneAndEndsWithZero();
+    void refusedLogin_data();
+    void refusedLogin();
+    void signInLeaveAndSignInAgain_data();
+    void signInLeaveAndSignInAgain();
 
 private:
-    QList<QByteArray> bodiesTo(const QByteArray &path) const;
+    QList<QByteArray> bodiesTo(const QByteArray &path) const { return ::bodiesTo(*server, path); }
     std::unique_ptr<CapturingTlsServer> server;
+    PortalProcess portal;
 };
+
+void MainWindowTest::initTestCase()
+{
+    QVERIFY(addReader(portal, "ann@example.org", "ann-pass", "Acme"));
+    QVERIFY(addReader(portal, "bob@example.org", "bob-pass", "Acme", false));
+    QVERIFY(addReader(portal, "cy@example.org", "cy-pass", "Acme"));
+    QVERIFY(addReader(portal, "dee+x&y@example.org", "dee-pass", "Beta"));
+    for (int i = 0; i < kBooks.size(); ++i)
+        QCOMPARE(portal.admin({"book", "add", "--company", "Acme", "--category", "Sales", "--name", kBooks.at(i),
+                               "--url", QStringLiteral("https://books.example/%1.pdf").arg(i)}).exitCode, 0);
+    QVERIFY2(startRealPortal(portal), portal.errors().constData());
+}
 
 void MainWindowTest::startUpState()
 {
@@ -60,10 +75,7 @@ void MainWindowTest::startUpState()
                                                           app.tooltip1()})
         QVERIFY(view->isHidden());
     QCOMPARE(menuItems(app), QStringLiteral("000"));
-    const QAction *exit = app.submenu()->actions().value(4);
-    QVERIFY(exit && exit->isEnabled() && exit->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Q));
-    QCOMPARE(app.pdfView()->scaleFactor(), 1.0);
-    QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("1.0"));
+    QVERIFY(app.submenu()->actions().value(4)->isEnabled());
 
     // The portal never answers: the server check stays outstanding.
     QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 1, kWaitMs);
@@ -79,13 +91,12 @@ void MainWindowTest::keyViewChainAndExitBeforeSignIn()
     viewer.window().activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&viewer.window()));
     QTRY_COMPARE(QApplication::focusWidget(), app.usertf());
-    QTest::keyClick(app.usertf(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), app.passtf());
-    QTest::keyClick(app.passtf(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), app.usertf());
-    app.logonb()->setFocus();
-    QTest::keyClick(app.logonb(), Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), app.usertf());
+    for (auto [from, to] : {std::pair<QWidget *, QWidget *>{app.usertf(), app.passtf()}, {app.passtf(), app.usertf()},
+                            {app.logonb(), app.usertf()}}) {
+        from->setFocus();
+        QTest::keyClick(from, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), to);
+    }
 
     // Leaving before any sign-in reports nothing.
     viewer.window().close();
@@ -101,7 +112,6 @@ void MainWindowTest::sessionMenuAndRequests()
     AppDelegate &app = viewer.app();
     QVERIFY(viewer.submitLogin("a+b&c=d@x.y", "wrong"));
     QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
-    QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Failed Login"));
     QCOMPARE(menuItems(app), QStringLiteral("000"));
     QCOMPARE(bodiesTo(kUserPath), QList<QByteArray>{"POST user=a+b&c=d@x.y"});
     QVERIFY(bodiesTo(kStatusPath).isEmpty());
@@ -111,7 +121,7 @@ void MainWindowTest::sessionMenuAndRequests()
 
     QVERIFY(viewer.signIn("a+b&c=d@x.y", "pw"));
     QCOMPARE(menuItems(app), QStringLiteral("011"));
-    QCOMPARE(bodiesTo("/adminportal/pdfbookchk.php"), QList<QByteArray>{"POST company=Acme&categoryname=Sales"});
+    QCOMPARE(bodiesTo(kBookPath), QList<QByteArray>{"POST company=Acme&categoryname=Sales"});
     app.winAMenuItem2()->trigger();
     QCOMPARE(menuItems(app), QStringLiteral("100"));
     QVERIFY(app.bookview()->isHidden() && app.view3()->isHidden());
@@ -144,38 +154,14 @@ void MainWindowTest::secondSubmissionWhileCheckingIsIgnored()
     QCOMPARE(server->requests().last().path(), kServerPath);
 }
 
-QList<QByteArray> MainWindowTest::bodiesTo(const QByteArray &path) const
+// An answer that is no number above 0 means the portal is down, whatever its status.
+void MainWindowTest::serverDown()
 {
-    QList<QByteArray> bodies;
-    for (const CapturedRequest &request : server->requests()) {
-        if (request.path() == path)
-            bodies.append(request.method + ' ' + request.body);
-    }
-    return bodies;
-}
-
-void MainWindowTest::serverCheckAnswer_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("up");
-    QTest::newRow("1") << QByteArray("1") << 200 << true;
-    QTest::newRow("1 on an error status") << QByteArray(" 1\r\n") << 503 << true;
-    QTest::newRow("0") << QByteArray("0") << 200 << false;
-    QTest::newRow("error page") << QByteArray("<html>Bad Gateway</html>") << 502 << false;
-}
-
-void MainWindowTest::serverCheckAnswer()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(int, status);
-    QFETCH(bool, up);
-    server->setAnswer(kServerPath, answer, status);
+    server->setAnswer(kServerPath, "<html>Bad Gateway</html>", 502);
     LaunchedViewer viewer;
     QTRY_VERIFY_WITH_TIMEOUT(!viewer.app().isServerTimerLive(), kWaitMs);
-    QCOMPARE(viewer.app().view3()->isVisible(), up);
-    QCOMPARE(viewer.window().windowTitle(), up ? "Velkarn PDF Viewer" : "Velkarn PDF Viewer - Server Down");
-    QVERIFY(!viewer.app().winAMenuItem()->isEnabled());
+    QVERIFY(viewer.app().view3()->isHidden() && !viewer.app().winAMenuItem()->isEnabled());
+    QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Server Down"));
     QCOMPARE(bodiesTo(kServerPath), QList<QByteArray>{"POST "});
 }
 
@@ -192,6 +178,87 @@ void MainWindowTest::realExitReportsGoneAndEndsWithZero()
     QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
     QCOMPARE(viewer.exitCode(), 0);
     QCOMPARE(bodiesTo(kStatusPath), (QList<QByteArray>{"POST user=x@y.z&status=Y", "POST user=x@y.z&status=N"}));
+}
+
+void MainWindowTest::refusedLogin_data()
+{
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("wrong password") << "ann@example.org" << "Ann-pass" << "Login Failed, please re-enter";
+    QTest::newRow("inactive account") << "bob@example.org" << "bob-pass" << "Login Failed, please re-enter";
+    QTest::newRow("unknown address") << "nobody@example.org" << "x" << "Login Failed, please re-enter";
+    QTest::newRow("signed in elsewhere") << "cy@example.org" << "wrong" << "User Already Logged On";
+    // Nothing is sent for these.
+    QTest::newRow("address empty") << "" << "pw" << "Please enter User";
+    QTest::newRow("password empty") << "ann@example.org" << "" << "Please enter Password";
+}
+
+void MainWindowTest::refusedLogin()
+{
+    QFETCH(QString, email);
+    QFETCH(QString, password);
+    QFETCH(QString, message);
+    usePortalPort(portal.port());
+    if (message == QLatin1String("User Already Logged On")) {
+        LaunchedViewer other; // signs in and goes without telling the portal
+        QVERIFY(other.signIn(email, "cy-pass"));
+    }
+    LaunchedViewer viewer;
+    AppDelegate &app = viewer.app();
+    QVERIFY(viewer.submitLogin(email, password));
+    QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
+    QCOMPARE(viewer.window().windowTitle(), message.startsWith("Please") ? QStringLiteral("Velkarn PDF Viewer")
+                                                                         : QStringLiteral("Velkarn PDF Viewer - Failed Login"));
+    QCOMPARE(app.tooltip1()->text(), message);
+    QVERIFY(app.tooltip1()->isVisible() && app.view3()->isVisible() && app.logonb()->isEnabled());
+    QCOMPARE(app.passtf()->text(), password);
+    QTRY_VERIFY_WITH_TIMEOUT(app.tooltip1()->isHidden(), kWaitMs);
+}
+
+void MainWindowTest::signInLeaveAndSignInAgain_data()
+{
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("company");
+    QTest::addColumn<bool>("closeWindow");
+    QTest::newRow("logout") << "ann@example.org" << "ann-pass" << "Acme" << false;
+    // Reserved characters in the address must survive the portal's form decoding.
+    QTest::newRow("closing the window") << "dee+x&y@example.org" << "dee-pass" << "Beta" << true;
+}
+
+// The portal accepts an account again only once it has taken the "N" for it.
+void MainWindowTest::signInLeaveAndSignInAgain()
+{
+    QFETCH(QString, email);
+    QFETCH(QString, password);
+    QFETCH(QString, company);
+    QFETCH(bool, closeWindow);
+    usePortalPort(portal.port());
+    const QStringList books = company == "Acme" ? kBooks : QStringList();
+    auto viewer = std::make_unique<LaunchedViewer>();
+    for (int round = 0; round < 2; ++round) {
+        AppDelegate &app = viewer->app();
+        QVERIFY(viewer->signIn(email, password));
+        QCOMPARE(viewer->window().windowTitle(), "Velkarn PDF Viewer - " + company);
+        QVERIFY(app.view3()->isHidden() && app.bookbutton()->isEnabled() && !app.logonb()->isEnabled());
+        QStringList shown; // in the portal's order, refilled rather than appended to
+        for (int i = 0; i < app.bookcombo()->count(); ++i)
+            shown.append(app.bookcombo()->itemText(i));
+        QCOMPARE(shown, books);
+        QCOMPARE(app.bookcombo()->currentIndex(), books.isEmpty() ? -1 : 0);
+        QCOMPARE(app.booklocs().value(2), books.isEmpty() ? QString() : "https://books.example/2.pdf");
+        if (round == 0 && closeWindow) {
+            viewer->window().close();
+            QVERIFY(viewer->exitedOnceWithZero());
+            viewer.reset();
+            viewer = std::make_unique<LaunchedViewer>();
+        } else {
+            app.logout();
+            QVERIFY(viewer->waitForIdle());
+            app.login();
+        }
+    }
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -6,9 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <thread>
-
 using Matches = QList<PdfSelection>;
+using State = PdfDocument::State;
 
 class TestPdfDocument : public QObject
 {
@@ -19,97 +18,48 @@ class TestPdfDocument : public QObject
     QByteArray locked;
     const QString password = QStringLiteral("s3cret");
 
-    bool load(PdfDocument &doc, const QByteArray &bytes, bool fromFile)
-    {
-        const QString path = dir.filePath(QStringLiteral("book.pdf"));
-        return fromFile ? PdfFixtures::writeFile(path, bytes) && doc.load(path) : doc.load(bytes);
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir.isValid());
         plain = PdfFixtures::makePdf({QStringLiteral("Alpha beta Gamma\nsecond alphabet line"), QString(),
                                       QStringLiteral("GAMMA ray ALPHA"), QStringLiteral("Straße \uFB01le")});
         locked = PdfFixtures::encryptPdf(plain, password);
     }
 
+    // Loading here is for the blank book; books arrive in the background.
     void load_data()
     {
-        QTest::addColumn<bool>("fromFile");
+        QTest::addColumn<bool>("background");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<PdfDocument::State>("state");
-        QTest::addColumn<int>("pages");
-        for (bool fromFile : {false, true}) {
-            const char *how = fromFile ? "file" : "bytes";
-            QTest::addRow("%s: pdf", how) << fromFile << plain << PdfDocument::State::Ready << 4;
-            QTest::addRow("%s: locked", how) << fromFile << locked << PdfDocument::State::Locked << 0;
-            QTest::addRow("%s: not a pdf", how) << fromFile << QByteArray("<html>no</html>")
-                                                << PdfDocument::State::Unreadable << 0;
-            QTest::addRow("%s: truncated", how) << fromFile << plain.left(plain.size() / 3)
-                                                << PdfDocument::State::Unreadable << 0;
-        }
+        QTest::addColumn<QString>("passwordGiven");
+        QTest::addColumn<State>("state");
+        QTest::newRow("here") << false << plain << QString() << State::Ready;
+        QTest::newRow("pdf, needless password") << true << plain << QStringLiteral("x") << State::Ready;
+        QTest::newRow("locked, right password") << true << locked << password << State::Ready;
+        QTest::newRow("locked, wrong password") << true << locked << QStringLiteral("wrong") << State::Locked;
+        QTest::newRow("not a pdf") << true << QByteArray("<html>no</html>") << QString() << State::Unreadable;
+        QTest::newRow("truncated") << true << plain.left(plain.size() / 3) << QString() << State::Unreadable;
+        QTest::newRow("nothing") << true << QByteArray() << QString() << State::Unreadable;
     }
 
     void load()
     {
-        QFETCH(bool, fromFile);
-        QFETCH(QByteArray, bytes);
-        QFETCH(PdfDocument::State, state);
-        QFETCH(int, pages);
-        PdfDocument doc;
-        QCOMPARE(load(doc, bytes, fromFile), state == PdfDocument::State::Ready);
-        QCOMPARE(doc.state(), state);
-        QCOMPARE(doc.pageCount(), pages);
-        QCOMPARE(doc.isLocked(), state == PdfDocument::State::Locked);
-        if (pages > 0) {
-            QCOMPARE(doc.pageSize(0).toSize(), QSize(595, 842));
-            QVERIFY(!doc.pageSize(pages).isValid());
-            QVERIFY(!doc.pageSize(-1).isValid());
-        }
-        if (state != PdfDocument::State::Locked)
-            return;
-        QVERIFY(!doc.unlockWithPassword(QStringLiteral("wrong")));
-        QVERIFY(doc.isLocked());
-        QCOMPARE(doc.pageCount(), 0);
-        QVERIFY(doc.unlockWithPassword(password));
-        QCOMPARE(doc.state(), PdfDocument::State::Ready);
-        QCOMPARE(doc.pageCount(), 4);
-        QCOMPARE(doc.findString(QStringLiteral("gamma")).size(), 2);
-        QVERIFY(doc.unlockWithPassword(QStringLiteral("anything"))); // already open
-
-        QVERIFY(!doc.load(QByteArray("junk")));
-        QVERIFY(!doc.unlockWithPassword(password));
-        QCOMPARE(doc.state(), PdfDocument::State::Unreadable);
-    }
-
-    void loadInBackground_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("passwordGiven");
-        QTest::addColumn<PdfDocument::State>("state");
-        QTest::newRow("pdf") << plain << QString() << PdfDocument::State::Ready;
-        QTest::newRow("pdf, needless password") << plain << QStringLiteral("x") << PdfDocument::State::Ready;
-        QTest::newRow("locked, right password") << locked << password << PdfDocument::State::Ready;
-        QTest::newRow("locked, wrong password") << locked << QStringLiteral("wrong") << PdfDocument::State::Locked;
-        QTest::newRow("locked, no password") << locked << QString() << PdfDocument::State::Locked;
-        QTest::newRow("not a pdf") << QByteArray("<html>no</html>") << QString() << PdfDocument::State::Unreadable;
-        QTest::newRow("nothing") << QByteArray() << QString() << PdfDocument::State::Unreadable;
-    }
-
-    void loadInBackground()
-    {
+        QFETCH(bool, background);
         QFETCH(QByteArray, bytes);
         QFETCH(QString, passwordGiven);
-        QFETCH(PdfDocument::State, state);
+        QFETCH(State, state);
         PdfDocument doc;
         QSignalSpy loaded(&doc, &PdfDocument::loaded);
-        doc.loadInBackground(bytes, passwordGiven);
-        QCOMPARE(doc.state(), PdfDocument::State::Empty);
-        QVERIFY(doc.findString(QStringLiteral("gamma")).isEmpty());
-        QVERIFY(loaded.wait(10000));
+        if (background) {
+            doc.loadInBackground(bytes, passwordGiven);
+            QCOMPARE(doc.state(), State::Empty);
+            QVERIFY(doc.findString(QStringLiteral("gamma")).isEmpty());
+            QVERIFY(loaded.wait(10000));
+        } else {
+            QCOMPARE(doc.load(bytes), state == State::Ready);
+        }
         QCOMPARE(doc.state(), state);
-        const bool ready = state == PdfDocument::State::Ready;
+        const bool ready = state == State::Ready;
         QCOMPARE(doc.pageCount(), ready ? 4 : 0);
         if (ready) {
             QCOMPARE(doc.pageSize(0).toSize(), QSize(595, 842));
@@ -127,14 +77,7 @@ private Q_SLOTS:
         QVERIFY(loaded.wait(10000));
         QCoreApplication::processEvents();
         QCOMPARE(loaded.count(), 1);
-        QCOMPARE(doc.state(), PdfDocument::State::Ready);
-
-        // A load on the calling thread supersedes one still running on the worker.
-        doc.loadInBackground(plain, QString());
-        QVERIFY(!doc.load(locked));
-        QCoreApplication::processEvents();
-        QCOMPARE(loaded.count(), 1);
-        QCOMPARE(doc.state(), PdfDocument::State::Locked);
+        QCOMPARE(doc.state(), State::Ready);
     }
 
     // A large book's text is read by helper processes, not here; whatever they
@@ -143,24 +86,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("helper");
         QTest::addColumn<bool>("locked");
-        QTest::addColumn<bool>("background");
-        QTest::addColumn<bool>("helped");
-        const QString built; // the helper built with the viewer
-        QTest::newRow("helpers") << built << false << true << true;
-        QTest::newRow("helpers, locked book") << built << true << true << true;
-        QTest::newRow("helpers, loaded here") << built << false << false << true;
-        QTest::newRow("no helper program") << QStringLiteral("/nonexistent/velkarn-pdf-text") << false << true << false;
-        QTest::newRow("helper fails") << QStringLiteral("/bin/false") << false << true << false;
-        QTest::newRow("helper says too little") << QStringLiteral("/bin/echo") << false << false << false;
-        QTest::newRow("helper talks nonsense") << QStringLiteral("/bin/cat") << true << true << false;
+        const QString built; // the helper built with the viewer, the only one that helps
+        QTest::newRow("helpers") << built << false;
+        QTest::newRow("helpers, locked book") << built << true;
+        QTest::newRow("no helper program") << QStringLiteral("/nonexistent/velkarn-pdf-text") << false;
+        QTest::newRow("helper fails") << QStringLiteral("/bin/false") << false;
+        QTest::newRow("helper says too little") << QStringLiteral("/bin/echo") << false;
+        QTest::newRow("helper talks nonsense") << QStringLiteral("/bin/cat") << true;
     }
 
     void helpersReadLargeBooks()
     {
         QFETCH(QString, helper);
         QFETCH(bool, locked);
-        QFETCH(bool, background);
-        QFETCH(bool, helped);
         constexpr int pages = 70;
         QList<PdfFixtures::Page> book(pages, {QStringLiteral("page text"), QPageSize(QPageSize::A4), {}});
         book[7] = {QStringLiteral("the Needle"), QPageSize(QSizeF(400, 300), QPageSize::Point), {}};
@@ -170,21 +108,19 @@ private Q_SLOTS:
         PdfDocument doc;
         QSignalSpy indexed(&doc, &PdfDocument::textIndexed);
         QSignalSpy loaded(&doc, &PdfDocument::loaded);
-        const QByteArray opened = locked ? PdfFixtures::encryptPdf(bytes, password) : bytes;
-        if (background) {
-            doc.loadInBackground(opened, locked ? password : QString());
-            QVERIFY(loaded.wait(10000));
-        } else {
-            QVERIFY(doc.load(opened) || doc.unlockWithPassword(password));
-        }
+        QSignalSpy resized(&doc, &PdfDocument::pageSizesChanged);
+        doc.loadInBackground(locked ? PdfFixtures::encryptPdf(bytes, password) : bytes, locked ? password : QString());
+        QVERIFY(loaded.wait(10000));
         QVERIFY(indexed.count() == 1 || indexed.wait(30000));
         qunsetenv("VELKARN_PDF_TEXT_HELPER");
-        QCOMPARE(doc.textExtractionCount() == 0, helped);
+        QCOMPARE(doc.textExtractionCount() == 0, helper.isEmpty());
         const Matches found = doc.findString(QStringLiteral("NEEDLE"));
         QCOMPARE(found.size(), 2);
         QCOMPARE(std::pair(found[0].page, found[1].page), std::pair(7, 68));
         QCOMPARE(doc.pageText(68), QStringLiteral("needle again"));
+        // Measured after the load, and told once, so that views lay the book out again.
         QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
+        QCOMPARE(resized.count(), 1);
         QCOMPARE(doc.pageSize(7), QSizeF(400, 300));
         QCOMPARE(doc.pageSize(69).toSize(), QSize(595, 842));
     }
@@ -211,10 +147,7 @@ private Q_SLOTS:
         using L = QList<QList<int>>;
         QTest::newRow("case-insensitive, document order")
             << QStringLiteral("alpha") << L{{0, 0, 5}, {0, 25, 5}, {2, 10, 5}};
-        QTest::newRow("upper-case pattern") << QStringLiteral("GAMMA") << L{{0, 11, 5}, {2, 0, 5}};
         QTest::newRow("across words") << QStringLiteral("a beta g") << L{{0, 4, 8}};
-        QTest::newRow("no match") << QStringLiteral("delta") << L{};
-        QTest::newRow("sharp s matches ss") << QStringLiteral("STRASSE") << L{{3, 0, 6}};
         // PDFium hands the fi ligature over as two letters; the word after ß keeps its
         // page position although ß folds to two letters.
         QTest::newRow("after sharp s") << QStringLiteral("FILE") << L{{3, 7, 4}};
@@ -283,40 +216,6 @@ private Q_SLOTS:
         QCOMPARE(indexed.count(), 1);
     }
 
-    void pageSizesOfMixedBook()
-    {
-        QList<PdfFixtures::Page> pages(4, {QStringLiteral("text"), QPageSize(QPageSize::A4), {}});
-        pages[2].size = QPageSize(QSizeF(400, 300), QPageSize::Point);
-        PdfDocument doc;
-        QSignalSpy changed(&doc, &PdfDocument::pageSizesChanged);
-        QVERIFY(doc.load(PdfFixtures::makePdf(pages)));
-        QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(doc.pageSize(2), QSizeF(400, 300));
-        QCOMPARE(doc.pageSize(3).toSize(), QSize(595, 842));
-
-        QVERIFY(doc.load(plain)); // all alike: nothing changes
-        QTRY_VERIFY_WITH_TIMEOUT(doc.arePageSizesMeasured(), 10000);
-        QCOMPARE(changed.count(), 1);
-    }
-
-    void renderPage()
-    {
-        PdfDocument doc;
-        QVERIFY(doc.load(plain));
-        QImage image;
-        // Any thread may render.
-        std::thread([&] { image = doc.renderPage(0, QSize(298, 421)); }).join();
-        QCOMPARE(image.size(), QSize(298, 421));
-        int ink = 0; // the first line of text, at half size
-        for (int y = 0; y < 60; ++y)
-            for (int x = 0; x < 150; ++x)
-                ink += qAlpha(image.pixel(x, y)) > 128 && qGray(image.pixel(x, y)) < 128;
-        QVERIFY(ink > 20);
-        QVERIFY(doc.renderPage(4, QSize(10, 10)).isNull());
-        QVERIFY(doc.renderPage(0, QSize()).isNull());
-    }
-
     // A tile is that part of the whole page image, wherever it lies; nothing
     // over the image limit is ever rendered, whole or clipped.
     void renderTiles_data()
@@ -350,13 +249,19 @@ private Q_SLOTS:
             return;
         // The ink is in the alpha channel. Glyph edges may differ by a shade;
         // a tile off by a pixel differs on every edge.
-        const QImage whole = doc.renderPage(0, pageSize).copy(clip);
+        const QImage page = doc.renderPage(0, pageSize);
+        QCOMPARE(page.size(), pageSize);
+        const QImage whole = page.copy(clip);
         QCOMPARE(tile.size(), whole.size());
         int differing = 0;
-        for (int y = 0; y < tile.height(); ++y)
-            for (int x = 0; x < tile.width(); ++x)
+        int inked = 0;
+        for (int y = 0; y < tile.height(); ++y) {
+            for (int x = 0; x < tile.width(); ++x) {
                 differing += qAbs(qAlpha(tile.pixel(x, y)) - qAlpha(whole.pixel(x, y))) > 64;
-        QVERIFY(differing <= tile.width() * tile.height() / 1000);
+                inked += qAlpha(tile.pixel(x, y)) > 128;
+            }
+        }
+        QVERIFY(inked > 100 && differing <= tile.width() * tile.height() / 1000);
     }
 
     // The worker closes a book after its document is gone; what it finishes

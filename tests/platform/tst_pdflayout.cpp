@@ -49,47 +49,36 @@ private Q_SLOTS:
         QCOMPARE(l.contentSize, content);
     }
 
-    void visibleRange_data()
+    // Page rows at scale 1: [8, 207], [216, 315], [324, 523]. The page at a row
+    // is the one it belongs to, margins and gaps going to the page below.
+    void rows_data()
     {
-        // Page rows at scale 1: [8, 207], [216, 315], [324, 523].
         QTest::addColumn<int>("top");
         QTest::addColumn<int>("height");
         QTest::addColumn<int>("first");
         QTest::addColumn<int>("last");
-        QTest::newRow("only the top margin") << 0 << 8 << -1 << -1;
-        QTest::newRow("one row of the first page") << 0 << 9 << 0 << 0;
-        QTest::newRow("into the second page") << 100 << 117 << 0 << 1;
-        QTest::newRow("gap only") << 208 << 8 << -1 << -1;
-        QTest::newRow("all") << 0 << 1000 << 0 << 2;
-        QTest::newRow("below the end") << 600 << 100 << -1 << -1;
-        QTest::newRow("no height") << 0 << 0 << -1 << -1;
+        QTest::addColumn<int>("pageAtTop");
+        QTest::newRow("only the top margin") << 0 << 8 << -1 << -1 << 0;
+        QTest::newRow("one row of the first page") << 0 << 9 << 0 << 0 << 0;
+        QTest::newRow("last row of the first page") << 207 << 1 << 0 << 0 << 0;
+        QTest::newRow("into the second page") << 100 << 117 << 0 << 1 << 0;
+        QTest::newRow("gap only") << 208 << 8 << -1 << -1 << 1;
+        QTest::newRow("all") << 0 << 1000 << 0 << 2 << 0;
+        QTest::newRow("third page") << 500 << 10 << 2 << 2 << 2;
+        QTest::newRow("below the end") << 600 << 100 << -1 << -1 << 2;
+        QTest::newRow("no height") << 0 << 0 << -1 << -1 << 0;
     }
 
-    void visibleRange()
+    void rows()
     {
         QFETCH(int, top);
         QFETCH(int, height);
         QFETCH(int, first);
         QFETCH(int, last);
-        QCOMPARE(visiblePages(layoutPages(pages, 1.0, 400), top, height), (PageRange{first, last}));
-    }
-
-    void pageAtRow_data()
-    {
-        QTest::addColumn<int>("y");
-        QTest::addColumn<int>("page");
-        QTest::newRow("top margin") << 0 << 0;
-        QTest::newRow("last row of first page") << 207 << 0;
-        QTest::newRow("gap belongs to the next page") << 208 << 1;
-        QTest::newRow("third page") << 500 << 2;
-        QTest::newRow("below the end") << 10000 << 2;
-    }
-
-    void pageAtRow()
-    {
-        QFETCH(int, y);
-        QFETCH(int, page);
-        QCOMPARE(::pageAtOffset(layoutPages(pages, 1.0, 400), y), page);
+        QFETCH(int, pageAtTop);
+        const PdfPageLayout l = layoutPages(pages, 1.0, 400);
+        QCOMPARE(visiblePages(l, top, height), (PageRange{first, last}));
+        QCOMPARE(::pageAtOffset(l, top), pageAtTop);
     }
 
     void fitWidth_data()
@@ -115,12 +104,10 @@ private Q_SLOTS:
             QVERIFY(layoutPages(sizes, fit, width).contentSize.width() <= width);
     }
 
-    void imageLimitAndDevicePixels()
+    void devicePixelsRoundOutwards()
     {
-        QVERIFY(!needsTiles(QSize(8000, 8000))); // exactly the limit: still one image
-        QVERIFY(needsTiles(QSize(8000, 8001)));
         QCOMPARE(toDevicePixels(QRect(3, 4, 10, 20), 2.0), QRect(6, 8, 20, 40));
-        QCOMPARE(toDevicePixels(QRect(1, 1, 1, 1), 1.5), QRect(1, 1, 2, 2)); // rounded outwards
+        QCOMPARE(toDevicePixels(QRect(1, 1, 1, 1), 1.5), QRect(1, 1, 2, 2));
     }
 
     void tiles_data()

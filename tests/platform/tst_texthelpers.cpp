@@ -41,19 +41,7 @@ class TestTextHelpers : public QObject
     }
     static inline const QByteArray kCap = "1610612736"; // 1.5 GiB
 
-    qint64 startHelper(QProcess &helper, qint64 parent)
-    {
-        helper.start(PdfTextHelpers::program(), {QLatin1String(kParentPidOption) + QString::number(parent)});
-        started.append(helper.waitForStarted(10000) ? helper.processId() : 0);
-        return started.last();
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(dir.isValid());
-    }
-
     void cleanupTestCase()
     {
         for (qint64 pid : std::as_const(started))
@@ -105,20 +93,18 @@ private Q_SLOTS:
     }
 
     // The viewer may end before the helper's first instruction: a helper whose
-    // parent is not its viewer reads nothing. Otherwise it caps its memory.
-    void helperChecksItsViewerAndCapsItsMemory()
+    // parent is not its viewer reads nothing.
+    void helperChecksItsViewer()
     {
         QProcess orphan;
-        QVERIFY(startHelper(orphan, getppid()) > 0);
+        orphan.start(PdfTextHelpers::program(), {QLatin1String(kParentPidOption) + QString::number(getppid())});
+        QVERIFY(orphan.waitForStarted(10000));
+        started.append(orphan.processId());
         orphan.write(encodeTextRequest({PdfFixtures::makePdf({QStringLiteral("text")}), {}, 0, 1, 1}));
         orphan.closeWriteChannel();
         QVERIFY(orphan.waitForFinished(10000));
         QCOMPARE(orphan.exitCode(), 4);
         QCOMPARE(orphan.readAllStandardOutput(), QByteArray());
-
-        QProcess helper;
-        const qint64 pid = startHelper(helper, QCoreApplication::applicationPid());
-        QTRY_COMPARE_WITH_TIMEOUT(addressSpaceLimit(pid), kCap, 10000);
     }
 
     // The program's end skips every destructor: it kills the helpers itself.

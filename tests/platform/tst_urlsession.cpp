@@ -88,41 +88,33 @@ private slots:
         QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));
         m_server->setSilent("/silent");
         m_server->setReset("/reset");
+        m_server->setRaw("/unframed", "1\r\n");
         m_server->setRedirect("/loop", "/loop");
         m_server->setAnswer("/books/big.pdf", bigBook());
-        m_server->setAnswer("/books/none.pdf", "no such book", 404);
-        m_server->setAnswer("/books/sized.pdf", QByteArray(200000, 'a'));
-        m_server->setAnswerWithoutLength("/books/stream.pdf", QByteArray(200000, 'b'));
     }
 
     // Every HTTP answer, error statuses included, reaches the handler as data.
     void exchangeIsByteForByte_data()
     {
-        QTest::addColumn<QByteArray>("method");
         QTest::addColumn<std::optional<QByteArray>>("body");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("answer");
 
         using Body = std::optional<QByteArray>;
-        QTest::newRow("form body with reserved characters")
-            << QByteArray("POST") << Body("user=a+b&c=d%20e=f") << 200 << QByteArray("1\n");
-        QTest::newRow("UTF-8 body") << QByteArray("POST") << Body(QStringLiteral("user=J\u00f6rg\u20ac").toUtf8())
-                                    << 500 << QByteArray("<html>boom</html>");
-        QTest::newRow("POST without body") << QByteArray("POST") << Body() << 404 << QByteArray("missing");
-        QTest::newRow("empty body") << QByteArray("POST") << Body(QByteArray()) << 200 << QByteArray();
-        QTest::newRow("GET") << QByteArray("GET") << Body() << 404 << QByteArray();
+        QTest::newRow("form body with reserved characters") << Body("user=a+b&c=d%20e=f") << 200 << QByteArray("1\n");
+        QTest::newRow("UTF-8 body, error page") << Body(QStringLiteral("user=J\u00f6rg\u20ac").toUtf8()) << 500
+                                                << QByteArray("<html>boom</html>");
+        QTest::newRow("no body, empty answer") << Body() << 200 << QByteArray();
     }
 
     void exchangeIsByteForByte()
     {
-        QFETCH(QByteArray, method);
         QFETCH(std::optional<QByteArray>, body);
         QFETCH(int, status);
         QFETCH(QByteArray, answer);
         m_server->setAnswer("/adminportal/pdfuserchk.php", answer, status);
         const qsizetype before = m_server->requests().size();
         UrlRequest request = postRequest(m_server->baseUrl() + "/adminportal/pdfuserchk.php", body);
-        request.httpMethod = method;
         auto outcome = std::make_shared<Outcome>();
         const auto task = m_session.dataTask(request, recordInto(outcome));
         // The task sends its own copy: reusing the request object changes nothing.
@@ -136,13 +128,12 @@ private slots:
         QVERIFY(outcome->response.error.isEmpty());
         QCOMPARE(m_server->requests().size(), before + 1);
         const CapturedRequest sent = m_server->requests().last();
-        QCOMPARE(sent.method, method);
+        QCOMPARE(sent.method, QByteArray("POST"));
         QCOMPARE(sent.target, QByteArray("/adminportal/pdfuserchk.php"));
         QCOMPARE(sent.body, body.value_or(QByteArray()));
-        if (body && !body->isEmpty())
+        if (body)
             QCOMPARE(sent.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
-        if (method == "POST")
-            QCOMPARE(sent.header("Content-Length"), QByteArray::number(body.value_or(QByteArray()).size()));
+        QCOMPARE(sent.header("Content-Length"), QByteArray::number(body.value_or(QByteArray()).size()));
         QVERIFY(sent.header("Transfer-Encoding").isEmpty());
     }
 
@@ -156,6 +147,8 @@ private slots:
         QTest::newRow("connection reset") << "reset" << "Connection closed or reset by the server";
         QTest::newRow("redirect loop") << "loop" << "Too many redirects";
         QTest::newRow("nobody listening") << "closed" << "Connection refused";
+        // Read as data, the bytes of a non-HTTP peer could pass for a portal's answer.
+        QTest::newRow("answer without HTTP framing") << "unframed" << "Connection closed or reset by the server";
     }
 
     void noAnswerMeansNoData()
@@ -194,16 +187,10 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error");
 
-        QTest::newRow("whole book") << QByteArray("/books/big.pdf") << qint64(4 << 20) << 200 << QString();
         const qint64 size = bigBook().size();
         QTest::newRow("exactly the limit") << QByteArray("/books/big.pdf") << size << 200 << QString();
         QTest::newRow("one byte over the limit")
             << QByteArray("/books/big.pdf") << size - 1 << 200 << QStringLiteral("Larger than %1 bytes").arg(size - 1);
-        QTest::newRow("404") << QByteArray("/books/none.pdf") << qint64(1 << 20) << 404 << "HTTP 404";
-        QTest::newRow("announced size above the limit")
-            << QByteArray("/books/sized.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
-        QTest::newRow("unannounced size above the limit")
-            << QByteArray("/books/stream.pdf") << qint64(1000) << 200 << "Larger than 1000 bytes";
         QTest::newRow("stalled") << QByteArray("/silent") << qint64(1 << 20) << 0 << "Timed out";
     }
 
@@ -237,34 +224,27 @@ private slots:
     }
 
     // Cancelling a task and ending its session both complete it once, without data,
-    // whether it was in flight or never started.
+    // whether it was in flight or never started (a cancelled download is in the
+    // table below).
     void endedTaskCompletesOnceWithoutData_data()
     {
-        QTest::addColumn<bool>("download");
         QTest::addColumn<bool>("resumeFirst");
         QTest::addColumn<bool>("endSession");
-        QTest::addColumn<QString>("error");
-
-        QTest::newRow("data task cancelled in flight") << false << true << false << "Cancelled";
-        QTest::newRow("data task cancelled before resuming") << false << false << false << "Cancelled";
-        QTest::newRow("download cancelled in flight") << true << true << false << "Cancelled";
-        QTest::newRow("session ends in flight") << false << true << true << "Session ended";
-        QTest::newRow("session ended before resuming") << false << false << true << "Session ended";
+        QTest::newRow("cancelled in flight") << true << false;
+        QTest::newRow("cancelled before resuming") << false << false;
+        QTest::newRow("session ends in flight") << true << true;
+        QTest::newRow("session ended before resuming") << false << true;
     }
 
     void endedTaskCompletesOnceWithoutData()
     {
-        QFETCH(bool, download);
         QFETCH(bool, resumeFirst);
         QFETCH(bool, endSession);
-        QFETCH(QString, error);
         const int before = m_server->requests().size();
         auto session = std::make_unique<UrlSession>();
         const QUrl url(m_server->baseUrl() + "/silent");
         auto outcome = std::make_shared<Outcome>();
-        const std::shared_ptr<UrlTask> task = download
-            ? session->downloadTask(url, {}, recordInto(outcome))
-            : session->dataTask(postRequest(url.toString(), QByteArray("a=b")), recordInto(outcome));
+        const auto task = session->dataTask(postRequest(url.toString(), QByteArray("a=b")), recordInto(outcome));
         if (resumeFirst) {
             task->resume();
             QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
@@ -286,7 +266,7 @@ private slots:
             QCOMPARE(run(*session, postRequest(m_server->baseUrl() + "/after", std::nullopt))->calls.load(), 1);
         QCOMPARE(outcome->calls.load(), 1);
         QVERIFY(!outcome->response.data.has_value());
-        QCOMPARE(outcome->response.error, error);
+        QCOMPARE(outcome->response.error, endSession ? UrlSession::kSessionEnded : UrlSession::kCancelled);
     }
 
     // A transfer that ends early closes its connection at once: one left open
@@ -299,6 +279,8 @@ private slots:
         QTest::newRow("download cancelled") << QByteArray("/trickle") << true << "Cancelled";
         QTest::newRow("download with an error status") << QByteArray("/missing") << true << "HTTP 404";
         QTest::newRow("download past its limit") << QByteArray("/endless") << true << "Larger than 100000 bytes";
+        QTest::newRow("download announced past its limit") << QByteArray("/announced") << true
+                                                           << "Larger than 100000 bytes";
         QTest::newRow("answer past its limit") << QByteArray("/endless") << false
                                                << "Answer larger than 100000 bytes";
         QTest::newRow("answer announced past its limit") << QByteArray("/announced") << false
@@ -335,7 +317,7 @@ private slots:
     }
 
     // Answers up to the limit arrive whole, however they are framed; one byte
-    // more and the answer is refused.
+    // more and the answer is refused (an endless one is in the table above).
     void answerSizeLimit_data()
     {
         QTest::addColumn<QString>("framing");
@@ -345,23 +327,20 @@ private slots:
         QTest::newRow("sized, one byte over") << "sized" << limit + 1;
         QTest::newRow("close-delimited, at the limit") << "close" << limit;
         QTest::newRow("close-delimited, one byte over") << "close" << limit + 1;
-        QTest::newRow("without end") << "endless" << qint64(-1);
     }
 
     void answerSizeLimit()
     {
         QFETCH(QString, framing);
         QFETCH(qint64, size);
-        const QByteArray body(qMax<qint64>(0, size), 'z');
+        const QByteArray body(size, 'z');
         if (framing == "sized")
             m_server->setAnswer("/huge", body);
-        else if (framing == "close")
-            m_server->setAnswerWithoutLength("/huge", body);
         else
-            m_server->setEndless("/huge");
+            m_server->setAnswerWithoutLength("/huge", body);
         const auto outcome = run(m_session, postRequest(m_server->baseUrl() + "/huge", QByteArray("u=1")));
         QCOMPARE(outcome->calls.load(), 1);
-        const bool taken = size >= 0 && size <= UrlSession::kMaxAnswerBytes;
+        const bool taken = size <= UrlSession::kMaxAnswerBytes;
         QCOMPARE(outcome->response.data.has_value(), taken);
         if (taken)
             QVERIFY(*outcome->response.data == body);
@@ -378,8 +357,6 @@ private slots:
         QTest::newRow("regular file") << "book.pdf" << "";
         QTest::newRow("over the limit") << "big.pdf" << "Larger than 1000 bytes";
         QTest::newRow("FIFO without a writer") << "fifo" << "Not a regular file";
-        QTest::newRow("device") << "/dev/zero" << "Not a regular file";
-        QTest::newRow("directory") << "." << "Not a regular file";
         QTest::newRow("missing") << "gone.pdf" << "Cannot open the file: ";
     }
 
@@ -399,8 +376,7 @@ private slots:
         QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
 
         auto outcome = std::make_shared<Outcome>();
-        const QString path = name.startsWith('/') ? name : dir.filePath(name);
-        const auto task = m_session.downloadTask(QUrl::fromLocalFile(path), {}, recordInto(outcome), 1000);
+        const auto task = m_session.downloadTask(QUrl::fromLocalFile(dir.filePath(name)), {}, recordInto(outcome), 1000);
         task->resume();
         if (!task->waitForCompletion(10000)) {
             // Free the thread the read is stuck on before failing.

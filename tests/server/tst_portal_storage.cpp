@@ -146,14 +146,11 @@ private slots:
             QSqlDatabase::removeDatabase("status-updates");
         });
         QStringList failures;
-        for (int i = 0; i < 12; ++i) {
-            const PortalCommand r = admin({"user", "add", "--email", QString("u%1@x").arg(i), "--company", "Acme",
-                                           "--category", "K", "--password", "p"});
-            if (r.exitCode != 0)
-                failures << QString::fromUtf8(r.errors);
-        }
-        for (int i = 0; i < 3; ++i) {
-            const PortalCommand r = admin(bookAdd(QString("Book %1").arg(i), _book) + QStringList{"--password", "pw"});
+        for (int i = 0; i < 15; ++i) {
+            const PortalCommand r = i % 5 == 4
+                ? admin(bookAdd(QString("Book %1").arg(i), _book) + QStringList{"--password", "pw"})
+                : admin({"user", "add", "--email", QString("u%1@x").arg(i), "--company", "Acme", "--category", "K",
+                         "--password", "p"});
             if (r.exitCode != 0)
                 failures << QString::fromUtf8(r.errors);
         }

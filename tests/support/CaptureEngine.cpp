@@ -11,8 +11,6 @@ namespace {
 const char *const bufferProperty = "captureBuffer";
 const char *const heldProperty = "captureHeld";
 
-// How far ahead of the client an endless body is written.
-constexpr qint64 kEndlessBacklog = 512 * 1024;
 constexpr int kTrickleTickMs = 100;
 
 QByteArray headOf(const CaptureAnswer &answer)
@@ -75,11 +73,11 @@ void CaptureEngine::incomingConnection(qintptr descriptor)
     }
     socket->setSslConfiguration(m_tls);
     {
-        QMutexLocker lock(&m_state->mutex);
+        std::lock_guard lock(m_state->mutex);
         ++m_state->openConnections;
     }
     connect(socket, &QObject::destroyed, this, [state = m_state] {
-        QMutexLocker lock(&state->mutex);
+        std::lock_guard lock(state->mutex);
         --state->openConnections;
     });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] { serve(socket); });
@@ -98,7 +96,7 @@ void CaptureEngine::serve(QSslSocket *socket)
     while (takeRequest(buffer, request)) {
         CaptureAnswer answer;
         {
-            QMutexLocker lock(&m_state->mutex);
+            std::lock_guard lock(m_state->mutex);
             m_state->requests.append(request);
             answer = m_state->answers.value(request.path());
         }
@@ -114,7 +112,6 @@ void CaptureEngine::serve(QSslSocket *socket)
             socket->disconnectFromHost();
             return;
         case CaptureAnswer::Kind::Trickle:
-        case CaptureAnswer::Kind::Endless:
             socket->setProperty(heldProperty, true);
             stream(socket, answer);
             return;
@@ -140,23 +137,9 @@ void CaptureEngine::stream(QSslSocket *socket, const CaptureAnswer &answer)
         head += "Content-Length: " + QByteArray::number(answer.announcedLength) + "\r\n";
     socket->write(head + "Connection: close\r\n\r\n");
     const QByteArray pattern = answer.body.isEmpty() ? QByteArray("x") : answer.body;
+    const qsizetype perTick = qMax(1, answer.bytesPerSecond * kTrickleTickMs / 1000);
+    const QByteArray chunk = pattern.repeated(perTick / pattern.size() + 1).left(perTick);
     auto *timer = new QTimer(socket);
-    if (answer.kind == CaptureAnswer::Kind::Trickle) {
-        const qsizetype perTick = qMax(1, answer.bytesPerSecond * kTrickleTickMs / 1000);
-        const QByteArray chunk = pattern.repeated(perTick / pattern.size() + 1).left(perTick);
-        connect(timer, &QTimer::timeout, socket, [socket, chunk] { socket->write(chunk); });
-        timer->start(kTrickleTickMs);
-        return;
-    }
-    const QByteArray chunk = pattern.repeated(64 * 1024 / pattern.size() + 1);
-    // Topped up whenever the client has taken some, so only a reader that stops
-    // stops the stream; the timer covers a socket that reports no progress.
-    const auto topUp = [socket, chunk] {
-        while (socket->bytesToWrite() + socket->encryptedBytesToWrite() < kEndlessBacklog)
-            socket->write(chunk);
-    };
-    connect(socket, &QSslSocket::encryptedBytesWritten, socket, topUp);
-    connect(timer, &QTimer::timeout, socket, topUp);
-    timer->start(20);
-    topUp();
+    connect(timer, &QTimer::timeout, socket, [socket, chunk] { socket->write(chunk); });
+    timer->start(kTrickleTickMs);
 }

@@ -15,3 +15,19 @@ struct CapturedRequest
     QByteArray path() const; // target without its query
     QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
 };
+
+// How the server answers one path.
+struct CaptureAnswer
+{
+    // Sized: Content-Length and body. CloseDelimited: body, then the server closes.
+    // Silent: no answer at all. Reset: the connection is reset (RST) unanswered.
+    // Trickle: body repeated at bytesPerSecond, without end. Raw: body alone,
+    // no HTTP framing.
+    enum class Kind { Sized, CloseDelimited, Silent, Reset, Trickle, Raw };
+    Kind kind = Kind::Sized;
+    int status = 200;
+    QByteArray body = "1";
+    QByteArray location{};       // a Location header when not empty
+    int bytesPerSecond = 0;      // Trickle
+    qint64 announcedLength = -1; // Trickle: the Content-Length claimed; -1 for none
+};

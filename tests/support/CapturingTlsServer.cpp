@@ -7,27 +7,14 @@
 
 namespace {
 
-CaptureAnswer answerOf(CaptureAnswer::Kind kind, int status, const QByteArray &body)
-{
-    CaptureAnswer answer;
-    answer.kind = kind;
-    answer.status = status;
-    answer.body = body;
-    return answer;
-}
-
 QSslConfiguration serverConfiguration(const QString &certificatePath, const QString &keyPath,
                                       QString &error)
 {
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath);
     QFile keyFile(keyPath);
-    if (certificates.isEmpty() || !keyFile.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("cannot read %1 or %2").arg(certificatePath, keyPath);
-        return {};
-    }
-    const QSslKey key(&keyFile, QSsl::Rsa, QSsl::Pem);
-    if (key.isNull()) {
-        error = QStringLiteral("no RSA key in %1").arg(keyPath);
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath);
+    const QSslKey key(keyFile.open(QIODevice::ReadOnly) ? keyFile.readAll() : QByteArray(), QSsl::Rsa);
+    if (certificates.isEmpty() || key.isNull()) {
+        error = QStringLiteral("no certificate in %1 or no RSA key in %2").arg(certificatePath, keyPath);
         return {};
     }
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
@@ -70,65 +57,18 @@ CapturingTlsServer::~CapturingTlsServer()
 
 QList<CapturedRequest> CapturingTlsServer::requests() const
 {
-    QMutexLocker lock(&m_state->mutex);
+    std::lock_guard lock(m_state->mutex);
     return m_state->requests;
-}
-
-void CapturingTlsServer::setAnswer(const QByteArray &path, const QByteArray &body, int status)
-{
-    store(path, answerOf(CaptureAnswer::Kind::Sized, status, body));
-}
-
-void CapturingTlsServer::setAnswerWithoutLength(const QByteArray &path, const QByteArray &body)
-{
-    store(path, answerOf(CaptureAnswer::Kind::CloseDelimited, 200, body));
-}
-
-void CapturingTlsServer::setSilent(const QByteArray &path)
-{
-    store(path, answerOf(CaptureAnswer::Kind::Silent, 0, {}));
-}
-
-void CapturingTlsServer::setRaw(const QByteArray &path, const QByteArray &bytes)
-{
-    store(path, answerOf(CaptureAnswer::Kind::Raw, 0, bytes));
-}
-
-void CapturingTlsServer::setReset(const QByteArray &path)
-{
-    store(path, answerOf(CaptureAnswer::Kind::Reset, 0, {}));
-}
-
-void CapturingTlsServer::setTrickle(const QByteArray &path, int bytesPerSecond, qint64 announcedLength)
-{
-    CaptureAnswer answer = answerOf(CaptureAnswer::Kind::Trickle, 200, "%PDF-1.7 trickle ");
-    answer.bytesPerSecond = bytesPerSecond;
-    answer.announcedLength = announcedLength;
-    store(path, answer);
-}
-
-void CapturingTlsServer::setEndless(const QByteArray &path, int status, qint64 announcedLength)
-{
-    CaptureAnswer answer = answerOf(CaptureAnswer::Kind::Endless, status, "endless answer ");
-    answer.announcedLength = announcedLength;
-    store(path, answer);
-}
-
-void CapturingTlsServer::setRedirect(const QByteArray &path, const QByteArray &location, int status)
-{
-    CaptureAnswer answer = answerOf(CaptureAnswer::Kind::Sized, status, {});
-    answer.location = location;
-    store(path, answer);
 }
 
 int CapturingTlsServer::openConnections() const
 {
-    QMutexLocker lock(&m_state->mutex);
+    std::lock_guard lock(m_state->mutex);
     return m_state->openConnections;
 }
 
-void CapturingTlsServer::store(const QByteArray &path, const CaptureAnswer &answer)
+void CapturingTlsServer::setAnswer(const QByteArray &path, const CaptureAnswer &answer)
 {
-    QMutexLocker lock(&m_state->mutex);
+    std::lock_guard lock(m_state->mutex);
     m_state->answers.insert(path, answer);
 }

@@ -21,17 +21,12 @@ StderrCapture::~StderrCapture()
     ::close(m_saved);
 }
 
-QByteArray StderrCapture::text()
+QList<QByteArray> StderrCapture::linesWith(const QByteArray &part)
 {
     std::fflush(stderr);
     QFile written(m_file.fileName());
-    return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
-}
-
-QList<QByteArray> StderrCapture::linesWith(const QByteArray &part)
-{
     QList<QByteArray> found;
-    for (const QByteArray &line : text().split('\n')) {
+    for (const QByteArray &line : written.open(QIODevice::ReadOnly) ? written.readAll().split('\n') : QByteArrayList()) {
         if (line.contains(part))
             found.append(line);
     }

@@ -13,8 +13,7 @@ public:
     StderrCapture(const StderrCapture &) = delete;
     StderrCapture &operator=(const StderrCapture &) = delete;
 
-    QByteArray text(); // everything written so far
-    QList<QByteArray> linesWith(const QByteArray &part); // the lines that hold part
+    QList<QByteArray> linesWith(const QByteArray &part); // the lines written so far that hold part
 
 private:
     QTemporaryFile m_file;

@@ -1,7 +1,5 @@
 #include "velkarn.h"
 
-#include "SystemFacts.h"
-
 #include <QTest>
 
 #include <sys/utsname.h>
@@ -32,7 +30,6 @@ private slots:
 
     void hostFacts()
     {
-        QCOMPARE(procSysPathOf("kern.hostname"), QString("/proc/sys/kernel/hostname"));
         for (const char *outside : {"kern/../../etc/passwd", "kern..x", "", "kern.no_such_value"})
             QVERIFY(velkarn::systemInfoString(outside).isNull());
         struct utsname facts;

