@@ -244,11 +244,14 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
 void requestCompleted(void *cls, MHD_Connection *connection, void **requestContext,
                       MHD_RequestTerminationCode)
 {
-    static_cast<Running *>(cls)->guard.awaitRequest(connection, steadyMs());
+    auto *running = static_cast<Running *>(cls);
+    running->guard.awaitRequest(connection, steadyMs());
     auto *state = static_cast<RequestState *>(*requestContext);
     if (!state)
         return;
-    const double ms = double(state->timer.nsecsElapsed()) / 1e6;
+    const qint64 elapsedNs = state->timer.nsecsElapsed();
+    running->service.metrics().requestDone(PortalMetrics::endpointOf(state->path), state->status, elapsedNs);
+    const double ms = double(elapsedNs) / 1e6;
     writeLogLine(requestLogLine(QDateTime::currentDateTimeUtc(), state->client, state->method,
                                 loggablePath(state->path), state->status, ms));
     delete state;
@@ -261,8 +264,10 @@ void connectionChanged(void *cls, MHD_Connection *connection, void **,
     auto *running = static_cast<Running *>(cls);
     if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
         running->guard.release(connection);
+        running->service.metrics().connectionClosed();
         return;
     }
+    running->service.metrics().connectionOpened();
     const MHD_ConnectionInfo *info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     if (!info)
         return;

@@ -21,7 +21,7 @@ QString nextConnectionName()
     return QStringLiteral("velkarn-portal-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
 }
 
-QSqlDatabase openConnection(const QString &databasePath, const QString &name)
+QSqlDatabase openConnection(const QString &databasePath, const QString &name, bool readOnly = false)
 {
     QString driver = QStringLiteral("QSQLITE");
     QString target = databasePath;
@@ -33,7 +33,9 @@ QSqlDatabase openConnection(const QString &databasePath, const QString &name)
     QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
     db.setDatabaseName(target);
     const bool sqlite = driver == QStringLiteral("QSQLITE");
-    if (sqlite) {
+    if (sqlite && readOnly) {
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
+    } else if (sqlite) {
         protectDatabaseFiles(target);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     }
@@ -155,4 +157,24 @@ bool hasSchema(QSqlDatabase db)
     const QStringList tables = db.tables();
     return tables.contains(QStringLiteral("companies")) && tables.contains(QStringLiteral("users"))
         && tables.contains(QStringLiteral("books"));
+}
+
+QString pingDatabase(const QString &databasePath)
+{
+    const QString name = nextConnectionName();
+    QSqlError error;
+    {
+        QSqlDatabase db = openConnection(databasePath, name, true);
+        if (!db.isOpen()) {
+            error = db.lastError();
+        } else {
+            QSqlQuery query(db);
+            if (!query.exec(QStringLiteral("SELECT 1 FROM users LIMIT 1")))
+                error = query.lastError();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (error.type() == QSqlError::NoError)
+        return {};
+    return error.text().isEmpty() ? QStringLiteral("the database gave no reason") : error.text();
 }

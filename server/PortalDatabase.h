@@ -37,3 +37,9 @@ QString createSchema(QSqlDatabase db);
 
 // True when the tables of a portal library are present.
 bool hasSchema(QSqlDatabase db);
+
+// Whether the library answers a read now, on a read-only connection of its
+// own: the request threads' connections keep a removed or replaced SQLite
+// file open and go on answering from it, and a missing file must be reported,
+// not created. Returns the database's error text, empty when it answered.
+QString pingDatabase(const QString &databasePath);

@@ -77,8 +77,9 @@ std::variant<PortalReply, StatusWrite> PortalService::begin(const PortalRequest 
 
 // The reason goes to the log on a line of its own; the client learns only
 // that the library is unavailable.
-PortalReply PortalService::unavailable(const QString &what, const QString &error) const
+PortalReply PortalService::unavailable(const QString &what, const QString &error)
 {
+    _metrics.databaseError();
     writeLogLine(QStringLiteral("%1 database error in %2: %3")
                      .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), what,
                           loggableText(error, 512)));

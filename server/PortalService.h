@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PortalMetrics.h"
 #include "RateLimiter.h"
 
 #include <QByteArray>
@@ -61,6 +62,9 @@ public:
     std::variant<PortalReply, StatusWrite> begin(const PortalRequest &request);
     PortalReply write(const StatusWrite &update);
 
+    // Database failures are counted here, everything else by the HTTP layer.
+    PortalMetrics &metrics() { return _metrics; }
+
     // Milliseconds since the epoch; replaceable so the online TTL can be exercised.
     void setClock(std::function<qint64()> clock);
 
@@ -72,10 +76,11 @@ private:
     PortalReply bookCheck(const PortalRequest &request);
     std::variant<PortalReply, StatusWrite> statusUpdate(const PortalRequest &request);
     PortalReply bookFile(const QString &token);
-    PortalReply unavailable(const QString &what, const QString &error) const;
+    PortalReply unavailable(const QString &what, const QString &error);
 
     const PortalConfig _config;
     RateLimiter _userChecks;
     RateLimiter _statusUpdates;
     std::function<qint64()> _clock;
+    PortalMetrics _metrics;
 };

@@ -3,6 +3,7 @@
 #include "AdminLibrary.h"
 #include "CommandLine.h"
 #include "HttpsServer.h"
+#include "MetricsServer.h"
 #include "NameRules.h"
 #include "PortalDatabase.h"
 #include "PortalService.h"
@@ -13,6 +14,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <pthread.h>
 
 namespace {
@@ -54,25 +56,30 @@ bool isWildcard(const QString &host)
 
 } // namespace
 
-ListenAddress parseListenAddress(const QString &text)
+ListenAddress parseListenAddress(const QString &text, const QString &option)
 {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     bool ok = false;
     const uint port = colon < 0 ? 0 : text.mid(colon + 1).toUInt(&ok);
     if (colon < 0 || !ok || port > 65535)
-        throw CommandError{QStringLiteral("--listen takes HOST:PORT, not \"%1\"").arg(text)};
+        throw CommandError{QStringLiteral("--%1 takes HOST:PORT, not \"%2\"").arg(option, text)};
     QString host = text.left(colon);
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
     else if (host.contains(QLatin1Char(':')))
-        throw CommandError{QStringLiteral("--listen: write an IPv6 address in brackets, as [::1]:8443")};
+        throw CommandError{QStringLiteral("--%1: write an IPv6 address in brackets, as [::1]:8443").arg(option)};
     return {host, quint16(port)};
+}
+
+QString serverUrl(const QString &scheme, const QString &host, quint16 port)
+{
+    const QString shown = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
+    return QStringLiteral("%1://%2:%3").arg(scheme, shown).arg(port);
 }
 
 QString httpsUrl(const QString &host, quint16 port)
 {
-    const QString shown = host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
-    return QStringLiteral("https://%1:%2").arg(shown).arg(port);
+    return serverUrl(QStringLiteral("https"), host, port);
 }
 
 int runServe(const QStringList &args)
@@ -81,7 +88,7 @@ int runServe(const QStringList &args)
         args, {QStringLiteral("db"), QStringLiteral("store"), QStringLiteral("listen"), QStringLiteral("cert"),
                QStringLiteral("key"), QStringLiteral("public-url"), QStringLiteral("online-ttl"),
                QStringLiteral("user-checks-per-minute"), QStringLiteral("status-updates-per-minute"),
-               QStringLiteral("request-deadline")});
+               QStringLiteral("request-deadline"), QStringLiteral("metrics-listen")});
     PortalConfig config;
     config.databasePath = existingDatabasePath(options);
     config.storeDir = options.value(QStringLiteral("store"), defaultStoreDir(config.databasePath));
@@ -90,6 +97,9 @@ int runServe(const QStringList &args)
     config.statusUpdatesPerMinute = nonNegativeInteger(options, QStringLiteral("status-updates-per-minute"), 60);
     const double requestDeadline = positiveNumber(options, QStringLiteral("request-deadline"), 10);
     const ListenAddress listen = parseListenAddress(options.required(QStringLiteral("listen")));
+    std::optional<ListenAddress> metricsListen;
+    if (options.has(QStringLiteral("metrics-listen")))
+        metricsListen = parseListenAddress(options.value(QStringLiteral("metrics-listen")), QStringLiteral("metrics-listen"));
     {
         ScopedConnection check(config.databasePath);
         if (!check.isOpen() || !hasSchema(check.database()))
@@ -113,6 +123,12 @@ int runServe(const QStringList &args)
     if (socket.fd < 0)
         throw CommandError{socket.error};
     const QString url = httpsUrl(listen.host, socket.port);
+    ListenSocket metricsSocket;
+    if (metricsListen) {
+        metricsSocket = openListenSocket(metricsListen->host, metricsListen->port);
+        if (metricsSocket.fd < 0)
+            throw CommandError{QStringLiteral("--metrics-listen: %1").arg(metricsSocket.error)};
+    }
     config.publicUrl = options.value(QStringLiteral("public-url"));
     if (!config.publicUrl.isEmpty() && !checkBookUrl(config.publicUrl).isEmpty())
         throw CommandError{QStringLiteral("--public-url takes an absolute https URL such as https://books.example:8443")};
@@ -136,12 +152,21 @@ int runServe(const QStringList &args)
     const QString error = server.start(serverOptions);
     if (!error.isEmpty())
         throw CommandError{error};
+    MetricsServer metrics(service.metrics(), [path = config.databasePath] { return pingDatabase(path); });
+    if (metricsListen) {
+        const QString metricsError = metrics.start(metricsSocket.fd);
+        if (!metricsError.isEmpty())
+            throw CommandError{metricsError};
+    }
 
     std::printf("listening on %s\n", qPrintable(url));
+    if (metricsListen)
+        std::printf("metrics on %s\n", qPrintable(serverUrl(QStringLiteral("http"), metricsListen->host, metricsSocket.port)));
     std::fflush(stdout);
 
     int received = 0;
     sigwait(&stopSignals, &received);
+    metrics.stop();
     server.stop();
     std::fprintf(stderr, "velkarn-portal: stopped (signal %d)\n", received);
     return 0;

@@ -9,10 +9,11 @@ struct ListenAddress
     quint16 port = 0;
 };
 
-// "HOST:PORT" or "[IPv6]:PORT". Throws CommandError.
-ListenAddress parseListenAddress(const QString &text);
+// "HOST:PORT" or "[IPv6]:PORT", given as --option. Throws CommandError.
+ListenAddress parseListenAddress(const QString &text, const QString &option = QStringLiteral("listen"));
 
-// "https://HOST:PORT", with brackets around an IPv6 literal.
+// "SCHEME://HOST:PORT", with brackets around an IPv6 literal.
+QString serverUrl(const QString &scheme, const QString &host, quint16 port);
 QString httpsUrl(const QString &host, quint16 port);
 
 // Runs the portal until SIGTERM or SIGINT. Throws CommandError when it cannot start.

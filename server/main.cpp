@@ -16,6 +16,7 @@ const char usage[] =
     "  serve --db FILE --listen HOST:PORT --cert PEM --key PEM [--store DIR]\n"
     "        [--public-url https://host:port] [--online-ttl HOURS] [--user-checks-per-minute N]\n"
     "        [--status-updates-per-minute N] [--request-deadline SECONDS]\n"
+    "        [--metrics-listen HOST:PORT]\n"
     "  init --db FILE\n"
     "  company add|list|set-active --db FILE [--name C] [--active Y|N]\n"
     "  user add|list|set-password|set-active|reset-online --db FILE [--email E]\n"

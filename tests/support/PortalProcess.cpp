@@ -22,10 +22,7 @@ bool PortalProcess::start(const QString &certificate, const QString &key, const 
                               QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
                               QStringLiteral("--cert"), certificate, QStringLiteral("--key"), key}
                       + options);
-    const QDeadlineTimer deadline(kGenerousMs);
-    while (!_server.canReadLine() && _server.state() != QProcess::NotRunning && !deadline.hasExpired())
-        _server.waitForReadyRead(int(deadline.remainingTime()));
-    const QString line = QString::fromUtf8(_server.readLine()).trimmed();
+    const QString line = nextLine();
     const QString prefix = QStringLiteral("listening on ");
     if (!line.startsWith(prefix))
         return false;
@@ -43,4 +40,12 @@ int PortalProcess::stop()
         }
     }
     return _server.exitStatus() == QProcess::NormalExit ? _server.exitCode() : -1;
+}
+
+QString PortalProcess::nextLine()
+{
+    const QDeadlineTimer deadline(kGenerousMs);
+    while (!_server.canReadLine() && _server.state() != QProcess::NotRunning && !deadline.hasExpired())
+        _server.waitForReadyRead(int(deadline.remainingTime()));
+    return QString::fromUtf8(_server.readLine()).trimmed();
 }

@@ -35,6 +35,9 @@ public:
     bool start(const QString &certificate, const QString &key, const QStringList &options = {});
     // Sends SIGTERM and waits; the exit code, -1 when it had to be killed.
     int stop();
+    // The next line the server writes to standard output, trimmed; empty
+    // when none comes.
+    QString nextLine();
     QString url() const { return _url; }
     quint16 port() const { return quint16(QUrl(_url).port()); }
     QByteArray errors() { return _server.readAllStandardError(); } // since last asked

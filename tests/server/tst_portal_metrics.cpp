@@ -1,0 +1,305 @@
+#include "PortalDatabase.h"
+#include "PortalMetrics.h"
+#include "PortalProcess.h"
+#include "TestCertificates.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSqlQuery>
+#include <QSslCertificate>
+#include <QSslSocket>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr int kGenerousMs = 30000;
+const QByteArray kReader = "reader@example.test";
+const QString kRequests = QStringLiteral("velkarn_portal_requests_total{endpoint=\"%1\",code=\"%2\"}");
+
+using Samples = QMap<QString, double>; // name and labels as written -> value
+
+// Reads the Prometheus text format (0.0.4) strictly: every line is HELP, TYPE
+// or a well-formed sample of a family typed before it; counters and only
+// counters end in _total; a histogram's buckets rise with le up to +Inf, which equals its
+// count. The first fault goes to `error`.
+Samples parseExposition(const QByteArray &text, QString *error)
+{
+    static const QRegularExpression typeLine(QStringLiteral(R"(^# TYPE ([a-zA-Z_:][\w:]*) (counter|gauge|histogram)$)"));
+    static const QRegularExpression helpLine(QStringLiteral(R"(^# HELP [a-zA-Z_:][\w:]* \S.*$)"));
+    static const QRegularExpression sampleLine(QStringLiteral(R"re(^([a-zA-Z_:][\w:]*)(\{(?:[a-zA-Z_]\w*="(?:[^"\\\n]|\\[\\"n])*",?)*\})? ([-+]?[0-9.eE+-]+|\+Inf)$)re"));
+    static const QRegularExpression histogramPart(QStringLiteral("_(bucket|sum|count)$"));
+    static const QRegularExpression le(QStringLiteral(",?le=\"([^\"]*)\""));
+    QHash<QString, QString> typeOf;
+    QHash<QString, QPair<double, double>> lastBucket; // histogram series -> (le, count)
+    Samples samples;
+    if (!text.endsWith('\n'))
+        *error = QStringLiteral("no line break at the end");
+    for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const auto fault = [&](const char *why) {
+            *error = QStringLiteral("%1: %2").arg(QLatin1String(why), line);
+            return Samples{};
+        };
+        if (const QRegularExpressionMatch m = typeLine.match(line); m.hasMatch()) {
+            if (typeOf.contains(m.captured(1)))
+                return fault("TYPE repeated");
+            typeOf.insert(m.captured(1), m.captured(2));
+            continue;
+        }
+        if (helpLine.match(line).hasMatch())
+            continue;
+        const QRegularExpressionMatch m = sampleLine.match(line);
+        if (!m.hasMatch())
+            return fault("not a HELP, TYPE or sample line");
+        const QString name = m.captured(1);
+        QString labels = m.captured(2);
+        bool numeric = true;
+        const double value = m.captured(3) == QStringLiteral("+Inf") ? INFINITY : m.captured(3).toDouble(&numeric);
+        if (!numeric || samples.contains(name + labels))
+            return fault("not a number, or a series repeated");
+        samples.insert(name + labels, value);
+        const QString family = QString(name).remove(histogramPart);
+        const QString type = typeOf.value(typeOf.contains(name) ? name : family);
+        if (type.isEmpty() || (type == QStringLiteral("counter")) != name.endsWith(QStringLiteral("_total"))
+            || (type == QStringLiteral("histogram") && family == name))
+            return fault("no family typed before it, or misnamed for its type");
+        if (type != QStringLiteral("histogram"))
+            continue;
+        const QString bound = le.match(labels).captured(1);
+        const QString series = family + labels.remove(le).remove(QStringLiteral("{}"));
+        const auto last = lastBucket.value(series, {-INFINITY, 0});
+        if (name.endsWith(QStringLiteral("_bucket"))) {
+            const double upper = bound == QStringLiteral("+Inf") ? INFINITY : bound.toDouble(&numeric);
+            if (!numeric || upper <= last.first || value < last.second)
+                return fault("bucket without le, out of order or falling");
+            lastBucket.insert(series, {upper, value});
+        } else if (name.endsWith(QStringLiteral("_count")) && (last.first != INFINITY || last.second != value)) {
+            return fault("count unlike the +Inf bucket");
+        }
+    }
+    return samples;
+}
+
+} // namespace
+
+// The operator's health and metrics address: what it exposes, that the
+// counters follow real requests, and that nothing else answers there.
+class PortalMetricsTest : public QObject
+{
+    Q_OBJECT
+
+    TestCertificates m_certificates;
+    PortalProcess m_portal;
+    QString m_metricsUrl;
+    QNetworkAccessManager m_network;
+    QSslConfiguration m_ssl = QSslConfiguration::defaultConfiguration();
+    QString m_formatError;
+    QString m_lastScrape;
+
+    QPair<int, QByteArray> send(const QString &url, const QByteArray &method, const QByteArray &body = {})
+    {
+        QNetworkRequest request{QUrl(url)};
+        request.setSslConfiguration(m_ssl);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        std::unique_ptr<QNetworkReply> reply(m_network.sendCustomRequest(request, method, body));
+        if (!reply->isFinished())
+            QSignalSpy(reply.get(), &QNetworkReply::finished).wait(kGenerousMs);
+        return {reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+    }
+
+    int post(const QString &endpoint, const QByteArray &body = {})
+    {
+        return send(m_portal.url() + "/adminportal/" + endpoint, "POST", body).first;
+    }
+
+    Samples scrape()
+    {
+        const QByteArray text = send(m_metricsUrl + "/metrics", "GET").second;
+        m_lastScrape = QString::fromUtf8(text);
+        return parseExposition(text, &m_formatError);
+    }
+
+    // Counted once the answer has gone out, which the client may see first.
+    bool rose(const Samples &before, const Samples &expected)
+    {
+        const Samples now = scrape();
+        for (auto it = expected.begin(); it != expected.end(); ++it) {
+            if (now.value(it.key()) - before.value(it.key()) != it.value())
+                return false;
+        }
+        return true;
+    }
+
+    double openConnections() { return scrape().value(QStringLiteral("velkarn_portal_open_connections"), -1); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
+        m_ssl.addCaCertificates(QSslCertificate::fromPath(m_certificates.caCertificatePath()));
+        QCOMPARE(m_portal.admin({"company", "add", "--name", "Acme"}).exitCode, 0);
+        QCOMPARE(m_portal.admin({"user", "add", "--email", kReader, "--company", "Acme", "--category", "Maths",
+                                 "--password", "reader-pw-77"}).exitCode, 0);
+        QVERIFY2(m_portal.start(m_certificates.serverCertificatePath(), m_certificates.serverKeyPath(),
+                                {"--metrics-listen", "127.0.0.1:0", "--user-checks-per-minute", "2",
+                                 "--status-updates-per-minute", "1"}),
+                 m_portal.errors().constData());
+        const QString line = m_portal.nextLine();
+        QVERIFY2(line.startsWith("metrics on http://127.0.0.1:"), qPrintable(line));
+        m_metricsUrl = line.mid(QStringLiteral("metrics on ").size());
+    }
+
+    void cleanupTestCase() { QCOMPARE(m_portal.stop(), 0); }
+
+    void oneRequestInItsPlace_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<qint64>("elapsedUs");
+        QTest::addColumn<QString>("series");
+        QTest::addColumn<double>("firstBucket"); // 0: not timed
+        QTest::newRow("on a bound") << "/adminportal/pdfuserchk.php" << 200 << qint64(1000)
+                                    << kRequests.arg("pdfuserchk.php", "200") << 0.001;
+        QTest::newRow("just past it") << "/adminportal/pdfuserchk.php" << 200 << qint64(1001)
+                                      << kRequests.arg("pdfuserchk.php", "200") << 0.0025;
+        QTest::newRow("past every bound") << "/books/0123" << 200 << qint64(11'000'000)
+                                          << kRequests.arg("books", "200") << double(INFINITY);
+        QTest::newRow("status of no slot") << "/adminportal/pdfbookchk.php" << 418 << qint64(30'000)
+                                           << kRequests.arg("pdfbookchk.php", "other") << 0.05;
+        QTest::newRow("no answer") << "/adminportal/pdfserverchk.php" << 0 << qint64(9'000'000)
+                                   << kRequests.arg("pdfserverchk.php", "none") << 0.0;
+        QTest::newRow("endpoint name as a prefix") << "/adminportal/pdfuserchk.phpx" << 404 << qint64(1)
+                                                   << kRequests.arg("other", "404") << 0.001;
+    }
+
+    void oneRequestInItsPlace()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(qint64, elapsedUs);
+        QFETCH(QString, series);
+        QFETCH(double, firstBucket);
+        PortalMetrics metrics;
+        metrics.requestDone(PortalMetrics::endpointOf(path), status, elapsedUs * 1000);
+        QString error;
+        const Samples samples = parseExposition(metrics.exposition(), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QString labels = "{endpoint=\"" + series.section(QLatin1Char('"'), 1, 1) + "\"";
+        const QString histogram = QStringLiteral("velkarn_portal_request_duration_seconds_");
+        const bool timed = firstBucket > 0;
+        int buckets = 0;
+        for (auto it = samples.begin(); it != samples.end(); ++it) {
+            const QString le = it.key().section(QStringLiteral("le=\""), 1).section(QLatin1Char('"'), 0, 0);
+            if (it.key().startsWith(histogram + "bucket" + labels + ",le=") && ++buckets)
+                QCOMPARE(it.value(), timed && (le == "+Inf" || le.toDouble() >= firstBucket) ? 1.0 : 0.0);
+            if (it.key().startsWith("velkarn_portal_requests_total"))
+                QCOMPARE(it.key() + " " + QString::number(it.value()), series + " 1");
+        }
+        QCOMPARE(buckets, 14);
+        QCOMPARE(samples.value(histogram + "count" + labels + "}"), timed ? 1.0 : 0.0);
+        QCOMPARE(samples.value(histogram + "sum" + labels + "}"), timed ? elapsedUs / 1e6 : 0.0);
+    }
+
+    void countersFollowRequests()
+    {
+        const Samples before = scrape();
+        QVERIFY2(m_formatError.isEmpty(), qPrintable(m_formatError + "\n" + m_lastScrape));
+        for (int expected : {200, 200, 429})
+            QCOMPARE(post("pdfuserchk.php", "user=" + kReader), expected);
+        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=Y"), 200);
+        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=N"), 429);
+        QCOMPARE(send(m_portal.url() + "/books/" + QByteArray(32, 'a'), "GET").first, 404);
+        // A book check the database fails.
+        const auto renameBooks = [this](const char *from, const char *to) {
+            ScopedConnection outside(m_portal.databasePath());
+            return QSqlQuery(outside.database()).exec(QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(from, to));
+        };
+        QVERIFY(renameBooks("books", "books_away"));
+        QCOMPARE(post("pdfbookchk.php", "company=Acme&categoryname=Maths"), 503);
+        QVERIFY(renameBooks("books_away", "books"));
+
+        const Samples expected{
+            {kRequests.arg("pdfuserchk.php", "200"), 2},
+            {kRequests.arg("pdfuserchk.php", "429"), 1},
+            {kRequests.arg("pdfloginupdate.php", "200"), 1},
+            {kRequests.arg("pdfloginupdate.php", "429"), 1},
+            {kRequests.arg("books", "404"), 1},
+            {kRequests.arg("pdfbookchk.php", "503"), 1},
+            {"velkarn_portal_request_duration_seconds_count{endpoint=\"pdfuserchk.php\"}", 3},
+            {"velkarn_portal_rate_limited_total{endpoint=\"pdfuserchk.php\"}", 1},
+            {"velkarn_portal_rate_limited_total{endpoint=\"pdfloginupdate.php\"}", 1},
+            {"velkarn_portal_database_errors_total", 1},
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(rose(before, expected), qPrintable(m_lastScrape), kGenerousMs);
+        QVERIFY2(m_formatError.isEmpty(), qPrintable(m_formatError));
+        for (const char *secret : {"reader@", "reader-pw", "127.0.0.1", "Acme", "Maths", "aaaaaa"})
+            QVERIFY2(!m_lastScrape.contains(QLatin1String(secret), Qt::CaseInsensitive), secret);
+
+        QSslSocket held;
+        held.setPeerVerifyMode(QSslSocket::VerifyNone);
+        held.connectToHostEncrypted(QStringLiteral("127.0.0.1"), m_portal.port());
+        QTRY_VERIFY_WITH_TIMEOUT(held.isEncrypted() && openConnections() >= 1, kGenerousMs);
+        const double open = openConnections();
+        held.abort();
+        QTRY_VERIFY_WITH_TIMEOUT(openConnections() <= open - 1, kGenerousMs);
+    }
+
+    void healthFollowsTheDatabase()
+    {
+        const QString library = m_portal.databasePath();
+        QCOMPARE(send(m_metricsUrl + "/healthz", "GET"), qMakePair(200, QByteArray("ok")));
+        QVERIFY(QFile::rename(library, library + ".away"));
+        const int broken = send(m_metricsUrl + "/healthz", "GET").first;
+        const bool created = QFile::exists(library);
+        QFile::remove(library);
+        QVERIFY(QFile::rename(library + ".away", library));
+        QCOMPARE(broken, 503);
+        QVERIFY2(!created, "the health check left an empty library where the real one was");
+        QCOMPARE(send(m_metricsUrl + "/healthz", "GET").first, 200);
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += m_portal.errors()).contains("health check: the database answers again"),
+                                 kGenerousMs);
+        QVERIFY(log.contains("health check failed: unable to open database file"));
+    }
+
+    void nothingElseAnswers_data()
+    {
+        QTest::addColumn<bool>("onMetrics");
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("a portal endpoint") << true << QByteArray("POST") << "/adminportal/pdfserverchk.php";
+        QTest::newRow("a book") << true << QByteArray("GET") << "/books/" + QString(32, 'a');
+        QTest::newRow("metrics by POST") << true << QByteArray("POST") << "/metrics";
+        QTest::newRow("below metrics") << true << QByteArray("GET") << "/metrics/x";
+        QTest::newRow("metrics on the portal") << false << QByteArray("GET") << "/metrics";
+        QTest::newRow("health on the portal") << false << QByteArray("GET") << "/healthz";
+    }
+
+    void nothingElseAnswers()
+    {
+        QFETCH(bool, onMetrics);
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        const auto answer = send((onMetrics ? m_metricsUrl : m_portal.url()) + path, method, "user=x");
+        QCOMPARE(answer.first, 404);
+        QVERIFY(!answer.second.contains("velkarn_portal"));
+    }
+
+    // A portal that cannot serve its metrics does not start, and announces
+    // nothing a supervisor could take for a running portal.
+    void metricsAddressTaken()
+    {
+        const PortalCommand run = PortalProcess::run(
+            {"serve", "--db", m_portal.databasePath(), "--listen", "127.0.0.1:0", "--cert",
+             m_certificates.serverCertificatePath(), "--key", m_certificates.serverKeyPath(), "--metrics-listen",
+             m_metricsUrl.mid(QStringLiteral("http://").size())});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.output, QByteArray());
+        QVERIFY2(run.errors.contains("--metrics-listen: cannot listen on 127.0.0.1:"), run.errors.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(PortalMetricsTest)
+#include "tst_portal_metrics.moc"
