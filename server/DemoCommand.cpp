@@ -5,6 +5,7 @@
 #include "DemoBooks.h"
 #include "DemoCertificates.h"
 #include "LibraryAdmin.h"
+#include "SchemaMigrations.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -73,7 +74,7 @@ void buildLibrary(const QString &databasePath)
         ScopedConnection connection(databasePath);
         if (!connection.isOpen())
             throw CommandError{QStringLiteral("cannot create %1: %2").arg(databasePath, connection.errorText())};
-        fail(createSchema(connection.database()));
+        fail(applyMigrations(connection.database(), connection.engine(), databasePath));
     }
     AdminLibrary library(CommandOptions({QStringLiteral("--db"), databasePath}, {QStringLiteral("db")}));
     addCompany(library, company, true);

@@ -1,21 +1,27 @@
 #pragma once
 
+#include "DatabaseLocation.h"
+#include "SqlEngine.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
-// The library lives in one SQLite file (another QtSql driver can be named with
-// a "driver:" prefix, e.g. "QPSQL:dbname=velkarn"). QtSql connections belong to
-// the thread that opened them, so every thread gets its own, named after it.
+// A library lives in one SQLite file, or in a PostgreSQL database that
+// several portal processes share (see DatabaseLocation). QtSql connections
+// belong to the thread that opened them, so every thread gets its own, under
+// a name of its own.
 
-// Where the book files live unless --store says otherwise: beside the database.
-QString defaultStoreDir(const QString &databasePath);
+// Where the book files live unless --store says otherwise: beside a SQLite
+// file. A PostgreSQL library has no such place; empty.
+QString defaultStoreDir(const QString &database);
 
-// Opens (and for SQLite creates) the database on the calling thread under a
-// unique connection name; removes the connection when it goes out of scope.
+// Opens (and for SQLite creates) the database on the calling thread; removes
+// the connection when it goes out of scope. Throws CommandError for a --db
+// value that names no engine we take.
 class ScopedConnection
 {
 public:
-    explicit ScopedConnection(const QString &databasePath);
+    explicit ScopedConnection(const QString &database);
     ~ScopedConnection();
     ScopedConnection(const ScopedConnection &) = delete;
     ScopedConnection &operator=(const ScopedConnection &) = delete;
@@ -23,17 +29,35 @@ public:
     bool isOpen() const;
     QString errorText() const;
     QSqlDatabase database() const;
+    const SqlEngine &engine() const;
 
 private:
+    const SqlEngine &_engine;
     QString _name;
 };
 
-// The calling thread's own connection, opened on first use and kept for the
-// life of the thread.
-QSqlDatabase threadConnection(const QString &databasePath);
+// The library a serving process answers from: each thread that asks gets a
+// connection of its own, kept for the life of the thread, and a fresh one
+// after a failure, so the portal serves again once the database is back.
+class PortalDatabase
+{
+public:
+    // Throws CommandError.
+    explicit PortalDatabase(const QString &database);
+    PortalDatabase(const PortalDatabase &) = delete;
+    PortalDatabase &operator=(const PortalDatabase &) = delete;
 
-// Creates the tables if they are missing. Returns an error text, empty on success.
-QString createSchema(QSqlDatabase db);
+    const SqlEngine &engine() const { return _engine; }
+    // The calling thread's connection, opened when it has none or lost it.
+    QSqlDatabase connection();
+    // Drops the calling thread's connection after a failed statement.
+    void discardConnection();
+    // Whether the database answers a trivial query, on the calling thread's
+    // connection; the reason in `error` when it does not.
+    bool ping(QString *error = nullptr);
 
-// True when the tables of a portal library are present.
-bool hasSchema(QSqlDatabase db);
+private:
+    const DatabaseLocation _location;
+    const SqlEngine &_engine;
+    const quint64 _id;
+};

@@ -1,9 +1,7 @@
 #include "PortalService.h"
 
 #include "ClientKey.h"
-#include "LibraryQueries.h"
 #include "PortalAnswers.h"
-#include "PortalDatabase.h"
 #include "RequestBody.h"
 #include "RequestLog.h"
 
@@ -28,8 +26,7 @@ PortalReply reply(int status, const QByteArray &body)
 
 PortalService::PortalService(const PortalConfig &config)
     : _config(config)
-    , _userChecks(config.userChecksPerMinute)
-    , _statusUpdates(config.statusUpdatesPerMinute)
+    , _database(config.databasePath)
     , _clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
 }
@@ -85,6 +82,40 @@ PortalReply PortalService::unavailable(const QString &what, const QString &error
     return reply(503, "library unavailable, try again");
 }
 
+template<typename Query>
+auto PortalService::withConnection(QueryStatus *status, Query query)
+{
+    for (int attempt = 0;; ++attempt) {
+        auto result = query(_database.connection());
+        if (status->ok || attempt > 0)
+            return result;
+        _database.discardConnection();
+    }
+}
+
+std::optional<PortalReply> PortalService::limit(const QString &kind, int perMinute, const QString &client)
+{
+    if (perMinute <= 0)
+        return std::nullopt;
+    const qint64 now = _clock();
+    QueryStatus status;
+    const bool admitted = withConnection(&status, [&](QSqlDatabase db) {
+        return admitEvent(db, kind, client, perMinute, now, &status);
+    });
+    if (!status.ok)
+        return unavailable(kind == QStringLiteral("user") ? QStringLiteral("user check") : QStringLiteral("status update"),
+                           status.error);
+    // One request a minute per process clears what no longer counts.
+    const qint64 minute = now / 60000;
+    qint64 forgotten = _countsForgottenMinute.loadRelaxed();
+    if (forgotten < minute && _countsForgottenMinute.testAndSetRelaxed(forgotten, minute))
+        forgetOldCounts(_database.connection(), now);
+    if (admitted)
+        return std::nullopt;
+    return kind == QStringLiteral("user") ? reply(429, "too many user checks, try again in a minute")
+                                          : reply(429, "too many status updates, try again in a minute");
+}
+
 PortalReply PortalService::serverCheck()
 {
     return reply(200, serverCheckAnswer());
@@ -92,15 +123,16 @@ PortalReply PortalService::serverCheck()
 
 PortalReply PortalService::userCheck(const PortalRequest &request)
 {
-    if (!_userChecks.allow(clientKey(request.client), _clock()))
-        return reply(429, "too many user checks, try again in a minute");
+    if (auto refused = limit(QStringLiteral("user"), _config.userChecksPerMinute, clientKey(request.client)))
+        return *refused;
     const UserCheckBody body = parseUserCheckBody(request.body);
     if (!body.valid)
         return reply(200, unknownUserAnswer());
     QueryStatus status;
     const qint64 ttlMs = qint64(_config.onlineTtlHours * 3600.0 * 1000.0);
-    const auto account = findAccount(threadConnection(_config.databasePath), body.user, _clock(),
-                                     ttlMs, &status);
+    const auto account = withConnection(&status, [&](QSqlDatabase db) {
+        return findAccount(db, _database.engine(), body.user, _clock(), ttlMs, &status);
+    });
     if (!status.ok)
         return unavailable(QStringLiteral("user check"), status.error);
     return reply(200, account ? loginAnswer(*account) : unknownUserAnswer());
@@ -112,8 +144,8 @@ PortalReply PortalService::bookCheck(const PortalRequest &request)
     if (!body.valid)
         return reply(200, noBooksAnswer());
     QueryStatus status;
-    const QList<StoredBook> stored =
-        findBooks(threadConnection(_config.databasePath), body.company, body.category, &status);
+    const QList<StoredBook> stored = withConnection(
+        &status, [&](QSqlDatabase db) { return findBooks(db, body.company, body.category, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book check"), status.error);
     QList<BookRecord> books;
@@ -130,18 +162,19 @@ std::variant<PortalReply, StatusWrite> PortalService::statusUpdate(const PortalR
     const StatusBody body = parseStatusBody(request.body);
     if (!body.valid || (body.status != QStringLiteral("Y") && body.status != QStringLiteral("N")))
         return reply(400, "0");
-    // Counted per address like user checks: unlimited, they would sign anyone
-    // out and tell known addresses from unknown ones at full speed.
-    if (!_statusUpdates.allow(clientKey(request.client), _clock()))
-        return reply(429, "too many status updates, try again in a minute");
-    return StatusWrite{body.user, body.status == QStringLiteral("Y")};
+    return StatusWrite{body.user, body.status == QStringLiteral("Y"), clientKey(request.client)};
 }
 
 PortalReply PortalService::write(const StatusWrite &update)
 {
+    // Counted per address like user checks: unlimited, they would sign anyone
+    // out and tell known addresses from unknown ones at full speed.
+    if (auto refused = limit(QStringLiteral("status"), _config.statusUpdatesPerMinute, update.client))
+        return *refused;
     QueryStatus status;
-    const bool recorded =
-        recordOnline(threadConnection(_config.databasePath), update.user, update.online, _clock(), &status);
+    const bool recorded = withConnection(&status, [&](QSqlDatabase db) {
+        return recordOnline(db, _database.engine(), update.user, update.online, _clock(), &status);
+    });
     if (!status.ok)
         return unavailable(QStringLiteral("status update"), status.error);
     return recorded ? reply(200, "1") : reply(404, "0");
@@ -153,7 +186,8 @@ PortalReply PortalService::bookFile(const QString &token)
     if (!tokenPattern.match(token).hasMatch())
         return reply(404, "not found");
     QueryStatus status;
-    const QString file = findBookFile(threadConnection(_config.databasePath), token, &status);
+    const QString file =
+        withConnection(&status, [&](QSqlDatabase db) { return findBookFile(db, token, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book download"), status.error);
     if (file.isEmpty())

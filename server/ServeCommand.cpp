@@ -6,6 +6,7 @@
 #include "NameRules.h"
 #include "PortalDatabase.h"
 #include "PortalService.h"
+#include "SchemaMigrations.h"
 #include "StoreSweep.h"
 
 #include <QFile>
@@ -90,10 +91,16 @@ int runServe(const QStringList &args)
     config.statusUpdatesPerMinute = nonNegativeInteger(options, QStringLiteral("status-updates-per-minute"), 60);
     const double requestDeadline = positiveNumber(options, QStringLiteral("request-deadline"), 10);
     const ListenAddress listen = parseListenAddress(options.required(QStringLiteral("listen")));
+    if (config.storeDir.isEmpty())
+        throw CommandError{QStringLiteral("give --store DIR: the book files of a PostgreSQL library live in a "
+                                          "directory every portal process can reach")};
     {
         ScopedConnection check(config.databasePath);
-        if (!check.isOpen() || !hasSchema(check.database()))
-            throw CommandError{QStringLiteral("%1 is not a portal library (run init first)").arg(config.databasePath)};
+        if (!check.isOpen())
+            throw CommandError{QStringLiteral("cannot open %1: %2").arg(config.databasePath, check.errorText())};
+        const QString schemaProblem = checkSchema(check.database(), config.databasePath);
+        if (!schemaProblem.isEmpty())
+            throw CommandError{schemaProblem};
     }
     sweepBookStoreAtStart(config.databasePath, config.storeDir);
 

@@ -1,5 +1,6 @@
 #include "DemoBooks.h"
 #include "PortalProcess.h"
+#include "PostgresServer.h"
 
 #include <QPdfDocument>
 #include <QtTest>
@@ -25,17 +26,20 @@ QByteArray contents(const QString &path)
 } // namespace
 
 // The admin commands against a fresh library for every test, holding the
-// company "Acme".
+// company "Acme", on each engine.
 class PortalAdmin : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir _dir;
     QString _plainPdf;
+    PostgresServer _postgres;
+    bool _postgresUp = false;
+    int _databases = 0;
     std::unique_ptr<PortalProcess> _portal;
 
     PortalCommand admin(const QStringList &args) const { return _portal->admin(args); }
-    QString storeDir() const { return _portal->databasePath() + ".books"; }
+    QString storeDir() const { return _portal->storeDir(); }
     QStringList storeFiles() const { return QDir(storeDir()).entryList(QDir::Files | QDir::Hidden); }
     QByteArray listings() const
     {
@@ -43,8 +47,18 @@ class PortalAdmin : public QObject
     }
 
 private slots:
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    }
+
     void initTestCase()
     {
+        _postgresUp = _postgres.start();
+        if (!_postgresUp && PostgresServer::required())
+            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + _postgres.reason()));
         _plainPdf = _dir.filePath("plain.pdf");
         QCOMPARE(writeDemoPdf(_plainPdf, "Plain", 3), QString());
         QFile garbage(_dir.filePath("garbage.pdf"));
@@ -53,7 +67,16 @@ private slots:
 
     void init()
     {
-        _portal = std::make_unique<PortalProcess>();
+        QFETCH_GLOBAL(QString, engine);
+        if (engine == QStringLiteral("sqlite")) {
+            _portal = std::make_unique<PortalProcess>();
+        } else {
+            if (!_postgresUp)
+                QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + _postgres.reason()));
+            const QString url = _postgres.createDatabase(QStringLiteral("admin%1").arg(++_databases));
+            QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
+            _portal = std::make_unique<PortalProcess>(url);
+        }
         QCOMPARE(admin({"company", "add", "--name", "Acme"}).exitCode, 0);
     }
 
@@ -158,6 +181,9 @@ private slots:
     // A second run leaves the demo as the first made it.
     void demoIsCompleteAndRepeatable()
     {
+        QFETCH_GLOBAL(QString, engine);
+        if (engine != QStringLiteral("sqlite"))
+            QSKIP("the demo builds a SQLite library of its own");
         const QDir demo(_dir.filePath("demo"));
         PortalCommand r = PortalProcess::run({"demo", "--dir", demo.path()});
         QVERIFY2(r.exitCode == 0, r.errors.constData());

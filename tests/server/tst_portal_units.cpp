@@ -1,6 +1,5 @@
 #include "CommandLine.h"
 #include "NameRules.h"
-#include "RateLimiter.h"
 #include "RequestBody.h"
 #include "ServeCommand.h"
 
@@ -53,31 +52,6 @@ private slots:
             read = {parsed.company, parsed.category};
         }
         QCOMPARE(read, fields);
-    }
-
-    void rateLimiter()
-    {
-        RateLimiter limiter(3);
-        const QString a = QStringLiteral("a");
-        const qint64 t0 = 1'000'000;
-        QVERIFY(limiter.allow(a, t0));
-        QVERIFY(limiter.allow(a, t0 + 10'000));
-        QVERIFY(limiter.allow(a, t0 + 20'000));
-        QVERIFY(!limiter.allow(a, t0 + 30'000));
-        QVERIFY2(limiter.allow(QStringLiteral("b"), t0 + 30'000), "clients are counted apart");
-        QVERIFY(!limiter.allow(a, t0 + 59'999));
-        // Refusals are not counted: the window slides with the accepted checks.
-        QVERIFY(limiter.allow(a, t0 + 60'000));
-        QVERIFY(!limiter.allow(a, t0 + 60'001));
-        QVERIFY(limiter.allow(a, t0 + 70'000));
-
-        // Clients that went quiet are forgotten, so a flood of addresses cannot grow the table for good.
-        RateLimiter one(1);
-        for (int i = 0; i < 5000; ++i)
-            one.allow(QString::number(i), 0);
-        QVERIFY(one.allow(QStringLiteral("late"), 120'000));
-        QVERIFY(one.trackedClients() < 5000);
-        QVERIFY(!one.allow(QStringLiteral("late"), 120'001));
     }
 
     void nameRules_data()
