@@ -17,12 +17,13 @@ struct PortalCommand
 // A velkarn-portal with a library of its own, made with "init" at
 // construction and served on a port the system chooses: a SQLite file in a
 // temporary directory, or the PostgreSQL database given, with its book store
-// in that directory.
+// in that directory unless another is given (several processes share one).
 class PortalProcess
 {
 public:
-    explicit PortalProcess(const QString &database = {})
+    explicit PortalProcess(const QString &database = {}, const QString &store = {})
         : _database(database)
+        , _store(store)
     {
         admin({QStringLiteral("init")});
     }
@@ -41,6 +42,8 @@ public:
     }
     QString storeDir() const
     {
+        if (!_store.isEmpty())
+            return _store;
         return _database.isEmpty() ? databasePath() + QStringLiteral(".books") : _dir.filePath(QStringLiteral("store"));
     }
     // What a command needs to find the store: nothing beside a SQLite file.
@@ -55,12 +58,19 @@ public:
     bool start(const QString &certificate, const QString &key, const QStringList &options = {});
     // Sends SIGTERM and waits; the exit code, -1 when it had to be killed.
     int stop();
+    // Ends it at once, as a crash or a power cut would.
+    void kill()
+    {
+        _server.kill();
+        _server.waitForFinished();
+    }
     QString url() const { return _url; }
     quint16 port() const { return quint16(QUrl(_url).port()); }
     QByteArray errors() { return _server.readAllStandardError(); } // since last asked
 
 private:
     QString _database;
+    QString _store;
     QTemporaryDir _dir;
     QProcess _server;
     QString _url;
