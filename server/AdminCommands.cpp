@@ -97,18 +97,24 @@ qint64 positionValue(const QString &text)
     return value;
 }
 
+// Opens a library, made when missing, with the schema steps it lacks applied.
+void openUpToDate(const ScopedConnection &connection, const QString &path)
+{
+    if (!connection.isOpen())
+        throw CommandError{QStringLiteral("cannot open %1: %2").arg(path, connection.errorText())};
+    const QString error = applyMigrations(connection.database(), connection.engine(), path);
+    if (!error.isEmpty())
+        throw CommandError{QStringLiteral("cannot bring the tables of %1 up to date: %2").arg(path, error)};
+}
+
 } // namespace
 
 void runInit(const QStringList &args)
 {
     const CommandOptions options(args, {QStringLiteral("db")});
     const QString path = options.required(QStringLiteral("db"));
-    ScopedConnection connection(path);
-    if (!connection.isOpen())
-        throw CommandError{QStringLiteral("cannot open %1: %2").arg(path, connection.errorText())};
-    const QString error = applyMigrations(connection.database(), connection.engine(), path);
-    if (!error.isEmpty())
-        throw CommandError{QStringLiteral("cannot bring the tables of %1 up to date: %2").arg(path, error)};
+    const ScopedConnection connection(path);
+    openUpToDate(connection, path);
     out() << "library ready at " << path << '\n';
 }
 
@@ -120,12 +126,8 @@ void runMigrate(const QStringList &args)
     if (fromPath == toPath)
         throw CommandError{QStringLiteral("--from and --to name the same library")};
     const AdminLibrary from(CommandOptions({QStringLiteral("--db"), fromPath}, {QStringLiteral("db")}));
-    ScopedConnection to(toPath);
-    if (!to.isOpen())
-        throw CommandError{QStringLiteral("cannot open %1: %2").arg(toPath, to.errorText())};
-    const QString error = applyMigrations(to.database(), to.engine(), toPath);
-    if (!error.isEmpty())
-        throw CommandError{QStringLiteral("cannot bring the tables of %1 up to date: %2").arg(toPath, error)};
+    const ScopedConnection to(toPath);
+    openUpToDate(to, toPath);
     const CopiedRows copied = copyLibrary(from.database(), to.database(), to.engine());
     out() << "copied " << copied.companies << " companies, " << copied.users << " users and " << copied.books
           << " books from " << fromPath << " to " << toPath << "; the book files stay in "

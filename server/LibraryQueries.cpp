@@ -90,7 +90,8 @@ bool admitEvent(QSqlDatabase db, const QString &kind, const QString &client, int
     // With p events in the previous minute, of which the share r / 60000 is
     // still inside the last minute, and c in this one, an event is admitted
     // while c + ceil(p * r / 60000) < perMinute, in whole numbers:
-    // p * r <= (perMinute - c - 1) * 60000. One statement, so that two
+    // p * r <= (perMinute - c - 1) * 60000, in 64 bits for any limit a
+    // command line can set. One statement, so that two
     // processes counting at once cannot both take the last place.
     const qint64 minute = nowMs / kMinuteMs;
     const qint64 remainingMs = kMinuteMs - nowMs % kMinuteMs;
@@ -101,11 +102,11 @@ bool admitEvent(QSqlDatabase db, const QString &kind, const QString &client, int
         QStringLiteral("INSERT INTO rate_counts (kind, client, minute, count)"
                        " SELECT CAST(? AS TEXT), CAST(? AS TEXT), CAST(? AS BIGINT), 1 WHERE ")
         + previous.arg(QStringLiteral("?"), QStringLiteral("?"), QStringLiteral("?"))
-        + QStringLiteral(" * ? <= (? - 1) * 60000"
+        + QStringLiteral(" * CAST(? AS BIGINT) <= (CAST(? AS BIGINT) - 1) * 60000"
                          " ON CONFLICT (kind, client, minute) DO UPDATE SET count = rate_counts.count + 1 WHERE ")
         + previous.arg(QStringLiteral("excluded.kind"), QStringLiteral("excluded.client"),
                        QStringLiteral("excluded.minute - 1"))
-        + QStringLiteral(" * ? <= (? - rate_counts.count - 1) * 60000"));
+        + QStringLiteral(" * CAST(? AS BIGINT) <= (CAST(? AS BIGINT) - rate_counts.count - 1) * 60000"));
     for (const QVariant &value : {QVariant(kind), QVariant(client), QVariant(minute), QVariant(kind),
                                   QVariant(client), QVariant(minute - 1), QVariant(remainingMs),
                                   QVariant(perMinute), QVariant(remainingMs), QVariant(perMinute)})

@@ -93,12 +93,18 @@ auto PortalService::withConnection(QueryStatus *status, Query query)
     }
 }
 
+std::unique_lock<std::mutex> PortalService::writeTurn()
+{
+    return _database.engine().oneWriterAtATime() ? std::unique_lock(_writes) : std::unique_lock<std::mutex>();
+}
+
 std::optional<PortalReply> PortalService::limit(const QString &kind, int perMinute, const QString &client)
 {
     if (perMinute <= 0)
         return std::nullopt;
     const qint64 now = _clock();
     QueryStatus status;
+    const auto turn = writeTurn();
     const bool admitted = withConnection(&status, [&](QSqlDatabase db) {
         return admitEvent(db, kind, client, perMinute, now, &status);
     });
@@ -172,6 +178,7 @@ PortalReply PortalService::write(const StatusWrite &update)
     if (auto refused = limit(QStringLiteral("status"), _config.statusUpdatesPerMinute, update.client))
         return *refused;
     QueryStatus status;
+    const auto turn = writeTurn();
     const bool recorded = withConnection(&status, [&](QSqlDatabase db) {
         return recordOnline(db, _database.engine(), update.user, update.online, _clock(), &status);
     });

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <variant>
 
@@ -91,9 +92,12 @@ private:
     // The 429 reply when the client is over its limit, or a 503 when the
     // count cannot be kept; nullopt when the request may go on.
     std::optional<PortalReply> limit(const QString &kind, int perMinute, const QString &client);
+    // Held around each write where the engine takes one writer at a time.
+    std::unique_lock<std::mutex> writeTurn();
 
     const PortalConfig _config;
     PortalDatabase _database;
     std::function<qint64()> _clock;
     QAtomicInteger<qint64> _countsForgottenMinute = 0;
+    std::mutex _writes;
 };

@@ -68,6 +68,8 @@ public:
 
     QString byteOrder(const QString &column) const override { return column + QStringLiteral(" COLLATE \"C\""); }
 
+    bool oneWriterAtATime() const override { return false; }
+
     QString beginWrite(QSqlDatabase db) const override
     {
         return db.transaction() ? QString() : db.lastError().text();

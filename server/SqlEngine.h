@@ -24,6 +24,10 @@ public:
     virtual QString sameAddress(const QString &column) const = 0;
     // An ORDER BY term that sorts text by its bytes, as SQLite always does.
     virtual QString byteOrder(const QString &column) const = 0;
+    // Whether the database lets one writer in at a time. Writers of one
+    // process then queue on a mutex of their own instead of on the
+    // database's lock, whose busy wait sleeps in steps of many milliseconds.
+    virtual bool oneWriterAtATime() const = 0;
     // Starts an admin transaction that holds the write lock from its start.
     // Returns an error text, empty on success.
     virtual QString beginWrite(QSqlDatabase db) const = 0;

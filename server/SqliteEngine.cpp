@@ -66,6 +66,8 @@ public:
 
     QString byteOrder(const QString &column) const override { return column; }
 
+    bool oneWriterAtATime() const override { return true; }
+
     // The default transaction starts as a reader; a status update that
     // commits before its first write makes that write fail at once, busy
     // timeout or not. Taking the write lock up front waits for it instead.

@@ -318,8 +318,8 @@ private slots:
         QSqlDatabase db = connection.database();
         // The start of a minute far ahead, where the portal's own clearing never reaches.
         const qint64 t0 = qint64(40'000'000) * 60'000;
+        QueryStatus status;
         const auto admit = [&](const QString &client, qint64 at) {
-            QueryStatus status;
             const bool admitted = admitEvent(db, "test", client, 3, at, &status);
             if (!status.ok)
                 qWarning("%s", qPrintable(status.error));
@@ -333,6 +333,7 @@ private slots:
         QVERIFY(admit("a", t0 + 90'000));
         QVERIFY(!admit("a", t0 + 90'001));
         QVERIFY(admit("a", t0 + 150'000));
+        QVERIFY2(admitEvent(db, "test", "c", 2'000'000'000, t0, &status), "a limit too high to reach");
         forgetOldCounts(db, t0 + 200'000);
         QSqlQuery left(db);
         QVERIFY(left.exec("SELECT COUNT(*) FROM rate_counts WHERE kind = 'test'") && left.next());
