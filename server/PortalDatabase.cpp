@@ -30,15 +30,23 @@ QSqlDatabase openConnection(const DatabaseLocation &location, const QString &nam
     return db;
 }
 
+struct ThreadConnection
+{
+    QString name;
+    QHash<QString, QSqlQuery> statements;
+};
+
 // The connections a thread holds, one per PortalDatabase, closed when the
-// thread ends.
+// thread ends; their statements go first, as they use them.
 struct ThreadConnections
 {
-    QHash<quint64, QString> names;
+    QHash<quint64, ThreadConnection> connections;
     ~ThreadConnections()
     {
-        for (const QString &name : std::as_const(names))
-            dropConnection(name);
+        for (ThreadConnection &connection : connections) {
+            connection.statements.clear();
+            dropConnection(connection.name);
+        }
     }
 };
 
@@ -86,6 +94,13 @@ const SqlEngine &ScopedConnection::engine() const
     return _engine;
 }
 
+QSqlQuery ScopedConnection::prepared(const QString &sql)
+{
+    QSqlQuery query(database());
+    query.prepare(sql);
+    return query;
+}
+
 PortalDatabase::PortalDatabase(const QString &database)
     : _location(parseDatabaseLocation(database))
     , _engine(sqlEngine(_location.engine))
@@ -95,7 +110,7 @@ PortalDatabase::PortalDatabase(const QString &database)
 
 QSqlDatabase PortalDatabase::connection()
 {
-    QString &name = threadConnections.names[_id];
+    QString &name = threadConnections.connections[_id].name;
     if (name.isEmpty()) {
         name = nextConnectionName();
         return openConnection(_location, name, true);
@@ -108,9 +123,24 @@ QSqlDatabase PortalDatabase::connection()
 
 void PortalDatabase::discardConnection()
 {
-    const QString name = threadConnections.names.take(_id);
-    if (!name.isEmpty())
-        dropConnection(name);
+    ThreadConnection connection = threadConnections.connections.take(_id);
+    connection.statements.clear();
+    if (!connection.name.isEmpty())
+        dropConnection(connection.name);
+}
+
+QSqlQuery PortalDatabase::prepared(const QString &sql)
+{
+    const QSqlDatabase db = connection();
+    QHash<QString, QSqlQuery> &statements = threadConnections.connections[_id].statements;
+    auto kept = statements.find(sql);
+    if (kept != statements.end())
+        return *kept;
+    QSqlQuery query(db);
+    // A statement that did not prepare (the database was away) is not kept.
+    if (query.prepare(sql))
+        statements.insert(sql, query);
+    return query;
 }
 
 bool PortalDatabase::ping(QString *error)

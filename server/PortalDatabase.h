@@ -2,6 +2,7 @@
 
 #include "DatabaseLocation.h"
 #include "SqlEngine.h"
+#include "Statements.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -18,18 +19,19 @@ QString defaultStoreDir(const QString &database);
 // Opens (and for SQLite creates) the database on the calling thread; removes
 // the connection when it goes out of scope. Throws CommandError for a --db
 // value that names no engine we take.
-class ScopedConnection
+class ScopedConnection : public Statements
 {
 public:
     explicit ScopedConnection(const QString &database);
-    ~ScopedConnection();
+    ~ScopedConnection() override;
     ScopedConnection(const ScopedConnection &) = delete;
     ScopedConnection &operator=(const ScopedConnection &) = delete;
 
     bool isOpen() const;
     QString errorText() const;
     QSqlDatabase database() const;
-    const SqlEngine &engine() const;
+    const SqlEngine &engine() const override;
+    QSqlQuery prepared(const QString &sql) override;
 
 private:
     const SqlEngine &_engine;
@@ -39,7 +41,7 @@ private:
 // The library a serving process answers from: each thread that asks gets a
 // connection of its own, kept for the life of the thread, and a fresh one
 // after a failure, so the portal serves again once the database is back.
-class PortalDatabase
+class PortalDatabase : public Statements
 {
 public:
     // Throws CommandError.
@@ -47,7 +49,9 @@ public:
     PortalDatabase(const PortalDatabase &) = delete;
     PortalDatabase &operator=(const PortalDatabase &) = delete;
 
-    const SqlEngine &engine() const { return _engine; }
+    const SqlEngine &engine() const override { return _engine; }
+    // Kept prepared on the calling thread's connection until it is dropped.
+    QSqlQuery prepared(const QString &sql) override;
     // The calling thread's connection, opened when it has none or lost it.
     QSqlDatabase connection();
     // Drops the calling thread's connection after a failed statement.

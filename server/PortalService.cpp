@@ -86,7 +86,7 @@ template<typename Query>
 auto PortalService::withConnection(QueryStatus *status, Query query)
 {
     for (int attempt = 0;; ++attempt) {
-        auto result = query(_database.connection());
+        auto result = query();
         if (status->ok || attempt > 0)
             return result;
         _database.discardConnection();
@@ -105,8 +105,8 @@ std::optional<PortalReply> PortalService::limit(const QString &kind, int perMinu
     const qint64 now = _clock();
     QueryStatus status;
     const auto turn = writeTurn();
-    const bool admitted = withConnection(&status, [&](QSqlDatabase db) {
-        return admitEvent(db, kind, client, perMinute, now, &status);
+    const bool admitted = withConnection(&status, [&] {
+        return admitEvent(_database, kind, client, perMinute, now, &status);
     });
     if (!status.ok)
         return unavailable(kind == QStringLiteral("user") ? QStringLiteral("user check") : QStringLiteral("status update"),
@@ -115,7 +115,7 @@ std::optional<PortalReply> PortalService::limit(const QString &kind, int perMinu
     const qint64 minute = now / 60000;
     qint64 forgotten = _countsForgottenMinute.loadRelaxed();
     if (forgotten < minute && _countsForgottenMinute.testAndSetRelaxed(forgotten, minute))
-        forgetOldCounts(_database.connection(), now);
+        forgetOldCounts(_database, now);
     if (admitted)
         return std::nullopt;
     return kind == QStringLiteral("user") ? reply(429, "too many user checks, try again in a minute")
@@ -136,8 +136,8 @@ PortalReply PortalService::userCheck(const PortalRequest &request)
         return reply(200, unknownUserAnswer());
     QueryStatus status;
     const qint64 ttlMs = qint64(_config.onlineTtlHours * 3600.0 * 1000.0);
-    const auto account = withConnection(&status, [&](QSqlDatabase db) {
-        return findAccount(db, _database.engine(), body.user, _clock(), ttlMs, &status);
+    const auto account = withConnection(&status, [&] {
+        return findAccount(_database, body.user, _clock(), ttlMs, &status);
     });
     if (!status.ok)
         return unavailable(QStringLiteral("user check"), status.error);
@@ -151,7 +151,7 @@ PortalReply PortalService::bookCheck(const PortalRequest &request)
         return reply(200, noBooksAnswer());
     QueryStatus status;
     const QList<StoredBook> stored = withConnection(
-        &status, [&](QSqlDatabase db) { return findBooks(db, body.company, body.category, &status); });
+        &status, [&] { return findBooks(_database, body.company, body.category, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book check"), status.error);
     QList<BookRecord> books;
@@ -179,8 +179,8 @@ PortalReply PortalService::write(const StatusWrite &update)
         return *refused;
     QueryStatus status;
     const auto turn = writeTurn();
-    const bool recorded = withConnection(&status, [&](QSqlDatabase db) {
-        return recordOnline(db, _database.engine(), update.user, update.online, _clock(), &status);
+    const bool recorded = withConnection(&status, [&] {
+        return recordOnline(_database, update.user, update.online, _clock(), &status);
     });
     if (!status.ok)
         return unavailable(QStringLiteral("status update"), status.error);
@@ -194,7 +194,7 @@ PortalReply PortalService::bookFile(const QString &token)
         return reply(404, "not found");
     QueryStatus status;
     const QString file =
-        withConnection(&status, [&](QSqlDatabase db) { return findBookFile(db, token, &status); });
+        withConnection(&status, [&] { return findBookFile(_database, token, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book download"), status.error);
     if (file.isEmpty())

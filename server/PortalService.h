@@ -84,8 +84,8 @@ private:
     std::variant<PortalReply, StatusWrite> statusUpdate(const PortalRequest &request);
     PortalReply bookFile(const QString &token);
     PortalReply unavailable(const QString &what, const QString &error) const;
-    // Runs a query on this thread's connection; after a failure once more on
-    // a fresh one, since a connection the database dropped (a restart, a
+    // Runs a query (on this thread's connection); after a failure once more
+    // on a fresh one, since a connection the database dropped (a restart, a
     // failover) fails only when next used.
     template<typename Query>
     auto withConnection(QueryStatus *status, Query query);

@@ -11,8 +11,11 @@ const QString kFoldAscii =
 
 // A request must be refused, not left waiting, when the database stops
 // answering; both limits stay under the time a reader is promised an answer in.
+// What serving writes (online flags, rate-limit counts) may lose its last
+// fraction of a second in a database crash, so it does not wait for the disk.
 const QString kServingSettings = QStringLiteral(
-    "connect_timeout=2;tcp_user_timeout=1500;options='-c statement_timeout=1500 -c lock_timeout=1500'");
+    "connect_timeout=2;tcp_user_timeout=1500;"
+    "options='-c statement_timeout=1500 -c lock_timeout=1500 -c synchronous_commit=off'");
 // Admin commands wait for a lock as long as SQLite's busy timeout lets them.
 const QString kAdminSettings = QStringLiteral("connect_timeout=10;options='-c lock_timeout=5000'");
 

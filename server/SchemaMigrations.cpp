@@ -7,18 +7,21 @@
 namespace {
 
 // -1 when it cannot be read. A library made before numbered schemas has the
-// tables of step 1 and no record of it.
+// tables of step 1 and no record of it (init makes the record's table empty
+// before it looks).
 int storedVersion(QSqlDatabase db, QString *error)
 {
     const QStringList tables = db.tables();
-    if (!tables.contains(QStringLiteral("schema_version")))
-        return tables.contains(QStringLiteral("companies")) ? 1 : 0;
-    QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next()) {
-        *error = query.lastError().text();
-        return -1;
+    if (tables.contains(QStringLiteral("schema_version"))) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next()) {
+            *error = query.lastError().text();
+            return -1;
+        }
+        if (!query.value(0).isNull())
+            return query.value(0).toInt();
     }
-    return query.value(0).toInt();
+    return tables.contains(QStringLiteral("companies")) ? 1 : 0;
 }
 
 QString newerMessage(const QString &shownName, int version)

@@ -1,8 +1,10 @@
 #include "DemoBooks.h"
+#include "PortalDatabase.h"
 #include "PortalProcess.h"
 #include "PostgresServer.h"
 
 #include <QPdfDocument>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -176,6 +178,38 @@ private slots:
         const QString typo = _dir.filePath("typo.db");
         QCOMPARE(PortalProcess::run({"user", "list", "--db", typo}).exitCode, 1);
         QVERIFY(!QFile::exists(typo));
+    }
+
+    // A library from before numbered schemas is adopted by init; a library
+    // older or newer than the program is refused by everything else, saying
+    // what to run, and a newer one is left as it is.
+    void schemaSteps()
+    {
+        const auto sql = [&](const QString &statement) {
+            ScopedConnection connection(_portal->databasePath());
+            QSqlQuery query(connection.database());
+            return query.exec(statement) && (!query.isSelect() || query.next());
+        };
+        const QStringList serve = QStringList{"serve", "--db", _portal->databasePath(), "--listen", "127.0.0.1:0",
+                                              "--cert", "none.pem", "--key", "none.key"}
+            + _portal->storeOption();
+        QVERIFY(sql("DROP TABLE rate_counts") && sql("DROP TABLE schema_version"));
+        for (const PortalCommand &refused : {admin({"user", "list"}), PortalProcess::run(serve)}) {
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY2(refused.errors.contains("schema version 1, older than the 2 this velkarn-portal needs: run "
+                                             "velkarn-portal init --db"),
+                     refused.errors.constData());
+        }
+        const PortalCommand init = admin({"init"});
+        QVERIFY2(init.exitCode == 0, init.errors.constData());
+        QVERIFY(admin({"company", "list"}).output.contains("Acme	Y	0	0"));
+
+        QVERIFY(sql("UPDATE schema_version SET version = 99"));
+        for (const PortalCommand &refused : {admin({"init"}), admin({"user", "list"}), PortalProcess::run(serve)}) {
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY2(refused.errors.contains("schema version 99, newer than the 2"), refused.errors.constData());
+        }
+        QVERIFY(sql("SELECT version FROM schema_version WHERE version = 99"));
     }
 
     // A second run leaves the demo as the first made it.

@@ -320,7 +320,7 @@ private slots:
         const qint64 t0 = qint64(40'000'000) * 60'000;
         QueryStatus status;
         const auto admit = [&](const QString &client, qint64 at) {
-            const bool admitted = admitEvent(db, "test", client, 3, at, &status);
+            const bool admitted = admitEvent(connection, "test", client, 3, at, &status);
             if (!status.ok)
                 qWarning("%s", qPrintable(status.error));
             return admitted;
@@ -333,8 +333,8 @@ private slots:
         QVERIFY(admit("a", t0 + 90'000));
         QVERIFY(!admit("a", t0 + 90'001));
         QVERIFY(admit("a", t0 + 150'000));
-        QVERIFY2(admitEvent(db, "test", "c", 2'000'000'000, t0, &status), "a limit too high to reach");
-        forgetOldCounts(db, t0 + 200'000);
+        QVERIFY2(admitEvent(connection, "test", "c", 2'000'000'000, t0, &status), "a limit too high to reach");
+        forgetOldCounts(connection, t0 + 200'000);
         QSqlQuery left(db);
         QVERIFY(left.exec("SELECT COUNT(*) FROM rate_counts WHERE kind = 'test'") && left.next());
         QCOMPARE(left.value(0).toInt(), 1);

@@ -1,4 +1,5 @@
 #include "CommandLine.h"
+#include "DatabaseLocation.h"
 #include "NameRules.h"
 #include "RequestBody.h"
 #include "ServeCommand.h"
@@ -52,6 +53,37 @@ private slots:
             read = {parsed.company, parsed.category};
         }
         QCOMPARE(read, fields);
+    }
+
+    // empty expected: refused. A URL never takes a password, nor settings
+    // that could smuggle other libpq options in.
+    void databaseLocations_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("file") << "lib.db" << "lib.db";
+        QTest::newRow("colon in a file name") << "QPSQL:dbname=x" << "QPSQL:dbname=x";
+        QTest::newRow("url") << "postgresql://velkarn@db.example:5433/lib" << "postgresql://velkarn@db.example:5433/lib";
+        QTest::newRow("short scheme, no port") << "postgres://u@h/lib" << "postgresql://u@h/lib";
+        QTest::newRow("allowed setting") << "postgresql://u@h/lib?sslmode=require" << "postgresql://u@h/lib";
+        QTest::newRow("password") << "postgresql://u:secret@h/lib" << "";
+        QTest::newRow("no database") << "postgresql://u@h/" << "";
+        QTest::newRow("unknown setting") << "postgresql://u@h/lib?password=x" << "";
+        QTest::newRow("quote in a setting") << "postgresql://u@h/lib?application_name=a'b" << "";
+    }
+
+    void databaseLocations()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        try {
+            const DatabaseLocation location = parseDatabaseLocation(text);
+            QCOMPARE(describeLocation(location), shown);
+            QVERIFY(!location.options.contains(QStringLiteral("secret")));
+        } catch (const CommandError &error) {
+            QVERIFY2(shown.isEmpty(), qPrintable(error.message));
+            QVERIFY(!error.message.contains(QStringLiteral("secret")));
+        }
     }
 
     void nameRules_data()
