@@ -121,6 +121,13 @@ QSqlDatabase PortalDatabase::connection()
     return db;
 }
 
+bool PortalDatabase::hasConnection() const
+{
+    const auto held = threadConnections.connections.constFind(_id);
+    return held != threadConnections.connections.cend() && !held->name.isEmpty()
+        && QSqlDatabase::database(held->name, false).isOpen();
+}
+
 void PortalDatabase::discardConnection()
 {
     ThreadConnection connection = threadConnections.connections.take(_id);

@@ -54,6 +54,9 @@ public:
     QSqlQuery prepared(const QString &sql) override;
     // The calling thread's connection, opened when it has none or lost it.
     QSqlDatabase connection();
+    // Whether the calling thread holds a connection that was open, which a
+    // database restart may have dropped without its knowing.
+    bool hasConnection() const;
     // Drops the calling thread's connection after a failed statement.
     void discardConnection();
     // Whether the database answers a trivial query, on the calling thread's

@@ -85,12 +85,14 @@ PortalReply PortalService::unavailable(const QString &what, const QString &error
 template<typename Query>
 auto PortalService::withConnection(QueryStatus *status, Query query)
 {
-    for (int attempt = 0;; ++attempt) {
-        auto result = query();
-        if (status->ok || attempt > 0)
-            return result;
-        _database.discardConnection();
-    }
+    // A connection opened just now has nothing stale to blame; trying again
+    // would only double the wait on a database that does not answer.
+    const bool retry = _database.hasConnection();
+    auto result = query();
+    if (status->ok)
+        return result;
+    _database.discardConnection();
+    return retry ? query() : result;
 }
 
 std::unique_lock<std::mutex> PortalService::writeTurn()

@@ -84,9 +84,9 @@ private:
     std::variant<PortalReply, StatusWrite> statusUpdate(const PortalRequest &request);
     PortalReply bookFile(const QString &token);
     PortalReply unavailable(const QString &what, const QString &error) const;
-    // Runs a query (on this thread's connection); after a failure once more
-    // on a fresh one, since a connection the database dropped (a restart, a
-    // failover) fails only when next used.
+    // Runs a query (on this thread's connection); after a failure on a
+    // connection that was open, once more on a fresh one, since a connection
+    // the database dropped (a restart, a failover) fails only when next used.
     template<typename Query>
     auto withConnection(QueryStatus *status, Query query);
     // The 429 reply when the client is over its limit, or a 503 when the
