@@ -56,16 +56,21 @@ qint64 rowCount(QSqlDatabase db, const QString &table)
 
 } // namespace
 
-CopiedRows copyLibrary(QSqlDatabase from, QSqlDatabase to, const SqlEngine &toEngine)
+CopiedRows copyLibrary(QSqlDatabase from, QSqlDatabase to, const SqlEngine &toEngine, CopyInto mode)
 {
-    for (const QString &table : {QStringLiteral("companies"), QStringLiteral("users"), QStringLiteral("books")}) {
-        if (rowCount(to, table) > 0)
+    const QStringList tables = {QStringLiteral("books"), QStringLiteral("users"), QStringLiteral("companies")};
+    for (const QString &table : tables) {
+        if (mode == CopyInto::EmptyOnly && rowCount(to, table) > 0)
             throw CommandError{QStringLiteral("the target already holds a library; migrate copies only into an empty one")};
     }
     const QString beginError = toEngine.beginWrite(to);
     if (!beginError.isEmpty())
         throw CommandError{QStringLiteral("database error: %1").arg(beginError)};
     try {
+        for (const QString &table : tables) {
+            if (mode == CopyInto::Replacing)
+                read(to, QStringLiteral("DELETE FROM %1").arg(table));
+        }
         CopiedRows copied;
         QHash<qint64, qint64> companyIds;
         {

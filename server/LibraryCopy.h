@@ -17,4 +17,6 @@ struct CopiedRows
 // other engine, in one transaction on the target: it ends up with all of it
 // or none. Ids are the target's own; what the portal answers is the same.
 // Throws CommandError, leaving the target as it was.
-CopiedRows copyLibrary(QSqlDatabase from, QSqlDatabase to, const SqlEngine &toEngine);
+enum class CopyInto { EmptyOnly, Replacing };
+CopiedRows copyLibrary(QSqlDatabase from, QSqlDatabase to, const SqlEngine &toEngine,
+                       CopyInto mode = CopyInto::EmptyOnly);

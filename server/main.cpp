@@ -24,7 +24,7 @@ const char usage[] =
     "       [--company C] [--category K] [--password P] [--active Y|N]\n"
     "  book add|list|remove --db DB [--store DIR] [--company C] [--category K] [--name N]\n"
     "       [--file F.pdf | --url U] [--password P] [--position N]\n"
-    "  demo --dir DIR\n";
+    "  demo --dir DIR [--db DB]\n";
 
 int dispatch(const QString &command, const QStringList &args)
 {
