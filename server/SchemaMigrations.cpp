@@ -33,6 +33,29 @@ QString newerMessage(const QString &shownName, int version)
         .arg(knownSchemaVersion());
 }
 
+// Inside the transaction: the steps the library lacks, then their record.
+// Returns an error text, empty on success.
+QString applyMissingSteps(QSqlDatabase db, QSqlQuery &query, const QList<QStringList> &steps,
+                          const QString &shownName)
+{
+    QString error;
+    const int version = storedVersion(db, &error);
+    if (version < 0)
+        return error;
+    if (version > steps.size())
+        return newerMessage(shownName, version);
+    for (int step = version; step < steps.size(); ++step) {
+        for (const QString &statement : steps.at(step)) {
+            if (!query.exec(statement))
+                return query.lastError().text();
+        }
+    }
+    if (!query.exec(QStringLiteral("DELETE FROM schema_version"))
+        || !query.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(steps.size())))
+        return query.lastError().text();
+    return {};
+}
+
 } // namespace
 
 int knownSchemaVersion()
@@ -48,26 +71,7 @@ QString applyMigrations(QSqlDatabase db, const SqlEngine &engine, const QString 
     const QString beginError = engine.beginWrite(db);
     if (!beginError.isEmpty())
         return beginError;
-    const QList<QStringList> steps = engine.migrations();
-    QString error;
-    {
-        const int version = storedVersion(db, &error);
-        if (version > steps.size())
-            error = newerMessage(shownName, version);
-        for (int step = qMax(version, 0); error.isEmpty() && step < steps.size(); ++step) {
-            for (const QString &statement : steps.at(step)) {
-                if (!query.exec(statement)) {
-                    error = query.lastError().text();
-                    break;
-                }
-            }
-        }
-        if (error.isEmpty() && version >= 0
-            && !(query.exec(QStringLiteral("DELETE FROM schema_version"))
-                 && query.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(steps.size())))) {
-            error = query.lastError().text();
-        }
-    }
+    const QString error = applyMissingSteps(db, query, engine.migrations(), shownName);
     if (!error.isEmpty()) {
         query.finish();
         db.rollback();
