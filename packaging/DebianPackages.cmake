@@ -38,8 +38,9 @@ set(CPACK_DEBIAN_PORTAL_PACKAGE_SECTION web)
 # The SQLite driver is a Qt plugin, invisible to the shared library scan.
 set(CPACK_DEBIAN_PORTAL_PACKAGE_DEPENDS
     "adduser, init-system-helpers (>= 1.52), libqt6sql6-sqlite, ssl-cert")
-# demo makes its certificates with the openssl command and draws its books.
-set(CPACK_DEBIAN_PORTAL_PACKAGE_RECOMMENDS "openssl, fonts-dejavu-core")
+# demo makes its certificates with the openssl command and draws its books;
+# a library in PostgreSQL needs that driver plugin, SQLite stays the default.
+set(CPACK_DEBIAN_PORTAL_PACKAGE_RECOMMENDS "openssl, fonts-dejavu-core, libqt6sql6-psql")
 set(CPACK_DEBIAN_PORTAL_DESCRIPTION "HTTPS book portal for the Velkarn PDF viewer
 velkarn-portal keeps companies, their readers and their PDF books in a SQLite
 library, answers the viewer's sign-in and book list requests over HTTPS and

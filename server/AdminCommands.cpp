@@ -3,6 +3,8 @@
 #include "AdminLibrary.h"
 #include "CommandLine.h"
 #include "LibraryAdmin.h"
+#include "LibraryCopy.h"
+#include "SchemaMigrations.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -35,9 +37,10 @@ QString takeAction(const QStringList &args, const QString &command, const QStrin
 
 void listCompanies(AdminLibrary &library)
 {
-    QSqlQuery query = library.run(QStringLiteral(
-        "SELECT c.name, c.active, (SELECT COUNT(*) FROM users u WHERE u.company_id = c.id),"
-        " (SELECT COUNT(*) FROM books b WHERE b.company_id = c.id) FROM companies c ORDER BY c.name"));
+    QSqlQuery query = library.run(
+        QStringLiteral("SELECT c.name, c.active, (SELECT COUNT(*) FROM users u WHERE u.company_id = c.id),"
+                       " (SELECT COUNT(*) FROM books b WHERE b.company_id = c.id) FROM companies c ORDER BY ")
+        + library.engine().byteOrder(QStringLiteral("c.name")));
     out() << "company\tactive\tusers\tbooks\n";
     while (query.next()) {
         out() << query.value(0).toString() << '\t' << yesNo(query.value(1)) << '\t'
@@ -47,9 +50,11 @@ void listCompanies(AdminLibrary &library)
 
 void listUsers(AdminLibrary &library)
 {
-    QSqlQuery query = library.run(QStringLiteral(
-        "SELECT u.email, c.name, u.category, u.active, u.online, u.online_at_ms"
-        " FROM users u JOIN companies c ON c.id = u.company_id ORDER BY c.name, u.email"));
+    QSqlQuery query = library.run(
+        QStringLiteral("SELECT u.email, c.name, u.category, u.active, u.online, u.online_at_ms"
+                       " FROM users u JOIN companies c ON c.id = u.company_id ORDER BY ")
+        + library.engine().byteOrder(QStringLiteral("c.name")) + QStringLiteral(", ")
+        + library.engine().byteOrder(QStringLiteral("u.email")));
     out() << "email\tcompany\tcategory\tactive\tonline since (UTC)\n";
     while (query.next()) {
         const bool online = query.value(4).toInt() != 0;
@@ -67,7 +72,9 @@ void listBooks(AdminLibrary &library, const CommandOptions &options)
         QStringLiteral("SELECT c.name, b.category, b.position, b.name, b.file, b.url, b.password <> ''"
                        " FROM books b JOIN companies c ON c.id = b.company_id"
                        " WHERE (COALESCE(?, '') = '' OR c.name = ?) AND (COALESCE(?, '') = '' OR b.category = ?)"
-                       " ORDER BY c.name, b.category, b.position, b.id"),
+                       " ORDER BY ")
+            + library.engine().byteOrder(QStringLiteral("c.name")) + QStringLiteral(", ")
+            + library.engine().byteOrder(QStringLiteral("b.category")) + QStringLiteral(", b.position, b.id"),
         {options.value(QStringLiteral("company")), options.value(QStringLiteral("company")),
          options.value(QStringLiteral("category")), options.value(QStringLiteral("category"))});
     out() << "company\tcategory\tposition\tname\tpassword\tsource\n";
@@ -90,19 +97,42 @@ qint64 positionValue(const QString &text)
     return value;
 }
 
+// Opens a library, made when missing, with the schema steps it lacks applied.
+void openUpToDate(const ScopedConnection &connection, const QString &path)
+{
+    if (!connection.isOpen())
+        throw CommandError{QStringLiteral("cannot open %1: %2").arg(path, connection.errorText())};
+    const QString error = applyMigrations(connection.database(), connection.engine(), path);
+    if (!error.isEmpty())
+        throw CommandError{QStringLiteral("cannot bring the tables of %1 up to date: %2").arg(path, error)};
+}
+
 } // namespace
 
 void runInit(const QStringList &args)
 {
     const CommandOptions options(args, {QStringLiteral("db")});
     const QString path = options.required(QStringLiteral("db"));
-    ScopedConnection connection(path);
-    if (!connection.isOpen())
-        throw CommandError{QStringLiteral("cannot open %1: %2").arg(path, connection.errorText())};
-    const QString error = createSchema(connection.database());
-    if (!error.isEmpty())
-        throw CommandError{QStringLiteral("cannot create the tables in %1: %2").arg(path, error)};
+    const ScopedConnection connection(path);
+    openUpToDate(connection, path);
     out() << "library ready at " << path << '\n';
+}
+
+void runMigrate(const QStringList &args)
+{
+    const CommandOptions options(args, {QStringLiteral("from"), QStringLiteral("to")});
+    const QString fromPath = options.required(QStringLiteral("from"));
+    const QString toPath = options.required(QStringLiteral("to"));
+    if (fromPath == toPath)
+        throw CommandError{QStringLiteral("--from and --to name the same library")};
+    const AdminLibrary from(CommandOptions({QStringLiteral("--db"), fromPath}, {QStringLiteral("db")}));
+    const ScopedConnection to(toPath);
+    openUpToDate(to, toPath);
+    const CopiedRows copied = copyLibrary(from.database(), to.database(), to.engine());
+    out() << "copied " << copied.companies << " companies, " << copied.users << " users and " << copied.books
+          << " books from " << fromPath << " to " << toPath << "; the book files stay in "
+          << (from.storeDir().isEmpty() ? QStringLiteral("their store") : from.storeDir())
+          << " (give it as --store)\n";
 }
 
 void runCompanyCommand(const QStringList &args)

@@ -8,3 +8,5 @@ void runInit(const QStringList &args);
 void runCompanyCommand(const QStringList &args);
 void runUserCommand(const QStringList &args);
 void runBookCommand(const QStringList &args);
+// Copies a whole library into an empty one, on either engine.
+void runMigrate(const QStringList &args);

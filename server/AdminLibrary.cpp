@@ -1,6 +1,7 @@
 #include "AdminLibrary.h"
 
 #include "CommandLine.h"
+#include "SchemaMigrations.h"
 #include "StoreSweep.h"
 
 #include <QDateTime>
@@ -10,9 +11,7 @@
 QString existingDatabasePath(const CommandOptions &options)
 {
     const QString path = options.required(QStringLiteral("db"));
-    const bool otherDriver = path.indexOf(QLatin1Char(':')) > 1
-        && QSqlDatabase::drivers().contains(path.left(path.indexOf(QLatin1Char(':'))));
-    if (!otherDriver && !QFileInfo::exists(path))
+    if (parseDatabaseLocation(path).engine == Engine::Sqlite && !QFileInfo::exists(path))
         throw CommandError{QStringLiteral("no library at %1 (create it with: velkarn-portal init --db %1)").arg(path)};
     return path;
 }
@@ -23,9 +22,11 @@ AdminLibrary::AdminLibrary(const CommandOptions &options)
 {
     if (!_connection.isOpen())
         throw CommandError{QStringLiteral("cannot open %1: %2").arg(options.value(QStringLiteral("db")), _connection.errorText())};
-    if (!hasSchema(_connection.database()))
-        throw CommandError{QStringLiteral("%1 is not a portal library (run init first)").arg(options.value(QStringLiteral("db")))};
-    reportSweep(sweepBookStore(database(), _storeDir, QDateTime::currentMSecsSinceEpoch()), _storeDir);
+    const QString schemaProblem = checkSchema(database(), options.value(QStringLiteral("db")));
+    if (!schemaProblem.isEmpty())
+        throw CommandError{schemaProblem};
+    if (!_storeDir.isEmpty())
+        reportSweep(sweepBookStore(database(), _storeDir, QDateTime::currentMSecsSinceEpoch()), _storeDir);
 }
 
 QSqlDatabase AdminLibrary::database() const
@@ -33,8 +34,21 @@ QSqlDatabase AdminLibrary::database() const
     return _connection.database();
 }
 
+const SqlEngine &AdminLibrary::engine() const
+{
+    return _connection.engine();
+}
+
 QString AdminLibrary::storeDir() const
 {
+    return _storeDir;
+}
+
+QString AdminLibrary::requireStoreDir() const
+{
+    if (_storeDir.isEmpty())
+        throw CommandError{QStringLiteral("give --store DIR: a PostgreSQL library keeps its book files where "
+                                          "every portal process can reach them, not beside the database")};
     return _storeDir;
 }
 
@@ -60,15 +74,9 @@ qint64 AdminLibrary::companyId(const QString &name)
 
 void AdminLibrary::begin()
 {
-    // SQLite's default transaction starts as a reader; a status update that
-    // commits before its first write makes that write fail at once, busy
-    // timeout or not. Taking the write lock up front waits for it instead.
-    if (database().driverName() == QStringLiteral("QSQLITE")) {
-        run(QStringLiteral("BEGIN IMMEDIATE"));
-        return;
-    }
-    if (!database().transaction())
-        throw CommandError{QStringLiteral("database error: %1").arg(database().lastError().text())};
+    const QString error = engine().beginWrite(database());
+    if (!error.isEmpty())
+        throw CommandError{QStringLiteral("database error: %1").arg(error)};
 }
 
 void AdminLibrary::commit()

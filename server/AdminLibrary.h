@@ -17,7 +17,11 @@ public:
     explicit AdminLibrary(const CommandOptions &options);
 
     QSqlDatabase database() const;
+    const SqlEngine &engine() const;
+    // Empty for a PostgreSQL library given no --store.
     QString storeDir() const;
+    // The store, or a CommandError when there is none to use.
+    QString requireStoreDir() const;
 
     QSqlQuery run(const QString &sql, const QVariantList &values = {});
     // The id of the named company; throws when there is none.
@@ -47,4 +51,5 @@ private:
 };
 
 // The database option, after making sure a SQLite file is not created by a typo.
+// Throws CommandError.
 QString existingDatabasePath(const CommandOptions &options);

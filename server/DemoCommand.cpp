@@ -5,6 +5,8 @@
 #include "DemoBooks.h"
 #include "DemoCertificates.h"
 #include "LibraryAdmin.h"
+#include "LibraryCopy.h"
+#include "SchemaMigrations.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -73,7 +75,7 @@ void buildLibrary(const QString &databasePath)
         ScopedConnection connection(databasePath);
         if (!connection.isOpen())
             throw CommandError{QStringLiteral("cannot create %1: %2").arg(databasePath, connection.errorText())};
-        fail(createSchema(connection.database()));
+        fail(applyMigrations(connection.database(), connection.engine(), databasePath));
     }
     AdminLibrary library(CommandOptions({QStringLiteral("--db"), databasePath}, {QStringLiteral("db")}));
     addCompany(library, company, true);
@@ -100,11 +102,31 @@ void buildLibrary(const QString &databasePath)
     }
 }
 
+// Puts the demo library built in SQLite into a PostgreSQL database, in place
+// of what it held, in one transaction, with its books in DIR/books.
+QString publishToPostgres(const QString &built, const QString &database, const QDir &dir)
+{
+    const QString store = dir.absoluteFilePath(QStringLiteral("books"));
+    {
+        const AdminLibrary from(CommandOptions({QStringLiteral("--db"), built}, {QStringLiteral("db")}));
+        const ScopedConnection to(database);
+        if (!to.isOpen())
+            throw CommandError{QStringLiteral("cannot open %1: %2").arg(database, to.errorText())};
+        fail(applyMigrations(to.database(), to.engine(), database));
+        copyLibrary(from.database(), to.database(), to.engine(), CopyInto::Replacing);
+    }
+    QDir(store).removeRecursively();
+    if (!QDir().rename(defaultStoreDir(built), store))
+        throw CommandError{QStringLiteral("cannot move the demo books into %1").arg(store)};
+    removeLibrary(built);
+    return store;
+}
+
 } // namespace
 
 void runDemo(const QStringList &args)
 {
-    const CommandOptions options(args, {QStringLiteral("dir")});
+    const CommandOptions options(args, {QStringLiteral("dir"), QStringLiteral("db")});
     const QDir dir(options.required(QStringLiteral("dir")));
     if (!QDir().mkpath(dir.path()))
         throw CommandError{QStringLiteral("cannot create %1").arg(dir.path())};
@@ -122,16 +144,28 @@ void runDemo(const QStringList &args)
         removeLibrary(partialPath);
         throw;
     }
-    removeLibrary(databasePath);
-    if (!QFile::rename(partialPath, databasePath)
-        || !QDir().rename(defaultStoreDir(partialPath), defaultStoreDir(databasePath)))
-        throw CommandError{QStringLiteral("cannot move the demo library into place in %1").arg(dir.path())};
+    QString library = databasePath;
+    QString storeOption;
+    if (options.has(QStringLiteral("db"))) {
+        library = options.value(QStringLiteral("db"));
+        try {
+            storeOption = QStringLiteral(" --store ") + publishToPostgres(partialPath, library, dir);
+        } catch (const CommandError &) {
+            removeLibrary(partialPath);
+            throw;
+        }
+    } else {
+        removeLibrary(databasePath);
+        if (!QFile::rename(partialPath, databasePath)
+            || !QDir().rename(defaultStoreDir(partialPath), defaultStoreDir(databasePath)))
+            throw CommandError{QStringLiteral("cannot move the demo library into place in %1").arg(dir.path())};
+    }
 
     QString text;
     QTextStream out(&text);
-    out << "demo library: " << databasePath << '\n'
+    out << "demo library: " << library << '\n'
         << "start the portal:\n"
-        << "  velkarn-portal serve --db " << databasePath << " --listen 127.0.0.1:8443 --cert "
+        << "  velkarn-portal serve --db " << library << storeOption << " --listen 127.0.0.1:8443 --cert "
         << dir.absoluteFilePath(QStringLiteral("server.pem")) << " --key "
         << dir.absoluteFilePath(QStringLiteral("server.key")) << '\n'
         << "URL: https://127.0.0.1:8443 (also https://localhost:8443)\n"

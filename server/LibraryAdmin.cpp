@@ -60,7 +60,9 @@ void addUser(AdminLibrary &library, const NewUser &user)
     require(checkAccountPassword(user.password));
     AdminTransaction transaction(library);
     const qint64 companyId = library.companyId(user.company);
-    if (library.run(QStringLiteral("SELECT 1 FROM users WHERE email = ?"), {user.email}).next())
+    if (library.run(QStringLiteral("SELECT 1 FROM users WHERE ") + library.engine().sameAddress(QStringLiteral("email")),
+                    {user.email})
+            .next())
         throw CommandError{QStringLiteral("user \"%1\" exists already").arg(user.email)};
     library.run(QStringLiteral("INSERT INTO users (email, company_id, category, password, active)"
                                " VALUES (?, ?, ?, ?, ?)"),
@@ -71,19 +73,21 @@ void addUser(AdminLibrary &library, const NewUser &user)
 void setUserPassword(AdminLibrary &library, const QString &email, const QString &password)
 {
     require(checkAccountPassword(password));
-    updateOneRow(library, QStringLiteral("UPDATE users SET password = ? WHERE email = ?"),
+    updateOneRow(library, QStringLiteral("UPDATE users SET password = ? WHERE ") + library.engine().sameAddress(QStringLiteral("email")),
                  {password, email}, QStringLiteral("user \"%1\"").arg(email));
 }
 
 void setUserActive(AdminLibrary &library, const QString &email, bool active)
 {
-    updateOneRow(library, QStringLiteral("UPDATE users SET active = ? WHERE email = ?"),
+    updateOneRow(library, QStringLiteral("UPDATE users SET active = ? WHERE ") + library.engine().sameAddress(QStringLiteral("email")),
                  {active ? 1 : 0, email}, QStringLiteral("user \"%1\"").arg(email));
 }
 
 void setUserOnline(AdminLibrary &library, const QString &email, bool online, qint64 atMs)
 {
-    updateOneRow(library, QStringLiteral("UPDATE users SET online = ?, online_at_ms = ? WHERE email = ?"),
+    updateOneRow(library,
+                 QStringLiteral("UPDATE users SET online = ?, online_at_ms = ? WHERE ")
+                     + library.engine().sameAddress(QStringLiteral("email")),
                  {online ? 1 : 0, atMs, email}, QStringLiteral("user \"%1\"").arg(email));
 }
 
@@ -103,7 +107,7 @@ void addBook(AdminLibrary &library, const NewBook &book)
     checkNewBookSlot(library, book);
     const QString token = newBookToken();
     const std::unique_ptr<StagedBookFile> stored =
-        book.file.isEmpty() ? nullptr : storeBookFile(library.storeDir(), token, book.file, book.password);
+        book.file.isEmpty() ? nullptr : storeBookFile(library.requireStoreDir(), token, book.file, book.password);
 
     AdminTransaction transaction(library);
     const qint64 companyId = checkNewBookSlot(library, book);
@@ -141,6 +145,8 @@ void removeBook(AdminLibrary &library, const QString &company, const QString &ca
     const qint64 id = found.value(0).toLongLong();
     const QString fileName = found.value(1).toString();
     found.finish();
+    if (!fileName.isEmpty())
+        library.requireStoreDir();
     library.run(QStringLiteral("DELETE FROM books WHERE id = ?"), {id});
     transaction.commit();
     // Only once the row is gone: a failed delete must not lose the file.

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "PortalAnswers.h"
+#include "Statements.h"
 
 #include <QList>
-#include <QSqlDatabase>
 #include <QString>
 
 #include <optional>
@@ -29,15 +29,27 @@ struct StoredBook
 
 // The account of an address; its online flag counts only while it is younger
 // than onlineTtlMs.
-std::optional<AccountRecord> findAccount(QSqlDatabase db, const QString &email, qint64 nowMs,
+std::optional<AccountRecord> findAccount(Statements &statements, const QString &email, qint64 nowMs,
                                          qint64 onlineTtlMs, QueryStatus *status);
 
 // The books of an active company's category, in the admin's order.
-QList<StoredBook> findBooks(QSqlDatabase db, const QString &company, const QString &category,
+QList<StoredBook> findBooks(Statements &statements, const QString &company, const QString &category,
                             QueryStatus *status);
 
 // Returns whether an account with that address exists (and was updated).
-bool recordOnline(QSqlDatabase db, const QString &email, bool online, qint64 nowMs, QueryStatus *status);
+bool recordOnline(Statements &statements, const QString &email, bool online, qint64 nowMs, QueryStatus *status);
+
+// Counts one event of a kind ("user", "status") from a client, unless the
+// client has had perMinute of them in the last minute; refused events are not
+// counted. The counts live in the library, so every portal process serving
+// it enforces one limit together. The last minute is estimated from the
+// counts of this calendar minute and of the previous one, the latter weighed
+// by the part of it still inside the minute.
+bool admitEvent(Statements &statements, const QString &kind, const QString &client, int perMinute, qint64 nowMs,
+                QueryStatus *status);
+
+// Drops the counts that no longer weigh in.
+void forgetOldCounts(Statements &statements, qint64 nowMs);
 
 // The store file name of a stored book, empty when the token names none.
-QString findBookFile(QSqlDatabase db, const QString &token, QueryStatus *status);
+QString findBookFile(Statements &statements, const QString &token, QueryStatus *status);

@@ -1,18 +1,12 @@
 #include "PortalDatabase.h"
 
-#include "PrivateFiles.h"
-
 #include <QAtomicInteger>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStringList>
-
-#include <memory>
 
 namespace {
-
-constexpr qint64 kWalSizeLimitBytes = 4 * 1024 * 1024;
 
 QAtomicInteger<quint64> connectionCounter;
 
@@ -21,64 +15,63 @@ QString nextConnectionName()
     return QStringLiteral("velkarn-portal-%1").arg(connectionCounter.fetchAndAddRelaxed(1));
 }
 
-QSqlDatabase openConnection(const QString &databasePath, const QString &name, bool readOnly = false)
+void dropConnection(const QString &name)
 {
-    QString driver = QStringLiteral("QSQLITE");
-    QString target = databasePath;
-    const qsizetype colon = databasePath.indexOf(QLatin1Char(':'));
-    if (colon > 1 && QSqlDatabase::drivers().contains(databasePath.left(colon))) {
-        driver = databasePath.left(colon);
-        target = databasePath.mid(colon + 1);
-    }
-    QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
-    db.setDatabaseName(target);
-    const bool sqlite = driver == QStringLiteral("QSQLITE");
-    if (sqlite && readOnly) {
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
-    } else if (sqlite) {
-        protectDatabaseFiles(target);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-    }
-    if (db.open() && sqlite) {
-        QSqlQuery pragma(db);
-        pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
-        pragma.exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
-        // Once a checkpoint has caught up, the write-ahead log shrinks back to
-        // this instead of keeping the largest size it ever reached.
-        pragma.exec(QStringLiteral("PRAGMA journal_size_limit = %1").arg(kWalSizeLimitBytes));
-    }
+    QSqlDatabase::database(name, false).close();
+    QSqlDatabase::removeDatabase(name);
+}
+
+QSqlDatabase openConnection(const DatabaseLocation &location, const QString &name, bool serving)
+{
+    const SqlEngine &engine = sqlEngine(location.engine);
+    QSqlDatabase db = engine.addConnection(location, name, serving);
+    if (db.open())
+        engine.configure(db);
     return db;
 }
 
 struct ThreadConnection
 {
     QString name;
-    ~ThreadConnection()
+    QHash<QString, QSqlQuery> statements;
+};
+
+// The connections a thread holds, one per PortalDatabase, closed when the
+// thread ends; their statements go first, as they use them.
+struct ThreadConnections
+{
+    QHash<quint64, ThreadConnection> connections;
+    ~ThreadConnections()
     {
-        if (name.isEmpty())
-            return;
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
+        for (ThreadConnection &connection : connections) {
+            connection.statements.clear();
+            dropConnection(connection.name);
+        }
     }
 };
 
+thread_local ThreadConnections threadConnections;
+
 } // namespace
 
-QString defaultStoreDir(const QString &databasePath)
+QString defaultStoreDir(const QString &database)
 {
-    return QFileInfo(databasePath).absoluteFilePath() + QStringLiteral(".books");
+    const DatabaseLocation location = parseDatabaseLocation(database);
+    if (location.engine != Engine::Sqlite)
+        return {};
+    return QFileInfo(location.path).absoluteFilePath() + QStringLiteral(".books");
 }
 
-ScopedConnection::ScopedConnection(const QString &databasePath)
-    : _name(nextConnectionName())
+ScopedConnection::ScopedConnection(const QString &database)
+    : _engine(sqlEngine(parseDatabaseLocation(database).engine))
+    , _name(nextConnectionName())
 {
-    openConnection(databasePath, _name);
+    openConnection(parseDatabaseLocation(database), _name, false);
 }
 
 ScopedConnection::~ScopedConnection()
 {
-    QSqlDatabase::database(_name, false).close();
-    QSqlDatabase::removeDatabase(_name);
+    dropConnection(_name);
 }
 
 bool ScopedConnection::isOpen() const
@@ -96,76 +89,97 @@ QSqlDatabase ScopedConnection::database() const
     return QSqlDatabase::database(_name, false);
 }
 
-QSqlDatabase threadConnection(const QString &databasePath)
+const SqlEngine &ScopedConnection::engine() const
 {
-    thread_local ThreadConnection holder;
-    if (holder.name.isEmpty()) {
-        holder.name = nextConnectionName();
-        openConnection(databasePath, holder.name);
+    return _engine;
+}
+
+QSqlQuery ScopedConnection::prepared(const QString &sql)
+{
+    QSqlQuery query(database());
+    query.prepare(sql);
+    return query;
+}
+
+PortalDatabase::PortalDatabase(const QString &database)
+    : _location(parseDatabaseLocation(database))
+    , _engine(sqlEngine(_location.engine))
+    , _id(connectionCounter.fetchAndAddRelaxed(1))
+{
+}
+
+QSqlDatabase PortalDatabase::connection()
+{
+    QString &name = threadConnections.connections[_id].name;
+    if (name.isEmpty()) {
+        name = nextConnectionName();
+        return openConnection(_location, name, true);
     }
-    QSqlDatabase db = QSqlDatabase::database(holder.name, false);
-    if (!db.isOpen())
-        db.open();
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (!db.isOpen() && db.open())
+        _engine.configure(db);
     return db;
 }
 
-QString createSchema(QSqlDatabase db)
+bool PortalDatabase::hasConnection() const
 {
+    const auto held = threadConnections.connections.constFind(_id);
+    return held != threadConnections.connections.cend() && !held->name.isEmpty()
+        && QSqlDatabase::database(held->name, false).isOpen();
+}
+
+void PortalDatabase::discardConnection()
+{
+    ThreadConnection connection = threadConnections.connections.take(_id);
+    connection.statements.clear();
+    if (!connection.name.isEmpty())
+        dropConnection(connection.name);
+}
+
+QSqlQuery PortalDatabase::prepared(const QString &sql)
+{
+    const QSqlDatabase db = connection();
+    QHash<QString, QSqlQuery> &statements = threadConnections.connections[_id].statements;
+    auto kept = statements.find(sql);
+    if (kept != statements.end())
+        return *kept;
     QSqlQuery query(db);
-    // WAL lets the request threads read while a status update writes.
-    if (db.driverName() == QStringLiteral("QSQLITE"))
-        query.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
-    const QStringList statements = {
-        QStringLiteral("CREATE TABLE IF NOT EXISTS companies ("
-                       " id INTEGER PRIMARY KEY,"
-                       " name TEXT NOT NULL UNIQUE,"
-                       " active INTEGER NOT NULL DEFAULT 1)"),
-        // Addresses compare without regard to ASCII case, as mail systems do.
-        // The password is kept as given: the protocol sends it back (scrambled).
-        QStringLiteral("CREATE TABLE IF NOT EXISTS users ("
-                       " id INTEGER PRIMARY KEY,"
-                       " email TEXT NOT NULL UNIQUE COLLATE NOCASE,"
-                       " company_id INTEGER NOT NULL REFERENCES companies(id),"
-                       " category TEXT NOT NULL,"
-                       " password TEXT NOT NULL,"
-                       " active INTEGER NOT NULL DEFAULT 1,"
-                       " online INTEGER NOT NULL DEFAULT 0,"
-                       " online_at_ms INTEGER NOT NULL DEFAULT 0)"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS books ("
-                       " id INTEGER PRIMARY KEY,"
-                       " company_id INTEGER NOT NULL REFERENCES companies(id),"
-                       " category TEXT NOT NULL,"
-                       " name TEXT NOT NULL,"
-                       " position INTEGER NOT NULL,"
-                       " token TEXT NOT NULL UNIQUE,"
-                       " file TEXT,"
-                       " url TEXT,"
-                       " password TEXT NOT NULL DEFAULT '',"
-                       " UNIQUE (company_id, category, name))"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS books_by_shelf"
-                       " ON books (company_id, category, position, id)"),
-    };
-    for (const QString &statement : statements) {
-        if (!query.exec(statement))
-            return query.lastError().text();
+    // A statement that did not prepare (the database was away) is not kept.
+    if (query.prepare(sql))
+        statements.insert(sql, query);
+    return query;
+}
+
+bool PortalDatabase::ping(QString *error)
+{
+    {
+        QSqlDatabase db = connection();
+        QSqlQuery query(db);
+        if (db.isOpen() && query.exec(QStringLiteral("SELECT 1")) && query.next())
+            return true;
+        if (error)
+            *error = db.isOpen() ? query.lastError().text() : db.lastError().text();
     }
-    return {};
+    discardConnection();
+    return false;
 }
 
-bool hasSchema(QSqlDatabase db)
+QString PortalDatabase::health()
 {
-    const QStringList tables = db.tables();
-    return tables.contains(QStringLiteral("companies")) && tables.contains(QStringLiteral("users"))
-        && tables.contains(QStringLiteral("books"));
-}
-
-QString pingDatabase(const QString &databasePath)
-{
+    if (_location.engine != Engine::Sqlite) {
+        QString error;
+        return ping(&error) ? QString() : (error.isEmpty() ? QStringLiteral("the database gave no reason") : error);
+    }
+    // A fresh read-only connection: the request threads' connections keep a
+    // removed or replaced file open and go on answering from it, and a
+    // missing file must be reported, not created empty.
     const QString name = nextConnectionName();
     QSqlError error;
     {
-        QSqlDatabase db = openConnection(databasePath, name, true);
-        if (!db.isOpen()) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(_location.path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
+        if (!db.open()) {
             error = db.lastError();
         } else {
             QSqlQuery query(db);

@@ -1,9 +1,7 @@
 #include "PortalService.h"
 
 #include "ClientKey.h"
-#include "LibraryQueries.h"
 #include "PortalAnswers.h"
-#include "PortalDatabase.h"
 #include "RequestBody.h"
 #include "RequestLog.h"
 
@@ -28,8 +26,7 @@ PortalReply reply(int status, const QByteArray &body)
 
 PortalService::PortalService(const PortalConfig &config)
     : _config(config)
-    , _userChecks(config.userChecksPerMinute)
-    , _statusUpdates(config.statusUpdatesPerMinute)
+    , _database(config.databasePath)
     , _clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
 }
@@ -86,6 +83,48 @@ PortalReply PortalService::unavailable(const QString &what, const QString &error
     return reply(503, "library unavailable, try again");
 }
 
+template<typename Query>
+auto PortalService::withConnection(QueryStatus *status, Query query)
+{
+    // A connection opened just now has nothing stale to blame; trying again
+    // would only double the wait on a database that does not answer.
+    const bool retry = _database.hasConnection();
+    auto result = query();
+    if (status->ok)
+        return result;
+    _database.discardConnection();
+    return retry ? query() : result;
+}
+
+std::unique_lock<std::mutex> PortalService::writeTurn()
+{
+    return _database.engine().oneWriterAtATime() ? std::unique_lock(_writes) : std::unique_lock<std::mutex>();
+}
+
+std::optional<PortalReply> PortalService::limit(const QString &kind, int perMinute, const QString &client)
+{
+    if (perMinute <= 0)
+        return std::nullopt;
+    const qint64 now = _clock();
+    QueryStatus status;
+    const auto turn = writeTurn();
+    const bool admitted = withConnection(&status, [&] {
+        return admitEvent(_database, kind, client, perMinute, now, &status);
+    });
+    if (!status.ok)
+        return unavailable(kind == QStringLiteral("user") ? QStringLiteral("user check") : QStringLiteral("status update"),
+                           status.error);
+    // One request a minute per process clears what no longer counts.
+    const qint64 minute = now / 60000;
+    qint64 forgotten = _countsForgottenMinute.loadRelaxed();
+    if (forgotten < minute && _countsForgottenMinute.testAndSetRelaxed(forgotten, minute))
+        forgetOldCounts(_database, now);
+    if (admitted)
+        return std::nullopt;
+    return kind == QStringLiteral("user") ? reply(429, "too many user checks, try again in a minute")
+                                          : reply(429, "too many status updates, try again in a minute");
+}
+
 PortalReply PortalService::serverCheck()
 {
     return reply(200, serverCheckAnswer());
@@ -93,15 +132,16 @@ PortalReply PortalService::serverCheck()
 
 PortalReply PortalService::userCheck(const PortalRequest &request)
 {
-    if (!_userChecks.allow(clientKey(request.client), _clock()))
-        return reply(429, "too many user checks, try again in a minute");
+    if (auto refused = limit(QStringLiteral("user"), _config.userChecksPerMinute, clientKey(request.client)))
+        return *refused;
     const UserCheckBody body = parseUserCheckBody(request.body);
     if (!body.valid)
         return reply(200, unknownUserAnswer());
     QueryStatus status;
     const qint64 ttlMs = qint64(_config.onlineTtlHours * 3600.0 * 1000.0);
-    const auto account = findAccount(threadConnection(_config.databasePath), body.user, _clock(),
-                                     ttlMs, &status);
+    const auto account = withConnection(&status, [&] {
+        return findAccount(_database, body.user, _clock(), ttlMs, &status);
+    });
     if (!status.ok)
         return unavailable(QStringLiteral("user check"), status.error);
     return reply(200, account ? loginAnswer(*account) : unknownUserAnswer());
@@ -113,8 +153,8 @@ PortalReply PortalService::bookCheck(const PortalRequest &request)
     if (!body.valid)
         return reply(200, noBooksAnswer());
     QueryStatus status;
-    const QList<StoredBook> stored =
-        findBooks(threadConnection(_config.databasePath), body.company, body.category, &status);
+    const QList<StoredBook> stored = withConnection(
+        &status, [&] { return findBooks(_database, body.company, body.category, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book check"), status.error);
     QList<BookRecord> books;
@@ -131,18 +171,20 @@ std::variant<PortalReply, StatusWrite> PortalService::statusUpdate(const PortalR
     const StatusBody body = parseStatusBody(request.body);
     if (!body.valid || (body.status != QStringLiteral("Y") && body.status != QStringLiteral("N")))
         return reply(400, "0");
-    // Counted per address like user checks: unlimited, they would sign anyone
-    // out and tell known addresses from unknown ones at full speed.
-    if (!_statusUpdates.allow(clientKey(request.client), _clock()))
-        return reply(429, "too many status updates, try again in a minute");
-    return StatusWrite{body.user, body.status == QStringLiteral("Y")};
+    return StatusWrite{body.user, body.status == QStringLiteral("Y"), clientKey(request.client)};
 }
 
 PortalReply PortalService::write(const StatusWrite &update)
 {
+    // Counted per address like user checks: unlimited, they would sign anyone
+    // out and tell known addresses from unknown ones at full speed.
+    if (auto refused = limit(QStringLiteral("status"), _config.statusUpdatesPerMinute, update.client))
+        return *refused;
     QueryStatus status;
-    const bool recorded =
-        recordOnline(threadConnection(_config.databasePath), update.user, update.online, _clock(), &status);
+    const auto turn = writeTurn();
+    const bool recorded = withConnection(&status, [&] {
+        return recordOnline(_database, update.user, update.online, _clock(), &status);
+    });
     if (!status.ok)
         return unavailable(QStringLiteral("status update"), status.error);
     return recorded ? reply(200, "1") : reply(404, "0");
@@ -154,7 +196,8 @@ PortalReply PortalService::bookFile(const QString &token)
     if (!tokenPattern.match(token).hasMatch())
         return reply(404, "not found");
     QueryStatus status;
-    const QString file = findBookFile(threadConnection(_config.databasePath), token, &status);
+    const QString file =
+        withConnection(&status, [&] { return findBookFile(_database, token, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book download"), status.error);
     if (file.isEmpty())

@@ -4,10 +4,12 @@ namespace {
 
 // Bytes that are not UTF-8 cannot name anything stored, so they make the body
 // invalid instead of being replaced by U+FFFD and matching something else.
+// Nor can a NUL (no stored name holds a control character), which PostgreSQL
+// would refuse as a query value: both engines answer it as an unknown name.
 bool decodeUtf8(const QByteArray &bytes, QString *out)
 {
     const QString text = QString::fromUtf8(bytes);
-    if (text.toUtf8() != bytes)
+    if (text.toUtf8() != bytes || bytes.contains('\0'))
         return false;
     *out = text;
     return true;

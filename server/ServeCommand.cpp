@@ -7,6 +7,7 @@
 #include "NameRules.h"
 #include "PortalDatabase.h"
 #include "PortalService.h"
+#include "SchemaMigrations.h"
 #include "StoreSweep.h"
 
 #include <QFile>
@@ -100,10 +101,16 @@ int runServe(const QStringList &args)
     std::optional<ListenAddress> metricsListen;
     if (options.has(QStringLiteral("metrics-listen")))
         metricsListen = parseListenAddress(options.value(QStringLiteral("metrics-listen")), QStringLiteral("metrics-listen"));
+    if (config.storeDir.isEmpty())
+        throw CommandError{QStringLiteral("give --store DIR: the book files of a PostgreSQL library live in a "
+                                          "directory every portal process can reach")};
     {
         ScopedConnection check(config.databasePath);
-        if (!check.isOpen() || !hasSchema(check.database()))
-            throw CommandError{QStringLiteral("%1 is not a portal library (run init first)").arg(config.databasePath)};
+        if (!check.isOpen())
+            throw CommandError{QStringLiteral("cannot open %1: %2").arg(config.databasePath, check.errorText())};
+        const QString schemaProblem = checkSchema(check.database(), config.databasePath);
+        if (!schemaProblem.isEmpty())
+            throw CommandError{schemaProblem};
     }
     sweepBookStoreAtStart(config.databasePath, config.storeDir);
 
@@ -152,7 +159,7 @@ int runServe(const QStringList &args)
     const QString error = server.start(serverOptions);
     if (!error.isEmpty())
         throw CommandError{error};
-    MetricsServer metrics(service.metrics(), [path = config.databasePath] { return pingDatabase(path); });
+    MetricsServer metrics(service.metrics(), [&service] { return service.database().health(); });
     if (metricsListen) {
         const QString metricsError = metrics.start(metricsSocket.fd);
         if (!metricsError.isEmpty())

@@ -13,17 +13,19 @@ namespace {
 
 const char usage[] =
     "usage: velkarn-portal COMMAND [options]\n"
-    "  serve --db FILE --listen HOST:PORT --cert PEM --key PEM [--store DIR]\n"
+    "  (DB: a SQLite FILE or postgresql://USER@HOST:PORT/NAME; password in PGPASSWORD or ~/.pgpass)\n"
+    "  serve --db DB --listen HOST:PORT --cert PEM --key PEM [--store DIR]\n"
     "        [--public-url https://host:port] [--online-ttl HOURS] [--user-checks-per-minute N]\n"
     "        [--status-updates-per-minute N] [--request-deadline SECONDS]\n"
     "        [--metrics-listen HOST:PORT]\n"
-    "  init --db FILE\n"
-    "  company add|list|set-active --db FILE [--name C] [--active Y|N]\n"
-    "  user add|list|set-password|set-active|reset-online --db FILE [--email E]\n"
+    "  init --db DB\n"
+    "  migrate --from DB --to DB\n"
+    "  company add|list|set-active --db DB [--name C] [--active Y|N]\n"
+    "  user add|list|set-password|set-active|reset-online --db DB [--email E]\n"
     "       [--company C] [--category K] [--password P] [--active Y|N]\n"
-    "  book add|list|remove --db FILE [--store DIR] [--company C] [--category K] [--name N]\n"
+    "  book add|list|remove --db DB [--store DIR] [--company C] [--category K] [--name N]\n"
     "       [--file F.pdf | --url U] [--password P] [--position N]\n"
-    "  demo --dir DIR\n";
+    "  demo --dir DIR [--db DB]\n";
 
 int dispatch(const QString &command, const QStringList &args)
 {
@@ -37,6 +39,8 @@ int dispatch(const QString &command, const QStringList &args)
         runUserCommand(args);
     else if (command == QStringLiteral("book"))
         runBookCommand(args);
+    else if (command == QStringLiteral("migrate"))
+        runMigrate(args);
     else if (command == QStringLiteral("demo"))
         runDemo(args);
     else

@@ -1,7 +1,10 @@
 #include "DemoBooks.h"
+#include "PortalDatabase.h"
 #include "PortalProcess.h"
+#include "PostgresServer.h"
 
 #include <QPdfDocument>
+#include <QSqlQuery>
 #include <QtTest>
 
 namespace {
@@ -25,17 +28,20 @@ QByteArray contents(const QString &path)
 } // namespace
 
 // The admin commands against a fresh library for every test, holding the
-// company "Acme".
+// company "Acme", on each engine.
 class PortalAdmin : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir _dir;
     QString _plainPdf;
+    PostgresServer _postgres;
+    bool _postgresUp = false;
+    int _databases = 0;
     std::unique_ptr<PortalProcess> _portal;
 
     PortalCommand admin(const QStringList &args) const { return _portal->admin(args); }
-    QString storeDir() const { return _portal->databasePath() + ".books"; }
+    QString storeDir() const { return _portal->storeDir(); }
     QStringList storeFiles() const { return QDir(storeDir()).entryList(QDir::Files | QDir::Hidden); }
     QByteArray listings() const
     {
@@ -43,8 +49,18 @@ class PortalAdmin : public QObject
     }
 
 private slots:
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    }
+
     void initTestCase()
     {
+        _postgresUp = _postgres.start();
+        if (!_postgresUp && PostgresServer::required())
+            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + _postgres.reason()));
         _plainPdf = _dir.filePath("plain.pdf");
         QCOMPARE(writeDemoPdf(_plainPdf, "Plain", 3), QString());
         QFile garbage(_dir.filePath("garbage.pdf"));
@@ -53,7 +69,16 @@ private slots:
 
     void init()
     {
-        _portal = std::make_unique<PortalProcess>();
+        QFETCH_GLOBAL(QString, engine);
+        if (engine == QStringLiteral("sqlite")) {
+            _portal = std::make_unique<PortalProcess>();
+        } else {
+            if (!_postgresUp)
+                QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + _postgres.reason()));
+            const QString url = _postgres.createDatabase(QStringLiteral("admin%1").arg(++_databases));
+            QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
+            _portal = std::make_unique<PortalProcess>(url);
+        }
         QCOMPARE(admin({"company", "add", "--name", "Acme"}).exitCode, 0);
     }
 
@@ -155,9 +180,55 @@ private slots:
         QVERIFY(!QFile::exists(typo));
     }
 
+    // A library from before numbered schemas is adopted by init; a library
+    // older or newer than the program is refused by everything else, saying
+    // what to run, and a newer one is left as it is.
+    void schemaSteps()
+    {
+        const auto sql = [&](const QString &statement) {
+            ScopedConnection connection(_portal->databasePath());
+            QSqlQuery query(connection.database());
+            return query.exec(statement) && (!query.isSelect() || query.next());
+        };
+        const QStringList serve = QStringList{"serve", "--db", _portal->databasePath(), "--listen", "127.0.0.1:0",
+                                              "--cert", "none.pem", "--key", "none.key"}
+            + _portal->storeOption();
+        QVERIFY(sql("DROP TABLE rate_counts") && sql("DROP TABLE schema_version"));
+        for (const PortalCommand &refused : {admin({"user", "list"}), PortalProcess::run(serve)}) {
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY2(refused.errors.contains("schema version 1, older than the 2 this velkarn-portal needs: run "
+                                             "velkarn-portal init --db"),
+                     refused.errors.constData());
+        }
+        const PortalCommand init = admin({"init"});
+        QVERIFY2(init.exitCode == 0, init.errors.constData());
+        QVERIFY(admin({"company", "list"}).output.contains("Acme	Y	0	0"));
+
+        QVERIFY(sql("UPDATE schema_version SET version = 99"));
+        for (const PortalCommand &refused : {admin({"init"}), admin({"user", "list"}), PortalProcess::run(serve)}) {
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY2(refused.errors.contains("schema version 99, newer than the 2"), refused.errors.constData());
+        }
+        QVERIFY(sql("SELECT version FROM schema_version WHERE version = 99"));
+    }
+
     // A second run leaves the demo as the first made it.
     void demoIsCompleteAndRepeatable()
     {
+        QFETCH_GLOBAL(QString, engine);
+        if (engine != QStringLiteral("sqlite")) {
+            // Into the database, replacing what it held: the company made in init() is gone.
+            const QStringList demo{"demo", "--dir", _dir.filePath("pgdemo"), "--db", _portal->databasePath()};
+            for (int run = 0; run < 2; ++run) {
+                const PortalCommand r = PortalProcess::run(demo);
+                QVERIFY2(r.exitCode == 0, r.errors.constData());
+                QVERIFY(r.output.contains("--store " + _dir.filePath("pgdemo/books").toUtf8()));
+            }
+            QCOMPARE(QDir(_dir.filePath("pgdemo/books")).entryList(QDir::Files).size(), 4);
+            QCOMPARE(admin({"company", "list"}).output,
+                     QByteArray("company\tactive\tusers\tbooks\nLapsed Books Ltd\tN\t1\t1\nVelkarn Demo Press\tY\t3\t3\n"));
+            return;
+        }
         const QDir demo(_dir.filePath("demo"));
         PortalCommand r = PortalProcess::run({"demo", "--dir", demo.path()});
         QVERIFY2(r.exitCode == 0, r.errors.constData());

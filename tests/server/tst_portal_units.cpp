@@ -1,6 +1,6 @@
 #include "CommandLine.h"
+#include "DatabaseLocation.h"
 #include "NameRules.h"
-#include "RateLimiter.h"
 #include "RequestBody.h"
 #include "ServeCommand.h"
 
@@ -52,25 +52,35 @@ private slots:
         QCOMPARE(read, fields);
     }
 
-    void rateLimiter()
+    // empty expected: refused. A URL never takes a password, nor settings
+    // that could smuggle other libpq options in.
+    void databaseLocations_data()
     {
-        RateLimiter limiter(3);
-        const QString a = QStringLiteral("a");
-        const qint64 t0 = 1'000'000;
-        // Refusals are not counted: the window slides with the accepted checks.
-        QList<bool> allowed;
-        for (qint64 at : {0, 10'000, 20'000, 30'000, 59'999, 60'000, 60'001, 70'000})
-            allowed.append(limiter.allow(a, t0 + at));
-        QCOMPARE(allowed, (QList<bool>{true, true, true, false, false, true, false, true}));
-        QVERIFY2(limiter.allow(QStringLiteral("b"), t0 + 70'000), "clients are counted apart");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("file") << "lib.db" << "lib.db";
+        QTest::newRow("colon in a file name") << "QPSQL:dbname=x" << "QPSQL:dbname=x";
+        QTest::newRow("url") << "postgresql://velkarn@db.example:5433/lib" << "postgresql://velkarn@db.example:5433/lib";
+        QTest::newRow("short scheme, no port") << "postgres://u@h/lib" << "postgresql://u@h/lib";
+        QTest::newRow("allowed setting") << "postgresql://u@h/lib?sslmode=require" << "postgresql://u@h/lib";
+        QTest::newRow("password") << "postgresql://u:secret@h/lib" << "";
+        QTest::newRow("no database") << "postgresql://u@h/" << "";
+        QTest::newRow("unknown setting") << "postgresql://u@h/lib?password=x" << "";
+        QTest::newRow("quote in a setting") << "postgresql://u@h/lib?application_name=a'b" << "";
+    }
 
-        // Clients that went quiet are forgotten, so a flood of addresses cannot grow the table for good.
-        RateLimiter one(1);
-        for (int i = 0; i < 5000; ++i)
-            one.allow(QString::number(i), 0);
-        QVERIFY(one.allow(QStringLiteral("late"), 120'000));
-        QVERIFY(one.trackedClients() < 5000);
-        QVERIFY(!one.allow(QStringLiteral("late"), 120'001));
+    void databaseLocations()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        try {
+            const DatabaseLocation location = parseDatabaseLocation(text);
+            QCOMPARE(describeLocation(location), shown);
+            QVERIFY(!location.options.contains(QStringLiteral("secret")));
+        } catch (const CommandError &error) {
+            QVERIFY2(shown.isEmpty(), qPrintable(error.message));
+            QVERIFY(!error.message.contains(QStringLiteral("secret")));
+        }
     }
 
     void nameRules_data()

@@ -21,7 +21,7 @@ bool PortalProcess::start(const QString &certificate, const QString &key, const 
                   QStringList{QStringLiteral("serve"), QStringLiteral("--db"), databasePath(),
                               QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
                               QStringLiteral("--cert"), certificate, QStringLiteral("--key"), key}
-                      + options);
+                      + storeOption() + options);
     const QString line = nextLine();
     const QString prefix = QStringLiteral("listening on ");
     if (!line.startsWith(prefix))

@@ -14,12 +14,19 @@ struct PortalCommand
     QByteArray errors;
 };
 
-// A velkarn-portal with a library of its own in a temporary directory, made
-// with "init" at construction and served on a port the system chooses.
+// A velkarn-portal with a library of its own, made with "init" at
+// construction and served on a port the system chooses: a SQLite file in a
+// temporary directory, or the PostgreSQL database given, with its book store
+// in that directory unless another is given (several processes share one).
 class PortalProcess
 {
 public:
-    PortalProcess() { admin({QStringLiteral("init")}); }
+    explicit PortalProcess(const QString &database = {}, const QString &store = {})
+        : _database(database)
+        , _store(store)
+    {
+        admin({QStringLiteral("init")});
+    }
     ~PortalProcess() { stop(); }
 
     // Runs velkarn-portal with these arguments to its end.
@@ -27,9 +34,25 @@ public:
     // An admin command on this library ("--db" is added).
     PortalCommand admin(const QStringList &args) const
     {
-        return run(args + QStringList{QStringLiteral("--db"), databasePath()});
+        return run(args + QStringList{QStringLiteral("--db"), databasePath()} + storeOption(args.value(0)));
     }
-    QString databasePath() const { return _dir.filePath(QStringLiteral("library.db")); }
+    QString databasePath() const
+    {
+        return _database.isEmpty() ? _dir.filePath(QStringLiteral("library.db")) : _database;
+    }
+    QString storeDir() const
+    {
+        if (!_store.isEmpty())
+            return _store;
+        return _database.isEmpty() ? databasePath() + QStringLiteral(".books") : _dir.filePath(QStringLiteral("store"));
+    }
+    // What a command needs to find the store: nothing beside a SQLite file.
+    QStringList storeOption(const QString &command = {}) const
+    {
+        if (_database.isEmpty() || command == QStringLiteral("init"))
+            return {};
+        return {QStringLiteral("--store"), storeDir()};
+    }
 
     // Serves this library on 127.0.0.1; false with errors() when it did not start.
     bool start(const QString &certificate, const QString &key, const QStringList &options = {});
@@ -38,11 +61,19 @@ public:
     // The next line the server writes to standard output, trimmed; empty
     // when none comes.
     QString nextLine();
+    // Ends it at once, as a crash or a power cut would.
+    void kill()
+    {
+        _server.kill();
+        _server.waitForFinished();
+    }
     QString url() const { return _url; }
     quint16 port() const { return quint16(QUrl(_url).port()); }
     QByteArray errors() { return _server.readAllStandardError(); } // since last asked
 
 private:
+    QString _database;
+    QString _store;
     QTemporaryDir _dir;
     QProcess _server;
     QString _url;

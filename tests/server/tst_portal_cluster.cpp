@@ -1,0 +1,210 @@
+#include "BookAnswer.h"
+#include "DemoCertificates.h"
+#include "LoginAnswer.h"
+#include "PortalProcess.h"
+#include "PostgresServer.h"
+#include "velkarn.h"
+
+#include <QElapsedTimer>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSslCertificate>
+#include <QtTest>
+
+namespace {
+
+struct HttpReply
+{
+    int status = 0;
+    QByteArray body;
+};
+
+const QByteArray kReader = "reader@example.test";
+constexpr int kGenerousMs = 60000;
+
+// An answer with its scrambled fields decoded: the scrambling's seed changes
+// from one answer to the next, what it carries must not.
+QString readable(const QByteArray &answer)
+{
+    velkarn v;
+    const QString text = QString::fromUtf8(answer);
+    if (!text.startsWith(QStringLiteral("*START*")))
+        return text.left(text.indexOf(QStringLiteral("^^")) + 2) + v.decodestr(parseLoginAnswer(v, text, {}).passwordenc);
+    const BookList books = parseBookAnswer(v, text);
+    return (books.names + books.locations + books.passwords).join(u'|');
+}
+
+} // namespace
+
+// Several portal processes on one PostgreSQL library, moving a library
+// between engines, and the database going away under running portals.
+class PortalCluster : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir _dir;
+    PostgresServer _postgres;
+    int _databases = 0;
+    QNetworkAccessManager _network;
+    QSslConfiguration _ssl = QSslConfiguration::defaultConfiguration();
+
+    HttpReply post(const PortalProcess &portal, const QString &endpoint, const QByteArray &body)
+    {
+        QNetworkRequest request{QUrl(portal.url() + "/adminportal/" + endpoint)};
+        request.setSslConfiguration(_ssl);
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
+        QNetworkReply *reply = _network.post(request, body);
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        if (!reply->isFinished())
+            finished.wait(kGenerousMs);
+        const HttpReply result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
+        reply->deleteLater();
+        return result;
+    }
+
+    QByteArray userCheck(const PortalProcess &portal, const QByteArray &address = kReader)
+    {
+        return post(portal, "pdfuserchk.php", "user=" + address).body;
+    }
+
+    bool serve(PortalProcess &portal, const QStringList &options = {})
+    {
+        return portal.start(_dir.filePath("server.pem"), _dir.filePath("server.key"),
+                            QStringList{"--public-url", "https://books.example.test"} + options);
+    }
+
+    // A new PostgreSQL library holding one company and its reader.
+    QString newLibrary()
+    {
+        const QString url = _postgres.createDatabase(QStringLiteral("cluster%1").arg(++_databases));
+        if (url.isEmpty())
+            return {};
+        PortalProcess maker(url, _dir.filePath("store"));
+        fill(maker);
+        return url;
+    }
+
+    static void fill(const PortalProcess &library)
+    {
+        library.admin({"company", "add", "--name", "Acme"});
+        library.admin({"user", "add", "--email", QString::fromLatin1(kReader), "--company", "Acme", "--category", "K",
+                       "--password", "pw"});
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(makeDemoCertificates(_dir.path()), QString());
+        _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath("ca.pem")));
+        VELKARN_REQUIRE_POSTGRES(_postgres);
+    }
+
+    // A sign-in through one process is seen by the other, and so is an
+    // account an admin adds; one limit holds for both together.
+    void twoProcessesShareOneLibrary()
+    {
+        const QString url = newLibrary();
+        QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
+        PortalProcess a(url, _dir.filePath("store"));
+        PortalProcess b(url, _dir.filePath("store"));
+        QVERIFY2(serve(a, {"--user-checks-per-minute", "4"}), a.errors().constData());
+        QVERIFY2(serve(b, {"--user-checks-per-minute", "4"}), b.errors().constData());
+
+        QVERIFY(userCheck(b).startsWith("NYY"));
+        QCOMPARE(post(a, "pdfloginupdate.php", "user=" + kReader + "&status=Y").body, QByteArray("1"));
+        QVERIFY(userCheck(b).startsWith("YYY"));
+
+        QCOMPARE(a.admin({"user", "add", "--email", "new@example.test", "--company", "Acme", "--category", "K",
+                          "--password", "pw2"}).exitCode, 0);
+        QVERIFY(userCheck(a, "new@example.test").startsWith("NYY"));
+        QVERIFY(userCheck(b, "new@example.test").startsWith("NYY"));
+        // Four checks so far from this address, through both.
+        QCOMPARE(post(a, "pdfuserchk.php", "user=" + kReader).status, 429);
+        QCOMPARE(post(b, "pdfuserchk.php", "user=" + kReader).status, 429);
+
+        // One process gone for good leaves the other serving.
+        a.kill();
+        QCOMPARE(post(b, "pdfserverchk.php", {}).body, QByteArray("1"));
+        QCOMPARE(post(b, "pdfloginupdate.php", "user=" + kReader + "&status=N").body, QByteArray("1"));
+    }
+
+    // Requests made while the database is down are refused at once, with the
+    // reason in the log, and answered again once it is back, no restart.
+    void databaseOutage()
+    {
+        const QString url = newLibrary();
+        QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
+        PortalProcess portal(url, _dir.filePath("store"));
+        QVERIFY2(serve(portal), portal.errors().constData());
+        QVERIFY(userCheck(portal).startsWith("NYY"));
+
+        QVERIFY2(_postgres.stopServer(), qPrintable(_postgres.reason()));
+        QElapsedTimer outage;
+        outage.start();
+        for (const auto &[endpoint, body] : {std::pair{"pdfuserchk.php", "user=" + kReader},
+                                             {"pdfbookchk.php", "company=Acme&categoryname=K"},
+                                             {"pdfloginupdate.php", "user=" + kReader + "&status=Y"}})
+            QVERIFY2(post(portal, endpoint, body).status == 503, endpoint);
+        qInfo("three requests refused in %lld ms while the database was down", outage.elapsed());
+        QCOMPARE(post(portal, "pdfserverchk.php", {}).body, QByteArray("1"));
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += portal.errors()).contains("database error in user check"), kGenerousMs);
+
+        QVERIFY2(_postgres.startServer(), qPrintable(_postgres.reason()));
+        QElapsedTimer back;
+        back.start();
+        QTRY_VERIFY_WITH_TIMEOUT(userCheck(portal).startsWith("NYY"), kGenerousMs);
+        qInfo("serving again %lld ms after the database was", back.elapsed());
+    }
+
+    // SQLite to PostgreSQL and back: the copies answer every request as the
+    // original does, byte for byte, and list the same library.
+    void migrationRoundTrip()
+    {
+        const QString target = _postgres.createDatabase(QStringLiteral("migrated"));
+        QVERIFY2(!target.isEmpty(), qPrintable(_postgres.reason()));
+        PortalProcess original;
+        fill(original);
+        original.admin({"company", "add", "--name", "Zeta", "--active", "N"});
+        original.admin({"user", "add", "--email", "Old@Example.test", "--company", "Zeta", "--category", "K",
+                        "--password", "pw3", "--active", "N"});
+        original.admin({"book", "add", "--company", "Acme", "--category", "K", "--name", "B", "--url",
+                        "https://h.example/b.pdf", "--password", "bpw"});
+        original.admin({"book", "add", "--company", "Acme", "--category", "K", "--name", "A", "--url",
+                        "https://h.example/a.pdf", "--position", "1"});
+        QVERIFY(serve(original));
+        QCOMPARE(post(original, "pdfloginupdate.php", "user=" + kReader + "&status=Y").body, QByteArray("1"));
+        original.stop();
+
+        const QString back = _dir.filePath("back.db");
+        PortalCommand r = PortalProcess::run({"migrate", "--from", original.databasePath(), "--to", target});
+        QVERIFY2(r.exitCode == 0, r.errors.constData());
+        r = PortalProcess::run({"migrate", "--from", target, "--to", back});
+        QVERIFY2(r.exitCode == 0, r.errors.constData());
+        r = PortalProcess::run({"migrate", "--from", back, "--to", target});
+        QVERIFY2(r.exitCode == 1 && r.errors.contains("empty"), r.errors.constData());
+
+        const QList<QByteArray> requests = {
+            "pdfuserchk.php user=" + kReader, "pdfuserchk.php user=old@example.TEST", "pdfuserchk.php user=none@x",
+            "pdfbookchk.php company=Acme&categoryname=K", "pdfbookchk.php company=Zeta&categoryname=K"};
+        QList<QByteArray> expected;
+        for (const QString &library : {original.databasePath(), target, back}) {
+            PortalProcess copy(library, _dir.filePath("store"));
+            QByteArray seen;
+            for (const char *listing : {"company", "user", "book"})
+                seen += copy.admin({listing, "list"}).output;
+            QVERIFY(serve(copy));
+            for (const QByteArray &request : requests) {
+                const qsizetype space = request.indexOf(' ');
+                seen += readable(post(copy, QString::fromLatin1(request.left(space)), request.mid(space + 1)).body).toUtf8() + '\n';
+            }
+            if (expected.isEmpty())
+                expected.append(seen);
+            QCOMPARE(seen, expected.first());
+        }
+        QVERIFY(expected.first().contains("YYY"));
+    }
+};
+
+QTEST_GUILESS_MAIN(PortalCluster)
+#include "tst_portal_cluster.moc"

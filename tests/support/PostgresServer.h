@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A throw-away PostgreSQL server for the suites that run the portal on it:
+// its own cluster in a temporary directory (initdb, pg_ctl), on a free
+// loopback port, with its socket inside that directory; no system service is
+// touched. initdb refuses root, so as root it runs as the `postgres` user.
+// The destructor stops the server and removes the directory.
+class PostgresServer
+{
+public:
+    PostgresServer() = default;
+    ~PostgresServer();
+    PostgresServer(const PostgresServer &) = delete;
+    PostgresServer &operator=(const PostgresServer &) = delete;
+
+    // Makes the cluster and starts it; false with reason() when it cannot.
+    bool start();
+    // Stops and starts the same cluster again, as an outage would.
+    bool stopServer();
+    bool startServer();
+
+    // A new empty database; its --db URL, or empty with reason().
+    QString createDatabase(const QString &name);
+    QString reason() const { return _reason; }
+
+    // Whether a missing PostgreSQL must fail the suite instead of skipping it.
+    static bool required() { return qEnvironmentVariable("CI") == QStringLiteral("true"); }
+
+private:
+    bool runTool(const QString &tool, const QStringList &args);
+
+    QTemporaryDir _dir{QStringLiteral("/tmp/velkarn-pg-XXXXXX")};
+    QString _binDir;
+    quint16 _port = 0;
+    bool _running = false;
+    QString _reason;
+};
+
+// In a test function or initTestCase: the server's URL for a new database,
+// or the suite skips (fails in CI) with the reason.
+#define VELKARN_REQUIRE_POSTGRES(server)                                                            \
+    do {                                                                                            \
+        if (!(server).start()) {                                                                    \
+            if (PostgresServer::required())                                                         \
+                QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + (server).reason()));              \
+            QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + (server).reason()));  \
+        }                                                                                           \
+    } while (false)
