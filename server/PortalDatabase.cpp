@@ -141,8 +141,14 @@ QSqlQuery PortalDatabase::prepared(const QString &sql)
     const QSqlDatabase db = connection();
     QHash<QString, QSqlQuery> &statements = threadConnections.connections[_id].statements;
     auto kept = statements.find(sql);
-    if (kept != statements.end())
+    if (kept != statements.end()) {
+        // Copies of a QSqlQuery share one prepared statement, which is the
+        // point of keeping it; Qt discourages copies only for their sharing.
+        QT_WARNING_PUSH
+        QT_WARNING_DISABLE_DEPRECATED
         return *kept;
+        QT_WARNING_POP
+    }
     QSqlQuery query(db);
     // A statement that did not prepare (the database was away) is not kept.
     if (query.prepare(sql))

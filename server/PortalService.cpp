@@ -28,6 +28,8 @@ PortalService::PortalService(const PortalConfig &config)
     : _config(config)
     , _database(config.databasePath)
     , _clock([] { return QDateTime::currentMSecsSinceEpoch(); })
+    , _userChecks(config.userChecksPerMinute)
+    , _statusUpdates(config.statusUpdatesPerMinute)
 {
 }
 
@@ -106,23 +108,26 @@ std::optional<PortalReply> PortalService::limit(const QString &kind, int perMinu
     if (perMinute <= 0)
         return std::nullopt;
     const qint64 now = _clock();
-    QueryStatus status;
-    const auto turn = writeTurn();
-    const bool admitted = withConnection(&status, [&] {
-        return admitEvent(_database, kind, client, perMinute, now, &status);
-    });
-    if (!status.ok)
-        return unavailable(kind == QStringLiteral("user") ? QStringLiteral("user check") : QStringLiteral("status update"),
-                           status.error);
-    // One request a minute per process clears what no longer counts.
-    const qint64 minute = now / 60000;
-    qint64 forgotten = _countsForgottenMinute.loadRelaxed();
-    if (forgotten < minute && _countsForgottenMinute.testAndSetRelaxed(forgotten, minute))
-        forgetOldCounts(_database, now);
+    const bool userCheck = kind == QStringLiteral("user");
+    bool admitted = false;
+    if (_database.engine().countsInLibrary()) {
+        QueryStatus status;
+        const auto turn = writeTurn();
+        admitted = withConnection(&status, [&] { return admitEvent(_database, kind, client, perMinute, now, &status); });
+        if (!status.ok)
+            return unavailable(userCheck ? QStringLiteral("user check") : QStringLiteral("status update"), status.error);
+        // One request a minute per process clears what no longer counts.
+        const qint64 minute = now / 60000;
+        qint64 forgotten = _countsForgottenMinute.loadRelaxed();
+        if (forgotten < minute && _countsForgottenMinute.testAndSetRelaxed(forgotten, minute))
+            forgetOldCounts(_database, now);
+    } else {
+        admitted = (userCheck ? _userChecks : _statusUpdates).allow(client, now);
+    }
     if (admitted)
         return std::nullopt;
-    return kind == QStringLiteral("user") ? reply(429, "too many user checks, try again in a minute")
-                                          : reply(429, "too many status updates, try again in a minute");
+    return userCheck ? reply(429, "too many user checks, try again in a minute")
+                     : reply(429, "too many status updates, try again in a minute");
 }
 
 PortalReply PortalService::serverCheck()

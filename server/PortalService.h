@@ -3,6 +3,7 @@
 #include "LibraryQueries.h"
 #include "PortalDatabase.h"
 #include "PortalMetrics.h"
+#include "RateLimiter.h"
 
 #include <QAtomicInteger>
 #include <QByteArray>
@@ -103,6 +104,8 @@ private:
     PortalDatabase _database;
     std::function<qint64()> _clock;
     PortalMetrics _metrics;
+    RateLimiter _userChecks;
+    RateLimiter _statusUpdates;
     QAtomicInteger<qint64> _countsForgottenMinute = 0;
     std::mutex _writes;
 };

@@ -73,6 +73,8 @@ public:
 
     bool oneWriterAtATime() const override { return false; }
 
+    bool countsInLibrary() const override { return true; }
+
     QString beginWrite(QSqlDatabase db) const override
     {
         return db.transaction() ? QString() : db.lastError().text();

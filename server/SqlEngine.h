@@ -28,6 +28,12 @@ public:
     // process then queue on a mutex of their own instead of on the
     // database's lock, whose busy wait sleeps in steps of many milliseconds.
     virtual bool oneWriterAtATime() const = 0;
+    // Whether rate-limit counts live in the library, shared by every portal
+    // process on it. A SQLite library is served by one process, which counts
+    // in memory: a count written per request would make every user check
+    // wait for the file's single write lock, which any admin command or
+    // outside session may hold.
+    virtual bool countsInLibrary() const = 0;
     // Starts an admin transaction that holds the write lock from its start.
     // Returns an error text, empty on success.
     virtual QString beginWrite(QSqlDatabase db) const = 0;

@@ -68,6 +68,8 @@ public:
 
     bool oneWriterAtATime() const override { return true; }
 
+    bool countsInLibrary() const override { return false; }
+
     // The default transaction starts as a reader; a status update that
     // commits before its first write makes that write fail at once, busy
     // timeout or not. Taking the write lock up front waits for it instead.

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "DatabaseLocation.h"
 #include "NameRules.h"
+#include "RateLimiter.h"
 #include "RequestBody.h"
 #include "ServeCommand.h"
 
@@ -50,6 +51,28 @@ private slots:
             read = {parsed.company, parsed.category};
         }
         QCOMPARE(read, fields);
+    }
+
+    // A SQLite library's limits, counted in memory by its one process.
+    void rateLimiter()
+    {
+        RateLimiter limiter(3);
+        const QString a = QStringLiteral("a");
+        const qint64 t0 = 1'000'000;
+        // Refusals are not counted: the window slides with the accepted checks.
+        QList<bool> allowed;
+        for (qint64 at : {0, 10'000, 20'000, 30'000, 59'999, 60'000, 60'001, 70'000})
+            allowed.append(limiter.allow(a, t0 + at));
+        QCOMPARE(allowed, (QList<bool>{true, true, true, false, false, true, false, true}));
+        QVERIFY2(limiter.allow(QStringLiteral("b"), t0 + 70'000), "clients are counted apart");
+
+        // Clients that went quiet are forgotten, so a flood of addresses cannot grow the table for good.
+        RateLimiter one(1);
+        for (int i = 0; i < 5000; ++i)
+            one.allow(QString::number(i), 0);
+        QVERIFY(one.allow(QStringLiteral("late"), 120'000));
+        QVERIFY(one.trackedClients() < 5000);
+        QVERIFY(!one.allow(QStringLiteral("late"), 120'001));
     }
 
     // empty expected: refused. A URL never takes a password, nor settings
