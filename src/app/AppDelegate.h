@@ -2,6 +2,7 @@
 
 #include "CustomNSWindow.h"
 #include "PdfSelection.h"
+#include "PendingSearch.h"
 #include "UrlRequest.h"
 
 #include <QList>
@@ -13,7 +14,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class velkarn;
@@ -21,7 +21,6 @@ struct SearchStep;
 class PDFImageView;
 class PdfDocument;
 class PdfView;
-class UrlTask;
 class PanelView;
 class QAction;
 class QComboBox;
@@ -33,11 +32,15 @@ class QScrollArea;
 class QTimer;
 class QWidget;
 
+namespace vk {
+class BookOpening;
+class PortalRequests;
+}
+
 // The one controller of the viewer: it owns the window's controls, the portal
-// session, the book list, the open document and the search state. Its member
-// functions live beside the subsystem they serve: src/app (start-up, layout,
-// menus, exit), src/portal (requests, answers, login), src/viewer (books,
-// navigation, zoom, search).
+// session, the book list, the open document and the search state. Its
+// operations stay short: the portal's requests are vk::PortalRequests', the
+// opening of books vk::BookOpening's and the waiting search vk::PendingSearch's.
 class AppDelegate : public QObject, public WindowDelegate
 {
     Q_OBJECT
@@ -100,6 +103,9 @@ public:
     void findprevtext();
     void findtext(const QString &pattern);
     void findnexttext2(const QString &pattern);
+
+    void setTextSizeC(QWidget *control, double size); // declared, unused
+    QString opendialog(bool chooseFiles, bool chooseDirectories); // declared, unused
 
     // The process ends through this; tests put an observer in its place.
     using ExitFunction = std::function<void(int status)>;
@@ -198,34 +204,21 @@ private:
     void buildLayout(int W, int H);
     void installKeyboardShortcuts();
 
-    // Requests (src/portal).
-    using AnswerHandler = std::function<void(const QString &answer)>;
-    // onNoAnswer runs instead of onAnswer when the request ends without one.
-    std::shared_ptr<UrlTask> sendPortalRequest(const QString &path,
-                                               std::optional<QString> body,
-                                               AnswerHandler onAnswer,
-                                               std::function<void()> onNoAnswer);
-    bool isAnswered(const std::shared_ptr<UrlTask> &task) const;
-    bool isBookCheckOutstanding() const;
+    // Login and polling.
     void startWaitingTimer(QTimer *&timer, int intervalMs, void (AppDelegate::*handler)());
     static void invalidate(QTimer *&timer);
     void showMessage(const QString &message);
     void retryServerCheck();
 
-    // Exit (src/app).
+    // Exit.
     void endProgram();
 
-    // Books (src/viewer).
-    void discardDownload();
-    void startDownload(const QUrl &bookUrl, const QString &bookName, const QString &password);
-    void finishDownload(quint64 generation, const std::optional<QByteArray> &bytes,
-                        const QString &password);
+    // Books.
     void showDocument(std::shared_ptr<PdfDocument> document);
 
-    // Search (src/viewer).
+    // Search.
     // Runs search now, or once the shown document's text is indexed; true when now.
     bool runWhenTextIndexed(std::function<void()> search);
-    bool dropPendingSearch(); // true when a search was waiting
     void applySearchStep(const SearchStep &step);
     void selectMatch();
     void showMatchCount();
@@ -295,32 +288,11 @@ private:
     UrlRequest _RequestURL;
 
     // Each waiting timer waits for its own request, not only for the shared guard.
-    // The "Y" update is sent from the worker while the main thread may send "N",
-    // so configuring the shared request and keeping its task happen under a lock.
-    std::mutex requestlock;
-    std::shared_ptr<UrlTask> servertask;
-    std::shared_ptr<UrlTask> usertask;
-    std::shared_ptr<UrlTask> booktask;
-    std::shared_ptr<UrlTask> statustask;
-    // A book answer of an earlier login that arrives late must not replace the list.
-    std::atomic<quint64> bookgeneration = 0;
-    // Whether the last server, user and book check ended without an answer (a
-    // reset, refusal, TLS failure, timeout, or an answer over the size limit).
-    // Written by the completion handler before its task completes.
-    std::atomic<bool> serverunanswered = false;
-    std::atomic<bool> userunanswered = false;
-    std::atomic<bool> bookunanswered = false;
+    std::unique_ptr<vk::PortalRequests> m_portal;
     bool serverretrying = false; // the title says the portal is down until it answers
-
-    // Book download; a newer opening, the book list or a logout discards it.
-    std::shared_ptr<UrlTask> downloadtask;
-    quint64 downloadgeneration = 0;
-    bool downloadpending = false; // until the current download's book is parsed
-    std::shared_ptr<PdfDocument> openingdoc; // parsed on its worker, shown when loaded
-
-    // A search waiting for the document's text index, and its progress display.
-    QMetaObject::Connection pendingsearch;
-    QMetaObject::Connection pendingprogress;
+    // A newer opening, the book list or a logout discards the one under way.
+    std::unique_ptr<vk::BookOpening> m_opening;
+    vk::PendingSearch m_pendingSearch;
 
     QLabel *_matchl = nullptr;
     ExitFunction exitfunction;

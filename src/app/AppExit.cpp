@@ -1,7 +1,7 @@
 #include "AppDelegate.h"
 
 #include "PdfTextHelpers.h"
-#include "UrlSession.h"
+#include "PortalRequests.h"
 
 #include <QThread>
 
@@ -41,15 +41,12 @@ void AppDelegate::endProgram()
     // even while the portal is slow to take the "N".
     PdfTextHelpers::killAllRunning(kHelperWaitMs);
 
-    std::shared_ptr<UrlTask> sent;
+    bool sent = false;
     if (monline.load(std::memory_order_relaxed) != 0) {
         pdfstatusupdate(QStringLiteral("N"));
-        std::lock_guard lock(requestlock);
-        sent = statustask;
+        sent = m_portal->waitForStatusUpdate(kStatusWaitMs);
     }
-    if (sent)
-        sent->waitForCompletion(kStatusWaitMs);
-    else
+    if (!sent)
         QThread::msleep(kIdleWaitMs);
 
     std::fflush(stderr);

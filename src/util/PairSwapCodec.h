@@ -3,9 +3,9 @@
 #include <QString>
 #include <QStringView>
 
-// Building blocks of the pair-swap encoding: every byte travels as two
-// hexadecimal digits with the low digit first, XORed with a key that starts at
-// a seed and rolls by one per byte, wrapping from 255 to 0.
+// Building blocks of the pair-swap encoding. Each byte becomes two hex digits,
+// low nibble first, after an XOR with a key byte; the key begins at the seed and
+// grows by one for every byte, as an 8-bit counter that rolls over.
 
 // Value of one hexadecimal digit of either case; anything else counts as 0.
 inline int hexDigitValue(QChar c)

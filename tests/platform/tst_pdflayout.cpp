@@ -71,7 +71,7 @@ private Q_SLOTS:
         QFETCH(int, height);
         QFETCH(int, first);
         QFETCH(int, last);
-        QCOMPARE(visiblePages(layoutPages(pages, 1.0, 400), top, height), (PageRange{first, last}));
+        QCOMPARE(visiblePages(layoutPages(pages, 1.0, 400), top, height), (PageSpan{first, last}));
     }
 
     void pageAtRow_data()
