@@ -21,7 +21,6 @@ struct SearchStep;
 class PDFImageView;
 class PdfDocument;
 class PdfView;
-class PanelView;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -35,7 +34,10 @@ class QWidget;
 namespace vk {
 class BookOpening;
 class PortalRequests;
+template <class Base>
+class Panel;
 }
+using PanelView = vk::Panel<QWidget>;
 
 // The one controller of the viewer: it owns the window's controls, the portal
 // session, the book list, the open document and the search state. Its

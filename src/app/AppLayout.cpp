@@ -2,7 +2,6 @@
 
 #include "Frames.h"
 #include "KeyViewChain.h"
-#include "MessageLine.h"
 #include "PanelView.h"
 #include "PdfView.h"
 

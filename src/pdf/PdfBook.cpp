@@ -1,6 +1,7 @@
 #include "PdfBook.h"
 
 #include "PdfTiles.h"
+#include "PdfUnlock.h"
 
 #include <QPdfDocument>
 #include <QPdfSelection>
@@ -11,13 +12,13 @@ namespace {
 
 std::atomic<quint64> nextBookId{1};
 
-PdfDocument::State stateOf(const QPdfDocument &pdf)
+PdfState stateOf(const QPdfDocument &pdf)
 {
     if (pdf.status() == QPdfDocument::Status::Ready)
-        return PdfDocument::State::Ready;
+        return PdfState::Ready;
     if (pdf.error() == QPdfDocument::Error::IncorrectPassword)
-        return PdfDocument::State::Locked;
-    return PdfDocument::State::Unreadable;
+        return PdfState::Locked;
+    return PdfState::Unreadable;
 }
 
 } // namespace
@@ -57,21 +58,18 @@ void PdfBook::loadFile(const QString &path)
 
 void PdfBook::reloadWithPassword(const QString &password)
 {
-    // load() clears the password, so it has to be set between close() and load().
-    closeOrCreate();
+    if (!pdf)
+        pdf = std::make_unique<QPdfDocument>();
     openedWith = password;
-    pdf->setPassword(password);
-    if (filePath.isEmpty()) {
-        buffer.seek(0);
-        pdf->load(&buffer);
-    } else {
-        pdf->load(filePath);
-    }
+    if (filePath.isEmpty())
+        reopenWithPassword(*pdf, password, &buffer);
+    else
+        reopenWithPassword(*pdf, password, filePath);
 }
 
-PdfDocument::State PdfBook::loadState() const
+PdfState PdfBook::loadState() const
 {
-    return pdf ? stateOf(*pdf) : PdfDocument::State::Empty;
+    return pdf ? stateOf(*pdf) : PdfState::Empty;
 }
 
 PdfLoadResult PdfBook::settle(quint64 generation)
@@ -79,7 +77,7 @@ PdfLoadResult PdfBook::settle(quint64 generation)
     PdfLoadResult result;
     result.state = loadState();
     result.error = pdf ? int(pdf->error()) : 0;
-    if (result.state == PdfDocument::State::Ready) {
+    if (result.state == PdfState::Ready) {
         result.pages = pdf->pageCount();
         if (result.pages > 0)
             result.firstPageSize = pdf->pagePointSize(0);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PdfDocument.h"
 #include "PdfSelection.h"
+#include "PdfState.h"
 #include "PdfTextStore.h"
 
 #include <QBuffer>
@@ -21,7 +21,7 @@ class QPdfDocument;
 // own thread.
 struct PdfLoadResult
 {
-    PdfDocument::State state = PdfDocument::State::Empty;
+    PdfState state = PdfState::Empty;
     int error = 0;
     int pages = 0;
     QSizeF firstPageSize;
@@ -44,7 +44,7 @@ public:
     void loadBytes(const QByteArray &data);
     void loadFile(const QString &path);
     void reloadWithPassword(const QString &password);
-    PdfDocument::State loadState() const;
+    PdfState loadState() const;
     // The bytes and password the book was opened with; no bytes for a file.
     QByteArray pdfBytes() const { return bytes; }
     QString password() const { return openedWith; }

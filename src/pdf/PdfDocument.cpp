@@ -2,10 +2,9 @@
 
 #include "Log.h"
 #include "PdfBook.h"
+#include "PdfHelperText.h"
 #include "PdfTextHelpers.h"
 #include "PdfWorker.h"
-
-#include <QThread>
 
 #include <malloc.h>
 
@@ -23,8 +22,11 @@ constexpr int helperMinimumPages = 64;
 
 } // namespace
 
-struct PdfDocument::Private : PdfBook
+struct PdfDocument::Private
 {
+    // PDFium's side; the worker and this thread both read it.
+    PdfBook book;
+
     // The PdfDocument's own thread only.
     State state = State::Empty;
     int pages = 0;
@@ -32,7 +34,6 @@ struct PdfDocument::Private : PdfBook
     QList<QSizeF> pageSizes;
     bool sizesMeasured = false;
     bool indexReported = false;
-    QList<PdfPageRecord> earlyPages;
 
     // The object signals go to; null once it is gone, so a worker finishing a
     // job after that reports to nobody.
@@ -49,7 +50,11 @@ struct PdfDocument::Private : PdfBook
 };
 
 PdfDocument::PdfDocument(QObject *parent)
-    : QObject(parent), d(std::make_shared<Private>())
+    : QObject(parent),
+      d(std::make_shared<Private>()),
+      helperText(std::make_unique<PdfHelperText>(
+          [this](const PdfPageRecord &record) { takeHelperPage(record); },
+          [this](bool complete) { helpersFinished(complete); }))
 {
     d->front = this;
 }
@@ -62,8 +67,8 @@ PdfDocument::~PdfDocument()
     }
     if (!worker)
         return; // nothing was opened that a close could take long over
-    PdfWorker::retire(std::move(worker), [book = std::move(d)]() mutable {
-        book.reset();
+    PdfWorker::retire(std::move(worker), [shared = std::move(d)]() mutable {
+        shared.reset();
         // PDFium's caches of a large book take hundreds of megabytes, spread
         // over the heaps of the threads that used it; give the freed pages
         // back, so that the next book starts from the same footprint.
@@ -74,10 +79,10 @@ PdfDocument::~PdfDocument()
 bool PdfDocument::loadHere(const std::function<void(PdfBook &)> &open)
 {
     // What still reads the old book stops first: a load must not overlap it.
-    dropHelpers();
+    helperText->stop();
     worker.reset();
-    open(*d);
-    return finishLoad(d->settle(++d->generation));
+    open(d->book);
+    return finishLoad(d->book.settle(++d->generation));
 }
 
 bool PdfDocument::load(const QByteArray &bytes)
@@ -92,17 +97,17 @@ bool PdfDocument::load(const QString &filePath)
 
 void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &password)
 {
-    dropHelpers();
+    helperText->stop();
     worker.reset();
     const quint64 generation = ++d->generation;
     finishLoad(PdfLoadResult{});
     startWorker();
-    worker->post([book = d.get(), bytes, password, generation] {
-        book->loadBytes(bytes);
-        if (!password.isEmpty() && book->loadState() == State::Locked)
-            book->reloadWithPassword(password);
-        const PdfLoadResult result = book->settle(generation);
-        book->toFront([&](PdfDocument *q) {
+    worker->post([p = d.get(), bytes, password, generation] {
+        p->book.loadBytes(bytes);
+        if (!password.isEmpty() && p->book.loadState() == State::Locked)
+            p->book.reloadWithPassword(password);
+        const PdfLoadResult result = p->book.settle(generation);
+        p->toFront([&](PdfDocument *q) {
             QMetaObject::invokeMethod(q, [q, result, generation] {
                 if (generation != q->d->generation)
                     return;
@@ -114,7 +119,7 @@ void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &passw
     // Started before the book is parsed here: they parse it themselves, and a
     // book that turns out small or locked costs only their start.
     if (!bytes.isEmpty())
-        startHelpers(bytes, password, PdfTextHelpers::unknownPageCount);
+        helperText->start(bytes, password, PdfTextHelpers::unknownPageCount);
 }
 
 bool PdfDocument::unlockWithPassword(const QString &password)
@@ -128,7 +133,7 @@ bool PdfDocument::finishLoad(const PdfLoadResult &result)
 {
     const bool helped = result.state == State::Ready && result.pages >= helperMinimumPages;
     if (!helped)
-        dropHelpers();
+        helperText->stop();
     d->state = result.state;
     d->pages = result.pages;
     d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
@@ -140,49 +145,22 @@ bool PdfDocument::finishLoad(const PdfLoadResult &result)
         return false;
     if (!worker)
         startWorker();
-    if (helped && helpers) {
-        for (const PdfPageRecord &record : std::exchange(d->earlyPages, {}))
-            takeHelperPage(record);
-        helpers->setPageCount(d->pages);
-    } else if (helped && !d->pdfBytes().isEmpty()) {
-        startHelpers(d->pdfBytes(), d->password(), d->pages);
+    if (helped && helperText->isRunning()) {
+        helperText->documentReady(d->pages);
+    } else if (helped && !d->book.pdfBytes().isEmpty()) {
+        helperText->start(d->book.pdfBytes(), d->book.password(), d->pages);
     } else {
         worker->startIndexing();
     }
     return true;
 }
 
-void PdfDocument::dropHelpers()
-{
-    d->earlyPages.clear();
-    if (!helpers)
-        return;
-    // This may run while the helpers are handing over a page, so the object
-    // goes at the next turn of the event loop; its processes go now.
-    helpers->stop();
-    helpers.release()->deleteLater();
-}
-
-void PdfDocument::startHelpers(const QByteArray &bytes, const QString &password, int pageCount)
-{
-    d->earlyPages.clear();
-    helpers = std::make_unique<PdfTextHelpers>();
-    connect(helpers.get(), &PdfTextHelpers::pageRead, this, &PdfDocument::takeHelperPage);
-    connect(helpers.get(), &PdfTextHelpers::finished, this, &PdfDocument::helpersFinished);
-    helpers->start(bytes, password, pageCount, qBound(1, QThread::idealThreadCount(), 2));
-}
-
 void PdfDocument::takeHelperPage(const PdfPageRecord &record)
 {
-    // Pages that arrive while this process still parses the book wait for it.
-    if (d->state != State::Ready) {
-        d->earlyPages.append(record);
-        return;
-    }
     if (record.page >= d->pages)
         return;
-    d->texts.put(record.page, record.text);
-    const int done = d->texts.cachedCount();
+    d->book.texts.put(record.page, record.text);
+    const int done = d->book.texts.cachedCount();
     if (done % progressStep == 0 || done == d->pages)
         reportIndexProgress();
 }
@@ -198,24 +176,25 @@ void PdfDocument::helpersFinished(bool complete)
 
 void PdfDocument::startWorker()
 {
-    Private *book = d.get();
+    Private *p = d.get();
+    PdfBook *book = &p->book;
     PdfWorker::Jobs jobs;
-    jobs.render = [book](const PdfRenderRequest &request) {
+    jobs.render = [p, book](const PdfRenderRequest &request) {
         const QImage image = book->render(request.page, request.pixelSize, request.clip);
-        book->toFront([&](PdfDocument *q) {
+        p->toFront([&](PdfDocument *q) {
             Q_EMIT q->pageRendered(request, image);
         });
     };
-    jobs.bounds = [book](const QList<PdfSelection> &selections) {
+    jobs.bounds = [p, book](const QList<PdfSelection> &selections) {
         for (const PdfSelection &s : selections)
             book->selectionBounds(s);
-        book->toFront([](PdfDocument *q) { Q_EMIT q->selectionBoundsReady(); });
+        p->toFront([](PdfDocument *q) { Q_EMIT q->selectionBoundsReady(); });
     };
-    jobs.indexNext = [book] {
+    jobs.indexNext = [p, book] {
         if (!book->measuring.isEmpty() && book->measuring.size() < book->loadedPages) {
             book->measureNextSizes(measureStep);
             if (book->measuring.size() == book->loadedPages)
-                book->toFront([book](PdfDocument *q) {
+                p->toFront([book](PdfDocument *q) {
                     QMetaObject::invokeMethod(q, [q, generation = book->loadedGeneration,
                                                   sizes = book->measuring] {
                         q->applyMeasuredSizes(generation, sizes);
@@ -223,10 +202,11 @@ void PdfDocument::startWorker()
                 });
             return true;
         }
-        const bool extracted = book->texts.extractNext([book](int p) { return book->extractText(p); });
+        const bool extracted =
+            book->texts.extractNext([book](int page) { return book->extractText(page); });
         const int done = book->texts.cachedCount();
         if (!extracted || done % progressStep == 0 || done == book->loadedPages)
-            book->toFront([](PdfDocument *q) {
+            p->toFront([](PdfDocument *q) {
                 QMetaObject::invokeMethod(q, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
             });
         return extracted;
@@ -254,7 +234,7 @@ void PdfDocument::reportIndexProgress()
 {
     if (d->state != State::Ready || d->indexReported)
         return;
-    const int done = d->texts.cachedCount();
+    const int done = d->book.texts.cachedCount();
     Q_EMIT textIndexProgress(done, pageCount());
     if (done == pageCount()) {
         d->indexReported = true;
@@ -269,7 +249,7 @@ PdfDocument::State PdfDocument::state() const
 
 quint64 PdfDocument::id() const
 {
-    return d->id;
+    return d->book.id;
 }
 
 int PdfDocument::pageCount() const
@@ -286,17 +266,17 @@ QSizeF PdfDocument::pageSize(int page) const
 
 QString PdfDocument::pageText(int page) const
 {
-    return d->state == State::Ready ? d->pageText(page) : QString();
+    return d->state == State::Ready ? d->book.pageText(page) : QString();
 }
 
 bool PdfDocument::isTextIndexed() const
 {
-    return d->state == State::Ready && d->texts.isComplete();
+    return d->state == State::Ready && d->book.texts.isComplete();
 }
 
 int PdfDocument::textExtractionCount() const
 {
-    return d->texts.extractionCount();
+    return d->book.texts.extractionCount();
 }
 
 QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
@@ -305,14 +285,14 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
     const FoldedText folded = foldCase(pattern);
     if (folded.text.isEmpty() || d->state != State::Ready)
         return found;
-    const bool wasIndexed = d->texts.isComplete();
+    const bool wasIndexed = d->book.texts.isComplete();
     if (!wasIndexed && worker)
         worker->setIndexingPaused(true);
-    const auto extract = [this](int p) { return d->extractText(p); };
+    const auto extract = [this](int p) { return d->book.extractText(p); };
     for (int page = 0; page < pageCount(); ++page) {
-        const auto text = d->texts.page(page, extract);
+        const auto text = d->book.texts.page(page, extract);
         for (const TextMatch &m : findFolded(text->folded, folded.text))
-            found.append({d->id, page, m.start, m.length});
+            found.append({d->book.id, page, m.start, m.length});
     }
     if (!wasIndexed) {
         if (worker)
@@ -327,12 +307,12 @@ std::optional<QList<QRectF>> PdfDocument::cachedSelectionBounds(const PdfSelecti
 {
     if (d->state != State::Ready)
         return QList<QRectF>();
-    return d->cachedBounds(selection);
+    return d->book.cachedBounds(selection);
 }
 
 QList<QRectF> PdfDocument::selectionBounds(const PdfSelection &selection) const
 {
-    return d->state == State::Ready ? d->selectionBounds(selection) : QList<QRectF>();
+    return d->state == State::Ready ? d->book.selectionBounds(selection) : QList<QRectF>();
 }
 
 void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) const
@@ -343,7 +323,7 @@ void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) 
 
 QImage PdfDocument::renderPage(int page, const QSize &pixelSize, const QRect &clip) const
 {
-    return d->state == State::Ready ? d->render(page, pixelSize, clip) : QImage();
+    return d->state == State::Ready ? d->book.render(page, pixelSize, clip) : QImage();
 }
 
 void PdfDocument::requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const

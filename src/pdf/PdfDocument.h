@@ -2,6 +2,7 @@
 
 #include "PdfRenderQueue.h"
 #include "PdfSelection.h"
+#include "PdfState.h"
 
 #include <QImage>
 #include <QList>
@@ -14,7 +15,7 @@
 #include <optional>
 
 class PdfBook;
-class PdfTextHelpers;
+class PdfHelperText;
 class PdfWorker;
 struct PdfLoadResult;
 struct PdfPageRecord;
@@ -28,12 +29,7 @@ class PdfDocument : public QObject
 {
     Q_OBJECT
 public:
-    enum class State {
-        Empty,      // nothing loaded yet
-        Unreadable, // the bytes or the file are no PDF
-        Locked,     // a PDF that needs a password not given yet
-        Ready,      // pages can be rendered and searched
-    };
+    using State = PdfState;
 
     explicit PdfDocument(QObject *parent = nullptr);
     // Returns at once: the worker finishes its running job and closes the book
@@ -107,8 +103,6 @@ private:
     bool loadHere(const std::function<void(PdfBook &)> &open);
     bool finishLoad(const PdfLoadResult &result);
     void startWorker();
-    void startHelpers(const QByteArray &bytes, const QString &password, int pageCount);
-    void dropHelpers();
     void takeHelperPage(const PdfPageRecord &record);
     void helpersFinished(bool complete);
     void reportIndexProgress();
@@ -119,5 +113,5 @@ private:
     std::shared_ptr<Private> d;
     std::unique_ptr<PdfWorker> worker;
     // Read a large book's text in other processes; the worker reads what they do not.
-    std::unique_ptr<PdfTextHelpers> helpers;
+    std::unique_ptr<PdfHelperText> helperText;
 };

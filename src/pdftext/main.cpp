@@ -7,6 +7,7 @@
 
 #include "HelperConfinement.h"
 #include "PdfTextProtocol.h"
+#include "PdfUnlock.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -53,14 +54,9 @@ int main(int argc, char **argv)
     buffer.setData(request->pdf);
     buffer.open(QIODevice::ReadOnly);
     QPdfDocument pdf;
-    // load() clears the password, so it is set between close() and a second load().
     pdf.load(&buffer);
-    if (pdf.status() != QPdfDocument::Status::Ready && !request->password.isEmpty()) {
-        pdf.close();
-        pdf.setPassword(request->password);
-        buffer.seek(0);
-        pdf.load(&buffer);
-    }
+    if (pdf.status() != QPdfDocument::Status::Ready && !request->password.isEmpty())
+        reopenWithPassword(pdf, request->password, &buffer);
     if (pdf.status() != QPdfDocument::Status::Ready)
         return 2;
     const int end = qMin(request->endPage, pdf.pageCount());

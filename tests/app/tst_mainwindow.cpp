@@ -1,4 +1,3 @@
-#include "MessageLine.h"
 #include "PanelView.h"
 #include "PdfView.h"
 #include "ViewerHarness.h"
