@@ -18,6 +18,8 @@
 
 #include <cstdlib>
 
+using namespace vk;
+
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent),
       m_portal(std::make_unique<vk::PortalRequests>(asyncloopnowentered, _RequestURL, responsedata,

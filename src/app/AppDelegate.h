@@ -17,10 +17,7 @@
 #include <optional>
 
 class velkarn;
-struct SearchStep;
 class PDFImageView;
-class PdfDocument;
-class PdfView;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -33,7 +30,10 @@ class QWidget;
 
 namespace vk {
 class BookOpening;
+class PdfDocument;
+class PdfView;
 class PortalRequests;
+struct SearchStep;
 template <class Base>
 class Panel;
 }
@@ -124,9 +124,9 @@ public:
     QStringList booklocs() const { return bookloc; }
     QStringList bookpasses() const { return bookpass; }
     qint32 bookcount() const { return bookmax; }
-    std::shared_ptr<PdfDocument> document() const { return pdfDoc; }
+    std::shared_ptr<vk::PdfDocument> document() const { return pdfDoc; }
     QUrl bookUrl() const { return url; }
-    std::optional<QList<PdfSelection>> searchResults() const { return results; }
+    std::optional<QList<vk::PdfSelection>> searchResults() const { return results; }
     qint32 searchIndex() const { return findcount; }
     bool isServerTimerLive() const { return checkservertimer != nullptr; }
     bool isUserTimerLive() const { return checkusertimer != nullptr; }
@@ -140,8 +140,8 @@ public:
     void setSubmenu(QMenu *v) { _submenu = v; }
     CustomNSWindow *window() const { return _window; }
     void setWindow(CustomNSWindow *v) { _window = v; }
-    PdfView *pdfView() const { return _pdfView; }
-    void setPdfView(PdfView *v) { _pdfView = v; }
+    vk::PdfView *pdfView() const { return _pdfView; }
+    void setPdfView(vk::PdfView *v) { _pdfView = v; }
     PanelView *view1() const { return _view1; }
     void setView1(PanelView *v) { _view1 = v; }
     PanelView *view2() const { return _view2; }
@@ -198,8 +198,8 @@ public:
     void setWinAMenuItem2(QAction *v) { _winAMenuItem2 = v; }
     QAction *winAMenuItem3() const { return _winAMenuItem3; }
     void setWinAMenuItem3(QAction *v) { _winAMenuItem3 = v; }
-    UrlRequest RequestURL() const { return _RequestURL; }
-    void setRequestURL(const UrlRequest &v) { _RequestURL = v; }
+    vk::UrlRequest RequestURL() const { return _RequestURL; }
+    void setRequestURL(const vk::UrlRequest &v) { _RequestURL = v; }
 
 private:
     // Start-up and layout (src/app).
@@ -216,12 +216,12 @@ private:
     void endProgram();
 
     // Books.
-    void showDocument(std::shared_ptr<PdfDocument> document);
+    void showDocument(std::shared_ptr<vk::PdfDocument> document);
 
     // Search.
     // Runs search now, or once the shown document's text is indexed; true when now.
     bool runWhenTextIndexed(std::function<void()> search);
-    void applySearchStep(const SearchStep &step);
+    void applySearchStep(const vk::SearchStep &step);
     void selectMatch();
     void showMatchCount();
     void stepZoom(int step);
@@ -230,13 +230,13 @@ private:
     std::unique_ptr<velkarn> velkarninst;
     QString responsedata;
     PDFImageView *PDFImageView1 = nullptr;
-    std::shared_ptr<PdfDocument> pdfDoc;
+    std::shared_ptr<vk::PdfDocument> pdfDoc;
     QUrl url;
     QTimer *checkusertimer = nullptr;
     QTimer *checkservertimer = nullptr;
     QTimer *checkbooktimer = nullptr;
     QTimer *checkszoomtimer = nullptr;
-    std::optional<QList<PdfSelection>> results;
+    std::optional<QList<vk::PdfSelection>> results;
     qint32 findcount = 0;
     QString password_global;
     QString passwordenc_global;
@@ -258,7 +258,7 @@ private:
     // Declared properties.
     QMenu *_submenu = nullptr;
     CustomNSWindow *_window = nullptr;
-    PdfView *_pdfView = nullptr;
+    vk::PdfView *_pdfView = nullptr;
     PanelView *_view1 = nullptr;
     PanelView *_view2 = nullptr;
     PanelView *_view3 = nullptr;
@@ -287,7 +287,7 @@ private:
     QAction *_winAMenuItem = nullptr;
     QAction *_winAMenuItem2 = nullptr;
     QAction *_winAMenuItem3 = nullptr;
-    UrlRequest _RequestURL;
+    vk::UrlRequest _RequestURL;
 
     // Each waiting timer waits for its own request, not only for the shared guard.
     std::unique_ptr<vk::PortalRequests> m_portal;

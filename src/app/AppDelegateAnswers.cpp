@@ -3,6 +3,8 @@
 #include "BookAnswer.h"
 #include "LoginAnswer.h"
 
+using namespace vk;
+
 void AppDelegate::parselogindata(const QString &text)
 {
     const LoginAnswer answer = parseLoginAnswer(*velkarninst, text, password_global);

@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using namespace vk;
+
 bool AppDelegate::isDownloading() const
 {
     return m_opening->isBusy();

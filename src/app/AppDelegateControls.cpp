@@ -6,6 +6,8 @@
 #include <QFont>
 #include <QWidget>
 
+using namespace vk;
+
 void AppDelegate::setTextSizeC(QWidget *control, double size)
 {
     QFont font(QStringLiteral("ArialMT"));

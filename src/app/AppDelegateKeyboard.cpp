@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QShortcut>
 
+using namespace vk;
+
 void AppDelegate::installKeyboardShortcuts()
 {
     // Tied to the toolbar, so they act only while a book is being read.

@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 
+using namespace vk;
+
 void AppDelegate::firstPressed()
 {
     _pdfView->goToFirstPage();

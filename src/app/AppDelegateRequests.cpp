@@ -2,6 +2,8 @@
 
 #include "PortalRequests.h"
 
+using namespace vk;
+
 void AppDelegate::checkserver()
 {
     m_portal->checkServer([this](qint32 value) { sonline = value; });

@@ -11,6 +11,8 @@
 
 #include <tuple>
 
+using namespace vk;
+
 void AppDelegate::tvaction()
 {
     logLine(QStringLiteral("enter tv=") + QStringLiteral("tvaction:"));

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+using namespace vk;
+
 namespace {
 constexpr int kMessageHideMs = 2000;
 // How long after a server check that got no answer the next one is sent.

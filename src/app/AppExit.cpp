@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+using namespace vk;
+
 namespace {
 // Long enough for the portal to take the "N"; without it the portal keeps the
 // user signed in and refuses the next sign-in as already logged on.

@@ -11,6 +11,8 @@
 #include <QPalette>
 #include <QPushButton>
 
+using namespace vk;
+
 namespace {
 
 const QColor kOrange = QColor::fromRgbF(1.0, 0.5, 0.0, 1.0);

@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace vk {
+
 KeyViewChain::KeyViewChain(QObject *parent)
     : QObject(parent)
 {
@@ -44,3 +46,5 @@ bool KeyViewChain::eventFilter(QObject *watched, QEvent *event)
     target->setFocus(Qt::TabFocusReason);
     return true;
 }
+
+} // namespace vk

@@ -6,6 +6,8 @@
 
 class QWidget;
 
+namespace vk {
+
 // An explicit "next key view" per widget: Tab in a widget of the chain moves the
 // focus to its next view, Shift+Tab to the view that last named it as next view.
 // Qt's own tab order is one ring per window and cannot hold two fields that lead
@@ -28,3 +30,5 @@ private:
     QHash<QWidget *, QPointer<QWidget>> next;
     QHash<QWidget *, QPointer<QWidget>> previous;
 };
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #include "UserDefaults.h"
 
+namespace vk {
+
 UserDefaults &UserDefaults::standard()
 {
     static UserDefaults defaults;
@@ -20,3 +22,5 @@ bool UserDefaults::contains(const QString &key) const
 {
     return values.contains(key);
 }
+
+} // namespace vk

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace vk {
+
 // The process's user defaults. This platform keeps them in memory only: the one
 // value the viewer writes at launch has no meaning here, and nothing is saved.
 class UserDefaults
@@ -18,3 +20,5 @@ public:
 private:
     QHash<QString, QVariant> values;
 };
+
+} // namespace vk

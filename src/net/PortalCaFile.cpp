@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+namespace vk {
+
 QList<QSslCertificate> readPortalCaFile(const QString &path)
 {
     if (path.isEmpty())
@@ -19,3 +21,5 @@ QList<QSslCertificate> readPortalCaFile(const QString &path)
     }
     return certificates;
 }
+
+} // namespace vk

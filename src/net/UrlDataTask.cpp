@@ -8,6 +8,8 @@
 #include <climits>
 #include <cmath>
 
+namespace vk {
+
 namespace {
 
 // The cache policies of the request's value type, in their declared order.
@@ -124,3 +126,5 @@ UrlResponse UrlDataTask::answer(QNetworkReply &reply)
     response.data = std::exchange(m_data, {});
     return response;
 }
+
+} // namespace vk

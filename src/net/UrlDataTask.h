@@ -2,6 +2,8 @@
 
 #include "UrlTaskBase.h"
 
+namespace vk {
+
 // A request with any method and an optional body. Every HTTP answer counts,
 // error statuses included; only a transfer that brought no answer, or one
 // larger than the limit, has no data.
@@ -27,3 +29,5 @@ private:
     // Worker thread only.
     QByteArray m_data;
 };
+
+} // namespace vk

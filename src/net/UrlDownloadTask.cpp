@@ -8,6 +8,8 @@
 #include <QNetworkReply>
 #include <QThreadPool>
 
+namespace vk {
+
 UrlDownloadTask::UrlDownloadTask(std::shared_ptr<UrlSessionWorker> worker, const QUrl &url,
                                  UrlSession::ProgressHandler progress,
                                  UrlSession::CompletionHandler completion, qint64 maxBytes,
@@ -104,3 +106,5 @@ QString UrlDownloadTask::tooLarge() const
 {
     return QStringLiteral("Larger than %1 bytes").arg(m_maxBytes);
 }
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include "UrlTaskBase.h"
 
+namespace vk {
+
 // A GET of a whole file into one buffer. Only a complete transfer with a
 // success status has data: an HTTP error status, too many bytes or a stalled
 // transfer end without any.
@@ -32,3 +34,5 @@ private:
     QByteArray m_data;
     qint64 m_expected = -1;
 };
+
+} // namespace vk

@@ -3,6 +3,8 @@
 #include <QNetworkReply>
 #include <QStringList>
 
+namespace vk {
+
 namespace {
 // Tokens are long; names of endpoints and files mostly are not.
 constexpr qsizetype kLongSegment = 24;
@@ -44,3 +46,5 @@ QString urlForLog(const QUrl &url)
         shown += u':' + QString::number(url.port());
     return shown + segments.join(u'/');
 }
+
+} // namespace vk

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace vk {
+
 namespace {
 
 constexpr qint64 kChunkBytes = 1 << 20;
@@ -67,3 +69,5 @@ UrlResponse readLocalFile(const QString &path, qint64 maxBytes)
     ::close(fd);
     return response;
 }
+
+} // namespace vk

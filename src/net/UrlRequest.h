@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace vk {
+
 // A request as plain data. The session copies it when a task is made, so a caller
 // may reuse and reconfigure one request object while earlier tasks are in flight.
 struct UrlRequest
@@ -25,3 +27,5 @@ struct UrlResponse
     int statusCode = 0;             // HTTP status, 0 when there was none
     QString error;                  // empty when the transfer itself succeeded
 };
+
+} // namespace vk

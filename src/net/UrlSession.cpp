@@ -4,6 +4,8 @@
 #include "UrlDownloadTask.h"
 #include "UrlSessionWorker.h"
 
+namespace vk {
+
 struct UrlSession::Private
 {
     std::shared_ptr<UrlSessionWorker> worker = std::make_shared<UrlSessionWorker>();
@@ -44,3 +46,5 @@ std::shared_ptr<UrlTask> UrlSession::downloadTask(const QUrl &url, ProgressHandl
     return std::make_shared<UrlDownloadTask>(d->worker, url, std::move(progress),
                                              std::move(completion), maxBytes, idleTimeoutMs);
 }
+
+} // namespace vk

@@ -10,6 +10,9 @@
 #include <memory>
 
 class QThread;
+
+namespace vk {
+
 class UrlTask;
 
 // The process-wide URL session: one worker thread that owns the network access
@@ -74,3 +77,5 @@ public:
     // Blocks the calling thread; false when timeoutMs passed first.
     virtual bool waitForCompletion(int timeoutMs) const = 0;
 };
+
+} // namespace vk

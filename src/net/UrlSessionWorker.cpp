@@ -4,6 +4,8 @@
 
 #include <QNetworkAccessManager>
 
+namespace vk {
+
 UrlSessionWorker::UrlSessionWorker()
     : m_context(new QObject)
 {
@@ -128,3 +130,5 @@ void UrlSessionWorker::forget(UrlTaskBase *task)
         }
     }
 }
+
+} // namespace vk

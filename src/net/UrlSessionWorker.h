@@ -14,6 +14,9 @@
 #include <set>
 
 class QNetworkAccessManager;
+
+namespace vk {
+
 class UrlTaskBase;
 
 // The thread behind a UrlSession. It owns the network access manager (made on
@@ -57,3 +60,5 @@ private:
     bool m_stopping = false;
     std::set<std::shared_ptr<UrlTaskBase>> m_inFlight;
 };
+
+} // namespace vk

@@ -8,6 +8,8 @@
 
 #include <chrono>
 
+namespace vk {
+
 namespace {
 // Ends the caller chose: nothing went wrong with the transfer itself.
 bool isDeliberateEnd(const QString &error)
@@ -141,3 +143,5 @@ void UrlTaskBase::logFailure(const UrlResponse &response) const
     logLine(QStringLiteral("request failed: %1 %2: %3")
                 .arg(QString::fromLatin1(m_method), urlForLog(m_url), cause));
 }
+
+} // namespace vk

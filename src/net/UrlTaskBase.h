@@ -13,6 +13,9 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 class QSslConfiguration;
+
+namespace vk {
+
 class UrlSessionWorker;
 
 // What every task shares: the once-only completion, waiting for it, aborting the
@@ -69,3 +72,5 @@ private:
     QPointer<QNetworkReply> m_reply;
     QList<QMetaObject::Connection> m_connections;
 };
+
+} // namespace vk

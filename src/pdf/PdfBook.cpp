@@ -8,6 +8,8 @@
 
 #include <atomic>
 
+namespace vk {
+
 namespace {
 
 std::atomic<quint64> nextBookId{1};
@@ -157,3 +159,5 @@ QImage PdfBook::render(int page, const QSize &pixelSize, const QRect &clip)
     options.setScaledClipRect(QRect(clip.topLeft(), clip.size() + QSize(1, 1)));
     return pdf->render(page, clip.size(), options);
 }
+
+} // namespace vk

@@ -17,6 +17,8 @@
 
 class QPdfDocument;
 
+namespace vk {
+
 // What a load found out, handed from the thread that loaded to the document's
 // own thread.
 struct PdfLoadResult
@@ -79,3 +81,5 @@ private:
     mutable std::mutex boundsMutex;
     QHash<PdfSelection, QList<QRectF>> bounds;
 };
+
+} // namespace vk

@@ -10,6 +10,8 @@
 
 #include <mutex>
 
+namespace vk {
+
 namespace {
 
 // Progress reaches the GUI at most this often, in pages.
@@ -331,3 +333,5 @@ void PdfDocument::requestRenders(quintptr client, const QList<PdfRenderRequest> 
     if (worker)
         worker->setRenderRequests(client, wanted);
 }
+
+} // namespace vk

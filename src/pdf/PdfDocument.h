@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 
+namespace vk {
+
 class PdfBook;
 class PdfHelperText;
 class PdfWorker;
@@ -115,3 +117,5 @@ private:
     // Read a large book's text in other processes; the worker reads what they do not.
     std::unique_ptr<PdfHelperText> helperText;
 };
+
+} // namespace vk

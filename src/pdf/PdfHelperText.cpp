@@ -4,6 +4,8 @@
 
 #include <QThread>
 
+namespace vk {
+
 PdfHelperText::PdfHelperText(PageHandler onPage, FinishHandler onFinished)
     : m_onPage(std::move(onPage)),
       m_onFinished(std::move(onFinished))
@@ -54,3 +56,5 @@ void PdfHelperText::take(const PdfPageRecord &record)
     }
     m_onPage(record);
 }
+
+} // namespace vk

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+namespace vk {
+
 class PdfTextHelpers;
 
 // The helper processes reading one document's text, seen from the document.
@@ -41,3 +43,5 @@ private:
     QList<PdfPageRecord> m_early;
     bool m_ready = false;
 };
+
+} // namespace vk

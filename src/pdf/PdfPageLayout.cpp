@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vk {
+
 QSize scaledPageSize(const QSizeF &pointSize, double scale)
 {
     return QSize(qMax(1, int(std::lround(pointSize.width() * scale))),
@@ -70,3 +72,5 @@ double fitWidthScale(const QList<QSizeF> &pointSizes, int viewportWidth)
     // Rounding page widths must not make the widest page one pixel too wide.
     return std::floor(room / widest * 1000.0) / 1000.0;
 }
+
+} // namespace vk

@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QSizeF>
 
+namespace vk {
+
 // Where each page of a continuous view lies, in content pixels (logical pixels,
 // origin at the top-left of the scrolled content): pages one under the other,
 // centred horizontally, with a margin around them and a gap between them.
@@ -43,3 +45,5 @@ int pageAtOffset(const PdfPageLayout &layout, int y);
 // The scale at which the widest page fills viewportWidth (less the margins).
 // 0 without pages or without room.
 double fitWidthScale(const QList<QSizeF> &pointSizes, int viewportWidth);
+
+} // namespace vk

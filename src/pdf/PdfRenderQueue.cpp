@@ -1,5 +1,7 @@
 #include "PdfRenderQueue.h"
 
+namespace vk {
+
 void PdfRenderQueue::replace(quintptr client, const QList<PdfRenderRequest> &wanted)
 {
     pending.removeIf([client](const PdfRenderRequest &r) { return r.client == client; });
@@ -18,3 +20,5 @@ PdfRenderRequest PdfRenderQueue::takeNext()
     running = pending.isEmpty() ? PdfRenderRequest{} : pending.takeFirst();
     return running;
 }
+
+} // namespace vk

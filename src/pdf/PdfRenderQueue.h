@@ -5,6 +5,8 @@
 #include <QSize>
 #include <QtGlobal>
 
+namespace vk {
+
 struct PdfRenderRequest
 {
     quintptr client = 0; // who asked, so each view replaces only its own requests
@@ -33,3 +35,5 @@ private:
     QList<PdfRenderRequest> pending;
     PdfRenderRequest running;
 };
+
+} // namespace vk

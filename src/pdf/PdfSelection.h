@@ -3,6 +3,8 @@
 #include <QHashFunctions>
 #include <QtGlobal>
 
+namespace vk {
+
 // A run of text in one page of one document: the unit that search yields, the
 // view selects and highlights. Bounds are asked of the document that made it
 // (PdfDocument::selectionBounds), so a search with thousands of matches costs
@@ -21,3 +23,5 @@ struct PdfSelection
         return qHashMulti(seed, s.documentId, s.page, s.start, s.length);
     }
 };
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace vk {
+
 // How far opening a document got. Its own header, so the PDFium side can name
 // the states without knowing the document object.
 enum class PdfState {
@@ -8,3 +10,5 @@ enum class PdfState {
     Locked,     // a PDF that needs a password not given yet
     Ready,      // pages can be rendered and searched
 };
+
+} // namespace vk

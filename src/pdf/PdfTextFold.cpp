@@ -2,6 +2,8 @@
 
 #include <QStringMatcher>
 
+namespace vk {
+
 namespace {
 
 // Full case foldings that change length, limited to characters found in typeset
@@ -100,3 +102,5 @@ QList<TextMatch> findFolded(const FoldedText &haystack, QStringView foldedPatter
     }
     return matches;
 }
+
+} // namespace vk

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringView>
 
+namespace vk {
+
 // Case-insensitive matching over page text. Folding is full case folding for the
 // characters that PDF text commonly holds (ß to "ss", the fi/fl ligatures to two
 // letters), so a folded text can be longer than the page text it came from; the
@@ -40,3 +42,5 @@ struct TextMatch
 // Every non-overlapping match of an already folded pattern, in text order. A match
 // that would begin or end inside the expansion of one page character is skipped.
 QList<TextMatch> findFolded(const FoldedText &haystack, QStringView foldedPattern);
+
+} // namespace vk

@@ -9,6 +9,8 @@
 
 #include <limits>
 
+namespace vk {
+
 struct PdfTextHelpers::Helper
 {
     QProcess *process = nullptr;
@@ -180,3 +182,5 @@ void PdfTextHelpers::giveUp()
     for (const auto &helper : helpers)
         end(*helper, false);
 }
+
+} // namespace vk

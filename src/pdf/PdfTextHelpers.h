@@ -11,6 +11,8 @@
 
 class QProcess;
 
+namespace vk {
+
 // Reads a large book's page texts in helper processes side by side
 // (velkarn-pdf-text), handing each page over as it arrives. Lives on the main
 // thread; killing what still runs when it is destroyed.
@@ -59,3 +61,5 @@ private:
     bool countKnown = false;
     QTimer stall;
 };
+
+} // namespace vk

@@ -3,6 +3,8 @@
 #include <QDataStream>
 #include <QIODevice>
 
+namespace vk {
+
 namespace {
 
 constexpr quint32 requestMagic = 0x564b5054; // "VKPT"
@@ -91,3 +93,5 @@ std::optional<QList<PdfPageRecord>> PdfPageRecordReader::takeRecords()
         return std::nullopt;
     return records;
 }
+
+} // namespace vk

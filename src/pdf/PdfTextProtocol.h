@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace vk {
+
 // What the viewer and its text helper processes say to each other. The viewer
 // writes one request to a helper's standard input and closes it; the helper
 // answers with one record per page on standard output, in page order.
@@ -50,3 +52,5 @@ private:
     QByteArray pending;
     bool broken = false;
 };
+
+} // namespace vk

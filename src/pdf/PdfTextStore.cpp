@@ -1,5 +1,7 @@
 #include "PdfTextStore.h"
 
+namespace vk {
+
 void PdfTextStore::reset(int pageCount)
 {
     std::lock_guard lock(mutex);
@@ -88,3 +90,5 @@ int PdfTextStore::extractionCount() const
     std::lock_guard lock(mutex);
     return extractions;
 }
+
+} // namespace vk

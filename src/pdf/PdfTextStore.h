@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 
+namespace vk {
+
 // Page texts of one document, extracted at most once each, shared between the
 // worker that indexes the book and a search on the main thread. A page being
 // extracted by one thread is waited for by the other instead of extracted twice:
@@ -56,3 +58,5 @@ private:
     int extractions = 0;
     int nextMissing = 0;
 };
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace vk {
+
 qint64 pixelCount(const QSize &size)
 {
     return size.isEmpty() ? 0 : qint64(size.width()) * size.height();
@@ -39,3 +41,5 @@ QRect toDevicePixels(const QRect &logical, double devicePixelRatio)
     const int bottom = int(std::ceil((logical.top() + logical.height()) * devicePixelRatio));
     return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
 }
+
+} // namespace vk

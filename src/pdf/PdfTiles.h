@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QSize>
 
+namespace vk {
+
 // How large one rendered image may be, and how a page larger than that at the
 // chosen zoom is cut into tiles. Sizes are in device pixels of the whole page
 // as shown; a tile is a rectangle of that page image.
@@ -31,3 +33,5 @@ QList<QRect> tilesCovering(const QSize &pagePixels, const QRect &visible);
 // The device pixels that a rectangle of logical pixels covers at devicePixelRatio,
 // rounded outwards so that no partly covered pixel is left out.
 QRect toDevicePixels(const QRect &logical, double devicePixelRatio);
+
+} // namespace vk

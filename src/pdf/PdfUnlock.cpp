@@ -3,6 +3,8 @@
 #include <QIODevice>
 #include <QPdfDocument>
 
+namespace vk {
+
 void reopenWithPassword(QPdfDocument &pdf, const QString &password, QIODevice *device)
 {
     pdf.close();
@@ -17,3 +19,5 @@ void reopenWithPassword(QPdfDocument &pdf, const QString &password, const QStrin
     pdf.setPassword(password);
     pdf.load(filePath);
 }
+
+} // namespace vk

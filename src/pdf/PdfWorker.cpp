@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QSet>
 
+namespace vk {
+
 namespace {
 
 constexpr qsizetype boundsBatch = 8;
@@ -178,3 +180,5 @@ void PdfWorker::run()
         }
     }
 }
+
+} // namespace vk

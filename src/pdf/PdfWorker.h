@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+namespace vk {
+
 // The one thread a document uses for PDFium work: chores such as loading the
 // book first, then page renders, then bounds of selections in small batches
 // (each costs PDFium a page load, and a search for one letter can put hundreds
@@ -62,3 +64,5 @@ private:
     bool stopping = false;
     std::thread thread;
 };
+
+} // namespace vk

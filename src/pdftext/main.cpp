@@ -17,6 +17,8 @@
 
 #include <limits>
 
+using namespace vk;
+
 namespace {
 
 // QtPdf closes the page after every call, and PDFium drops a page's fonts with

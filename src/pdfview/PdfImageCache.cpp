@@ -1,5 +1,7 @@
 #include "PdfImageCache.h"
 
+namespace vk {
+
 void PdfImageCache::insert(const PdfImageKey &key, const QImage &image)
 {
     if (image.isNull())
@@ -69,3 +71,5 @@ void PdfImageCache::clear()
     entries.clear();
     used = 0;
 }
+
+} // namespace vk

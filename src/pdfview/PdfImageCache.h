@@ -8,6 +8,8 @@
 
 #include "PdfPageLayout.h"
 
+namespace vk {
+
 // One rendered image: a whole page at pageSize device pixels, or the tile clip
 // of that page image. Tiles of another zoom or screen are other images.
 struct PdfImageKey
@@ -62,3 +64,5 @@ private:
     PageSpan pinnedPages;
     QSet<PdfImageKey> pinnedTiles;
 };
+
+} // namespace vk

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <malloc.h>
 
+namespace vk {
+
 namespace {
 
 // Page images are megabytes each. Left to glibc's sliding threshold they end up
@@ -289,3 +291,5 @@ void PdfView::scrollContentsBy(int, int)
     scheduleRenders();
     viewport()->update();
 }
+
+} // namespace vk

@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+namespace vk {
+
 class PdfDocument;
 struct PdfImageKey;
 struct PdfRenderRequest;
@@ -91,3 +93,5 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+} // namespace vk

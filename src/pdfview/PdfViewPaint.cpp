@@ -5,6 +5,8 @@
 #include <QStyleOptionProgressBar>
 #include <QWidget>
 
+namespace vk {
+
 namespace PdfViewPaint {
 
 void page(QPainter &painter, const QRect &pageRect, const QList<Piece> &pieces)
@@ -72,3 +74,5 @@ void download(QPainter &painter, const QWidget *widget, const QRect &area, const
 }
 
 } // namespace PdfViewPaint
+
+} // namespace vk

@@ -9,6 +9,8 @@
 class QPainter;
 class QWidget;
 
+namespace vk {
+
 // Drawing pieces of PdfView, kept apart from its scrolling and scheduling.
 namespace PdfViewPaint {
 
@@ -36,3 +38,5 @@ void download(QPainter &painter, const QWidget *widget, const QRect &area, const
               qint64 received, qint64 total);
 
 } // namespace PdfViewPaint
+
+} // namespace vk

@@ -13,6 +13,8 @@
 #include <memory>
 #include <optional>
 
+namespace vk {
+
 // The state PdfView shares between the files that define it.
 struct PdfView::Private
 {
@@ -51,3 +53,5 @@ struct PdfView::Private
             && s.page < pointSizes.size();
     }
 };
+
+} // namespace vk

@@ -5,6 +5,8 @@
 
 #include <QPainter>
 
+namespace vk {
+
 // Which images PdfView asks the worker for, what it keeps of the answers, and
 // how it paints them. A page too large for one image at the current zoom is
 // asked for in tiles, and only the tiles of its part in view.
@@ -150,3 +152,5 @@ void PdfView::paintEvent(QPaintEvent *)
     for (int p : std::as_const(painted))
         Q_EMIT pagePainted(p);
 }
+
+} // namespace vk

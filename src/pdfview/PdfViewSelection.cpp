@@ -2,6 +2,8 @@
 
 #include <QScrollBar>
 
+namespace vk {
+
 // The current and highlighted selections of PdfView, and scrolling to them.
 
 std::optional<PdfSelection> PdfView::currentSelection() const
@@ -97,3 +99,5 @@ void PdfView::ensureContentRectVisible(const QRect &rect)
     if (rect.left() < view.left() || rect.right() > view.right())
         horizontalScrollBar()->setValue(rect.center().x() - view.width() / 2);
 }
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #include "BookLocation.h"
 
+namespace vk {
+
 QString bookLocationRefusal(const QUrl &url, bool allowInsecure)
 {
     const QString scheme = url.scheme().toLower();
@@ -15,3 +17,5 @@ QString bookLocationRefusal(const QUrl &url, bool allowInsecure)
         return QStringLiteral("book location refused: scheme \"%1\" (only https is allowed)").arg(shown);
     return QStringLiteral("book location refused: unsupported scheme \"%1\"").arg(shown);
 }
+
+} // namespace vk

@@ -8,11 +8,11 @@
 #include <memory>
 #include <optional>
 
+namespace vk {
+
 class PdfDocument;
 class UrlSession;
 class UrlTask;
-
-namespace vk {
 
 // Fetches a book in the background and parses it on its document's worker.
 // Every opening gets a new number and whatever an older one still delivers is

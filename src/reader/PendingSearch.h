@@ -5,9 +5,9 @@
 #include <functional>
 #include <memory>
 
-class PdfDocument;
-
 namespace vk {
+
+class PdfDocument;
 
 // At most one search waiting for a document's text index. Extracting the rest
 // of a long book's text on the window's thread would hold it for seconds, so a

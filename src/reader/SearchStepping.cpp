@@ -1,5 +1,7 @@
 #include "SearchStepping.h"
 
+namespace vk {
+
 namespace {
 
 // Without matches both step buttons go off and nothing is selected.
@@ -45,3 +47,5 @@ SearchStep stepBack(qsizetype matchCount, qint32 findcount)
     }
     return step;
 }
+
+} // namespace vk

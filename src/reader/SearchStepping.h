@@ -4,6 +4,8 @@
 
 #include <optional>
 
+namespace vk {
+
 // What one press of a search step button does, given how many matches the last
 // search found and which one is selected. The steps never wrap around: at an end
 // the end match is selected again and the button pointing past it is disabled.
@@ -17,3 +19,5 @@ struct SearchStep
 
 SearchStep stepForward(qsizetype matchCount, qint32 findcount);
 SearchStep stepBack(qsizetype matchCount, qint32 findcount);
+
+} // namespace vk

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace vk {
+
 QStringList zoomChoices()
 {
     return {QStringLiteral("0.50"), QStringLiteral("0.75"), QStringLiteral("1.0"),
@@ -31,3 +33,5 @@ int steppedZoomIndex(int current, int step, int count)
     const int from = current < 0 ? kDefaultZoomIndex : current;
     return std::clamp(from + step, 0, count - 1);
 }
+
+} // namespace vk

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace vk {
+
 // The zoom choices of the toolbar, smallest first, as the entries show them.
 QStringList zoomChoices();
 
@@ -17,3 +19,5 @@ float leadingFloatValue(const QString &text);
 // The entry step entries away from current, kept inside 0 .. count - 1.
 // With no current entry (-1) a step starts from the default entry.
 int steppedZoomIndex(int current, int step, int count);
+
+} // namespace vk

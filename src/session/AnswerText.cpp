@@ -4,6 +4,8 @@
 
 #include <limits>
 
+namespace vk {
+
 QString answerText(const QByteArray &bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
@@ -34,3 +36,5 @@ qint32 leadingIntValue(const QString &text)
         return qint32(-value);
     return qint32(std::min<qint64>(value, std::numeric_limits<qint32>::max()));
 }
+
+} // namespace vk

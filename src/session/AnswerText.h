@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace vk {
+
 // The text of a portal answer: its bytes read as UTF-8. Bytes that are not valid
 // UTF-8 give the empty text, which every reader treats as a missing answer.
 QString answerText(const QByteArray &bytes);
@@ -11,3 +13,5 @@ QString answerText(const QByteArray &bytes);
 // so a server check answering "1\n" or " 1" still counts; anything else is 0.
 // Values beyond the 32-bit range saturate rather than wrap.
 qint32 leadingIntValue(const QString &text);
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include "velkarn.h"
 
+namespace vk {
+
 BookList parseBookAnswer(velkarn &v, const QString &text)
 {
     const QString separator = QStringLiteral("^^");
@@ -36,3 +38,5 @@ BookList parseBookAnswer(velkarn &v, const QString &text)
     }
     return books;
 }
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include "velkarn.h"
 
+namespace vk {
+
 LoginAnswer parseLoginAnswer(velkarn &v, const QString &text, const QString &typedPassword)
 {
     const QString separator = QStringLiteral("^^");
@@ -25,3 +27,5 @@ LoginAnswer parseLoginAnswer(velkarn &v, const QString &text, const QString &typ
         && answer.resactive == QLatin1String("Y");
     return answer;
 }
+
+} // namespace vk

@@ -4,6 +4,8 @@
 
 class velkarn;
 
+namespace vk {
+
 // The fields of a user-check answer: three one-character flags, the company up
 // to the first "^^", the category up to the next one, then the scrambled password.
 struct LoginAnswer
@@ -19,3 +21,5 @@ struct LoginAnswer
 
 // Cuts text through v's primitives; never fails, whatever the text holds.
 LoginAnswer parseLoginAnswer(velkarn &v, const QString &text, const QString &typedPassword);
+
+} // namespace vk

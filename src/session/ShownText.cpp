@@ -1,5 +1,7 @@
 #include "ShownText.h"
 
+namespace vk {
+
 QString shownText(const QString &text)
 {
     if (text.size() <= kMaxShownChars)
@@ -9,3 +11,5 @@ QString shownText(const QString &text)
         --keep;
     return text.left(keep) + QChar(0x2026);
 }
+
+} // namespace vk

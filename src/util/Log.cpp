@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace vk {
+
 void logLine(const QString &message)
 {
     const QString program = QCoreApplication::instance()
@@ -22,3 +24,5 @@ void logLine(const QString &message)
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
 }
+
+} // namespace vk

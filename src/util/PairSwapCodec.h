@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+namespace vk {
+
 // Building blocks of the pair-swap encoding. Each byte becomes two hex digits,
 // low nibble first, after an XOR with a key byte; the key begins at the seed and
 // grows by one for every byte, as an 8-bit counter that rolls over.
@@ -46,3 +48,5 @@ QString pairSwapEncode(QStringView text, int seed);
 // with the rolling key starting at seed. Each decoded byte becomes the
 // Latin-1 character of that byte and is added to *byteSum when given.
 QString pairSwapDecodeBody(QStringView body, int seed, quint32 *byteSum = nullptr);
+
+} // namespace vk

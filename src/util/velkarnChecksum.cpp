@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QStringDecoder>
 
+using namespace vk;
+
 namespace {
 
 // The key field's length travels as two hexadecimal digits.

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace vk {
+
 DragStep dragStep(const QPointF &pressPoint, const QPointF &point, const QRectF &startVisible,
                   bool flipped, bool movedBefore)
 {
@@ -38,3 +40,5 @@ QPointF originShowing(const QRectF &visible, const QRectF &target)
     return QPointF(axisOriginShowing(visible.x(), visible.width(), target.x(), target.width()),
                    axisOriginShowing(visible.y(), visible.height(), target.y(), target.height()));
 }
+
+} // namespace vk

@@ -4,6 +4,8 @@
 #include <QRectF>
 #include <QSizeF>
 
+namespace vk {
+
 // Arithmetic of dragging a scroll view's document by hand.
 
 // One step of a drag: the document area to show and whether the drag has moved.
@@ -28,3 +30,5 @@ bool documentCanScroll(const QSizeF &document, const QSizeF &visible);
 // The origin of the visible area after the least scrolling that shows `target`,
 // edge by edge, as a scroll view does when asked to bring a rectangle into view.
 QPointF originShowing(const QRectF &visible, const QRectF &target);
+
+} // namespace vk

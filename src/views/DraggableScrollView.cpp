@@ -8,6 +8,8 @@
 #include <QPixmap>
 #include <QScrollBar>
 
+using namespace vk;
+
 DraggableScrollView::DraggableScrollView(QWidget *parent)
     : QScrollArea(parent)
 {

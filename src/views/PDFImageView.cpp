@@ -15,6 +15,8 @@
 #include <QScrollBar>
 #include <QtMath>
 
+using namespace vk;
+
 PDFImageView::PDFImageView(QWidget *parent)
     : QWidget(parent)
 {

@@ -9,7 +9,9 @@
 #include <memory>
 #include <optional>
 
+namespace vk {
 class PdfImage;
+}
 class QAbstractScrollArea;
 
 // Pages for printing: the first page number (from 1) and how many pages follow.
@@ -30,7 +32,7 @@ public:
     explicit PDFImageView(QWidget *parent = nullptr);
 
     // A new page source over the loaded file on every call; none without pages.
-    std::optional<PdfPageSource> pdfRep() const;
+    std::optional<vk::PdfPageSource> pdfRep() const;
     void loadFromPath(const QString &path);
     // Fills `dirty` white and draws the pages that meet it.
     void drawRect(QPainter &painter, const QRectF &dirty);
@@ -43,8 +45,8 @@ public:
     QRectF rectForPage(qint32 page) const;
     bool isFlipped() const;
 
-    std::shared_ptr<PdfImage> image() const;
-    void setImage(std::shared_ptr<PdfImage> image);
+    std::shared_ptr<vk::PdfImage> image() const;
+    void setImage(std::shared_ptr<vk::PdfImage> image);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -55,6 +57,6 @@ private:
     QAbstractScrollArea *enclosingScrollView() const;
     void scrollPoint(const QPointF &point);
 
-    std::shared_ptr<PdfImage> _image;
+    std::shared_ptr<vk::PdfImage> _image;
     bool _correctingFrame = false;
 };

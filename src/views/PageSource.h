@@ -5,6 +5,8 @@
 
 class QPainter;
 
+namespace vk {
+
 // The pages behind an image: how many there are, the bounds of the current one,
 // and drawing the current one into a rectangle. The current page counts from 0.
 class PageSource
@@ -18,3 +20,5 @@ public:
     virtual void setCurrentPage(qint32 page) = 0;
     virtual void drawInRect(QPainter &painter, const QRectF &rect) = 0;
 };
+
+} // namespace vk

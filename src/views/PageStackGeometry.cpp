@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace vk {
+
 QRectF pageRect(const QRectF &bounds, qint32 pageCount, qint32 page, bool flipped)
 {
     // 64-bit steps keep extreme page numbers from overflowing.
@@ -63,3 +65,5 @@ QPointF topOfStack(double frameHeight, bool flipped)
 {
     return flipped ? QPointF(0.0, 0.0) : QPointF(0.0, frameHeight);
 }
+
+} // namespace vk

@@ -4,6 +4,8 @@
 #include <QRectF>
 #include <QtGlobal>
 
+namespace vk {
+
 // Where each of a run of same-sized pages lands when they are stacked in reading
 // order on one canvas; works for a y axis pointing up as well as down.
 
@@ -36,3 +38,5 @@ double correctedStackHeight(const QRectF &bounds, qint32 pageCount, double width
 
 // The point to scroll to so that the top of page 1 shows.
 QPointF topOfStack(double frameHeight, bool flipped);
+
+} // namespace vk

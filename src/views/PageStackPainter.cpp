@@ -3,6 +3,8 @@
 #include "PageSource.h"
 #include "PageStackGeometry.h"
 
+namespace vk {
+
 void drawPageStack(QPainter &painter, PageSource &source, const QRectF &dirty, bool flipped)
 {
     const qint32 count = source.pageCount();
@@ -20,3 +22,5 @@ void drawPageStack(QPainter &painter, PageSource &source, const QRectF &dirty, b
         }
     }
 }
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #include "PdfImage.h"
 
+namespace vk {
+
 namespace {
 // Cache cost is counted in KiB: room for some 30 pages of 612 x 792 at ratio 1.
 constexpr qsizetype renderCacheKiB = 64 * 1024;
@@ -37,3 +39,5 @@ QImage PdfImage::renderedPage(qint32 page, const QSize &pixelSize)
     _renders.insert(key, new QImage(rendered), cost);
     return rendered;
 }
+
+} // namespace vk

@@ -8,6 +8,8 @@
 #include <QRectF>
 #include <QSize>
 
+namespace vk {
+
 // The image of a PDFImageView: the bytes of one PDF file, the document read from
 // them, and the pages rendered lately. Repaints during a drag ask for the same
 // pages at the same size again and again, so renders are kept in a bounded cache.
@@ -43,3 +45,5 @@ private:
     QPdfDocument _document;
     QCache<RenderKey, QImage> _renders;
 };
+
+} // namespace vk

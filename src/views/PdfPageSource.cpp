@@ -5,6 +5,8 @@
 #include <QPaintDevice>
 #include <QPainter>
 
+namespace vk {
+
 PdfPageSource::PdfPageSource(std::shared_ptr<PdfImage> image)
     : _image(std::move(image))
 {
@@ -38,3 +40,5 @@ void PdfPageSource::drawInRect(QPainter &painter, const QRectF &rect)
     if (!page.isNull())
         painter.drawImage(rect, page);
 }
+
+} // namespace vk

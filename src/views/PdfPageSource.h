@@ -4,6 +4,8 @@
 
 #include <memory>
 
+namespace vk {
+
 class PdfImage;
 
 // A page source over the pages of a PdfImage. Cheap to make: it shares the image
@@ -23,3 +25,5 @@ private:
     std::shared_ptr<PdfImage> _image;
     qint32 _currentPage = 0;
 };
+
+} // namespace vk

@@ -18,6 +18,8 @@
 
 #include <sys/stat.h>
 
+using namespace vk;
+
 namespace {
 
 constexpr int kWaitMs = 20000;

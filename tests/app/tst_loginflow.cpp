@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace vk;
+
 namespace {
 constexpr int kWaitMs = 20000;
 const QStringList kBooks{"Zebra Manual", "Alpha Guide", "Middle Notes"};

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace vk;
+
 namespace {
 
 constexpr int kWaitMs = 20000;

@@ -8,6 +8,8 @@
 
 #include <thread>
 
+using namespace vk;
+
 using Matches = QList<PdfSelection>;
 
 class TestPdfDocument : public QObject

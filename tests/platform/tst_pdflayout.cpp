@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace vk;
+
 using Sizes = QList<QSizeF>;
 using Rects = QList<QRect>;
 

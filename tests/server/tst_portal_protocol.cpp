@@ -16,6 +16,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+using namespace vk;
+
 namespace {
 
 const QString company = QStringLiteral("Acme & Sons");

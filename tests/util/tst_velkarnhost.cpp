@@ -6,6 +6,8 @@
 
 #include <sys/utsname.h>
 
+using namespace vk;
+
 class TestVelkarnHost : public QObject
 {
     Q_OBJECT

@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace vk;
+
 namespace {
 
 constexpr int kWaitMs = 20000;
