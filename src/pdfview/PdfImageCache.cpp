@@ -60,7 +60,7 @@ bool PdfImageCache::contains(const PdfImageKey &key) const
     return m_entries.contains(key);
 }
 
-void PdfImageCache::setPinned(const PageSpan &pages, const QSet<PdfImageKey> &tiles)
+void PdfImageCache::setPinned(const PageInterval &pages, const QSet<PdfImageKey> &tiles)
 {
     m_pinnedPages = pages;
     m_pinnedTiles = tiles;

@@ -41,7 +41,7 @@ public:
     QImage find(const PdfImageKey &key); // null when absent
     QImage findAnySize(int page) const;  // the largest whole image of the page, or null
     bool contains(const PdfImageKey &key) const;
-    void setPinned(const PageSpan &pages, const QSet<PdfImageKey> &tiles = {});
+    void setPinned(const PageInterval &pages, const QSet<PdfImageKey> &tiles = {});
     void clear();
 
     qint64 bytes() const { return m_used; }
@@ -61,7 +61,7 @@ private:
     qint64 m_budget;
     qint64 m_used = 0;
     quint64 m_clock = 0;
-    PageSpan m_pinnedPages;
+    PageInterval m_pinnedPages;
     QSet<PdfImageKey> m_pinnedTiles;
 };
 
