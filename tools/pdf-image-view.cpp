@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QFileInfo>
 
+using namespace vk;
+
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+namespace vk {
+
 namespace {
 
 struct Subcommand
@@ -167,3 +169,5 @@ QString textOfStandardInput(const QByteArray &bytes)
         text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
     return text;
 }
+
+} // namespace vk

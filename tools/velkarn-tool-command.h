@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace vk {
+
 // One call of velkarn-tool: the subcommand, its operands (TEXT, and KEY for
 // encodenew) and its options.
 struct VelkarnToolCommand
@@ -38,3 +40,5 @@ VelkarnToolResult runVelkarnTool(const VelkarnToolCommand &command);
 
 // Standard input as one text, without the single line end a shell adds.
 QString textOfStandardInput(const QByteArray &bytes);
+
+} // namespace vk

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+using namespace vk;
+
 // Scrambles and unscrambles texts in the encodings the portal stores, for the
 // administrators who fill it.
 int main(int argc, char *argv[])

@@ -20,6 +20,8 @@
 
 #include <cstdlib>
 
+using namespace vk;
+
 namespace {
 
 constexpr int kPortalWaitMs = 30000;

@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace vk;
+
 namespace {
 
 constexpr double kPeakGoalMiB = 700;

@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <cstdio>
 
+using namespace vk;
+
 namespace {
 
 double ms(const QElapsedTimer &t)

@@ -15,6 +15,8 @@
 
 #include <map>
 
+using namespace vk;
+
 namespace {
 
 QTemporaryDir *fixtureDir = nullptr;

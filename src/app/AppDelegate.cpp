@@ -1,6 +1,11 @@
 #include "AppDelegate.h"
 
+#include "BookOpening.h"
 #include "PanelView.h"
+#include "PdfDocument.h"
+#include "PdfView.h"
+#include "PortalSettings.h"
+#include "PortalRequests.h"
 #include "UrlSession.h"
 #include "UserDefaults.h"
 #include "velkarn.h"
@@ -13,37 +18,32 @@
 
 #include <cstdlib>
 
-namespace {
-// Long enough for any answer already on its way; the process is ending anyway.
-constexpr int kTeardownWaitMs = 5000;
-}
+using namespace vk;
 
 AppDelegate::AppDelegate(QObject *parent)
     : QObject(parent),
-      exitfunction([](int status) { std::_Exit(status); })
+      m_portal(std::make_unique<vk::PortalRequests>(asyncloopnowentered, _RequestURL, responsedata,
+                                                    &vk::PortalSettings::baseUrl)),
+      m_opening(std::make_unique<vk::BookOpening>(UrlSession::shared())),
+      m_exitFunction([](int status) { std::_Exit(status); })
 {
+    UrlSession::setExtraCaCertificates(vk::PortalSettings::extraCaCertificates());
+    connect(m_opening.get(), &vk::BookOpening::progress, this, [this](qint64 received, qint64 total) {
+        _pdfView->setDownloadProgress(received, total);
+    });
+    connect(m_opening.get(), &vk::BookOpening::opened, this,
+            [this](std::shared_ptr<PdfDocument> document) {
+        pdfDoc = std::move(document);
+        showDocument(pdfDoc);
+    });
 }
 
-AppDelegate::~AppDelegate()
-{
-    // The completion handlers hold this controller: none may run after it is gone.
-    std::shared_ptr<UrlTask> status;
-    {
-        std::lock_guard lock(requestlock);
-        status = statustask;
-    }
-    const std::shared_ptr<UrlTask> tasks[] = {servertask, usertask, booktask, status, downloadtask};
-    for (const auto &task : tasks) {
-        if (task) {
-            task->cancel();
-            task->waitForCompletion(kTeardownWaitMs);
-        }
-    }
-}
+// Out of line: the members' types are complete only here.
+AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::setExitFunction(ExitFunction exitFunction)
 {
-    exitfunction = std::move(exitFunction);
+    m_exitFunction = std::move(exitFunction);
 }
 
 void AppDelegate::applicationWillFinishLaunching()

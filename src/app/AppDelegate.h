@@ -2,6 +2,7 @@
 
 #include "CustomNSWindow.h"
 #include "PdfSelection.h"
+#include "PendingSearch.h"
 #include "UrlRequest.h"
 
 #include <QList>
@@ -13,16 +14,10 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class velkarn;
-struct SearchStep;
 class PDFImageView;
-class PdfDocument;
-class PdfView;
-class UrlTask;
-class PanelView;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -33,11 +28,21 @@ class QScrollArea;
 class QTimer;
 class QWidget;
 
+namespace vk {
+class BookOpening;
+class PdfDocument;
+class PdfView;
+class PortalRequests;
+struct SearchStep;
+template <class Base>
+class Panel;
+}
+using PanelView = vk::Panel<QWidget>;
+
 // The one controller of the viewer: it owns the window's controls, the portal
-// session, the book list, the open document and the search state. Its member
-// functions live beside the subsystem they serve: src/app (start-up, layout,
-// menus, exit), src/portal (requests, answers, login), src/viewer (books,
-// navigation, zoom, search).
+// session, the book list, the open document and the search state. Its
+// operations stay short: the portal's requests are vk::PortalRequests', the
+// opening of books vk::BookOpening's and the waiting search vk::PendingSearch's.
 class AppDelegate : public QObject, public WindowDelegate
 {
     Q_OBJECT
@@ -101,6 +106,9 @@ public:
     void findtext(const QString &pattern);
     void findnexttext2(const QString &pattern);
 
+    void setTextSizeC(QWidget *control, double size); // declared, unused
+    QString opendialog(bool chooseFiles, bool chooseDirectories); // declared, unused
+
     // The process ends through this; tests put an observer in its place.
     using ExitFunction = std::function<void(int status)>;
     void setExitFunction(ExitFunction exitFunction);
@@ -116,9 +124,9 @@ public:
     QStringList booklocs() const { return bookloc; }
     QStringList bookpasses() const { return bookpass; }
     qint32 bookcount() const { return bookmax; }
-    std::shared_ptr<PdfDocument> document() const { return pdfDoc; }
+    std::shared_ptr<vk::PdfDocument> document() const { return pdfDoc; }
     QUrl bookUrl() const { return url; }
-    std::optional<QList<PdfSelection>> searchResults() const { return results; }
+    std::optional<QList<vk::PdfSelection>> searchResults() const { return results; }
     qint32 searchIndex() const { return findcount; }
     bool isServerTimerLive() const { return checkservertimer != nullptr; }
     bool isUserTimerLive() const { return checkusertimer != nullptr; }
@@ -132,8 +140,8 @@ public:
     void setSubmenu(QMenu *v) { _submenu = v; }
     CustomNSWindow *window() const { return _window; }
     void setWindow(CustomNSWindow *v) { _window = v; }
-    PdfView *pdfView() const { return _pdfView; }
-    void setPdfView(PdfView *v) { _pdfView = v; }
+    vk::PdfView *pdfView() const { return _pdfView; }
+    void setPdfView(vk::PdfView *v) { _pdfView = v; }
     PanelView *view1() const { return _view1; }
     void setView1(PanelView *v) { _view1 = v; }
     PanelView *view2() const { return _view2; }
@@ -190,43 +198,30 @@ public:
     void setWinAMenuItem2(QAction *v) { _winAMenuItem2 = v; }
     QAction *winAMenuItem3() const { return _winAMenuItem3; }
     void setWinAMenuItem3(QAction *v) { _winAMenuItem3 = v; }
-    UrlRequest RequestURL() const { return _RequestURL; }
-    void setRequestURL(const UrlRequest &v) { _RequestURL = v; }
+    vk::UrlRequest RequestURL() const { return _RequestURL; }
+    void setRequestURL(const vk::UrlRequest &v) { _RequestURL = v; }
 
 private:
     // Start-up and layout (src/app).
     void buildLayout(int W, int H);
     void installKeyboardShortcuts();
 
-    // Requests (src/portal).
-    using AnswerHandler = std::function<void(const QString &answer)>;
-    // onNoAnswer runs instead of onAnswer when the request ends without one.
-    std::shared_ptr<UrlTask> sendPortalRequest(const QString &path,
-                                               std::optional<QString> body,
-                                               AnswerHandler onAnswer,
-                                               std::function<void()> onNoAnswer);
-    bool isAnswered(const std::shared_ptr<UrlTask> &task) const;
-    bool isBookCheckOutstanding() const;
+    // Login and polling.
     void startWaitingTimer(QTimer *&timer, int intervalMs, void (AppDelegate::*handler)());
     static void invalidate(QTimer *&timer);
     void showMessage(const QString &message);
     void retryServerCheck();
 
-    // Exit (src/app).
+    // Exit.
     void endProgram();
 
-    // Books (src/viewer).
-    void discardDownload();
-    void startDownload(const QUrl &bookUrl, const QString &bookName, const QString &password);
-    void finishDownload(quint64 generation, const std::optional<QByteArray> &bytes,
-                        const QString &password);
-    void showDocument(std::shared_ptr<PdfDocument> document);
+    // Books.
+    void showDocument(std::shared_ptr<vk::PdfDocument> document);
 
-    // Search (src/viewer).
+    // Search.
     // Runs search now, or once the shown document's text is indexed; true when now.
     bool runWhenTextIndexed(std::function<void()> search);
-    bool dropPendingSearch(); // true when a search was waiting
-    void applySearchStep(const SearchStep &step);
+    void applySearchStep(const vk::SearchStep &step);
     void selectMatch();
     void showMatchCount();
     void stepZoom(int step);
@@ -234,14 +229,14 @@ private:
     // Plain fields.
     std::unique_ptr<velkarn> velkarninst;
     QString responsedata;
-    PDFImageView *PDFImageView1 = nullptr;
-    std::shared_ptr<PdfDocument> pdfDoc;
+    PDFImageView *PDFImageView1 = nullptr; // declared, unused
+    std::shared_ptr<vk::PdfDocument> pdfDoc;
     QUrl url;
     QTimer *checkusertimer = nullptr;
     QTimer *checkservertimer = nullptr;
     QTimer *checkbooktimer = nullptr;
-    QTimer *checkszoomtimer = nullptr;
-    std::optional<QList<PdfSelection>> results;
+    QTimer *checkszoomtimer = nullptr; // declared, unused
+    std::optional<QList<vk::PdfSelection>> results;
     qint32 findcount = 0;
     QString password_global;
     QString passwordenc_global;
@@ -263,7 +258,7 @@ private:
     // Declared properties.
     QMenu *_submenu = nullptr;
     CustomNSWindow *_window = nullptr;
-    PdfView *_pdfView = nullptr;
+    vk::PdfView *_pdfView = nullptr;
     PanelView *_view1 = nullptr;
     PanelView *_view2 = nullptr;
     PanelView *_view3 = nullptr;
@@ -286,42 +281,21 @@ private:
     QLineEdit *_usertf = nullptr;
     QLineEdit *_passtf = nullptr;
     QLabel *_tooltip1 = nullptr;
-    QScrollArea *_sv = nullptr;
+    QScrollArea *_sv = nullptr; // declared, unused
     QString _filename1;
     QString _pass1;
     QAction *_winAMenuItem = nullptr;
     QAction *_winAMenuItem2 = nullptr;
     QAction *_winAMenuItem3 = nullptr;
-    UrlRequest _RequestURL;
+    vk::UrlRequest _RequestURL;
 
     // Each waiting timer waits for its own request, not only for the shared guard.
-    // The "Y" update is sent from the worker while the main thread may send "N",
-    // so configuring the shared request and keeping its task happen under a lock.
-    std::mutex requestlock;
-    std::shared_ptr<UrlTask> servertask;
-    std::shared_ptr<UrlTask> usertask;
-    std::shared_ptr<UrlTask> booktask;
-    std::shared_ptr<UrlTask> statustask;
-    // A book answer of an earlier login that arrives late must not replace the list.
-    std::atomic<quint64> bookgeneration = 0;
-    // Whether the last server, user and book check ended without an answer (a
-    // reset, refusal, TLS failure, timeout, or an answer over the size limit).
-    // Written by the completion handler before its task completes.
-    std::atomic<bool> serverunanswered = false;
-    std::atomic<bool> userunanswered = false;
-    std::atomic<bool> bookunanswered = false;
-    bool serverretrying = false; // the title says the portal is down until it answers
-
-    // Book download; a newer opening, the book list or a logout discards it.
-    std::shared_ptr<UrlTask> downloadtask;
-    quint64 downloadgeneration = 0;
-    bool downloadpending = false; // until the current download's book is parsed
-    std::shared_ptr<PdfDocument> openingdoc; // parsed on its worker, shown when loaded
-
-    // A search waiting for the document's text index, and its progress display.
-    QMetaObject::Connection pendingsearch;
-    QMetaObject::Connection pendingprogress;
+    std::unique_ptr<vk::PortalRequests> m_portal;
+    bool m_serverRetrying = false; // the title says the portal is down until it answers
+    // A newer opening, the book list or a logout discards the one under way.
+    std::unique_ptr<vk::BookOpening> m_opening;
+    vk::PendingSearch m_pendingSearch;
 
     QLabel *_matchl = nullptr;
-    ExitFunction exitfunction;
+    ExitFunction m_exitFunction;
 };

@@ -1,11 +1,13 @@
 #include "AppDelegate.h"
 
 #include "PdfTextHelpers.h"
-#include "UrlSession.h"
+#include "PortalRequests.h"
 
 #include <QThread>
 
 #include <cstdio>
+
+using namespace vk;
 
 namespace {
 // Long enough for the portal to take the "N"; without it the portal keeps the
@@ -41,17 +43,14 @@ void AppDelegate::endProgram()
     // even while the portal is slow to take the "N".
     PdfTextHelpers::killAllRunning(kHelperWaitMs);
 
-    std::shared_ptr<UrlTask> sent;
+    bool sent = false;
     if (monline.load(std::memory_order_relaxed) != 0) {
         pdfstatusupdate(QStringLiteral("N"));
-        std::lock_guard lock(requestlock);
-        sent = statustask;
+        sent = m_portal->waitForStatusUpdate(kStatusWaitMs);
     }
-    if (sent)
-        sent->waitForCompletion(kStatusWaitMs);
-    else
+    if (!sent)
         QThread::msleep(kIdleWaitMs);
 
     std::fflush(stderr);
-    exitfunction(0);
+    m_exitFunction(0);
 }

@@ -2,7 +2,6 @@
 
 #include "Frames.h"
 #include "KeyViewChain.h"
-#include "MessageLine.h"
 #include "PanelView.h"
 #include "PdfView.h"
 
@@ -11,6 +10,8 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+
+using namespace vk;
 
 namespace {
 
@@ -54,7 +55,7 @@ void AppDelegate::buildLayout(int W, int H)
 {
     const int pdfHeight = H - kToolbarHeight;
 
-    // 1. The PDF area with its view, the toolbar and the login panel.
+    // The page area, the toolbar strip along the top and the centred login panel.
     _view1 = new PanelView;
     setBottomLeftFrame(_view1, H, 0, 0, W - 1, pdfHeight);
     _pdfView = new PdfView;
@@ -65,7 +66,6 @@ void AppDelegate::buildLayout(int W, int H)
     _view3 = new PanelView;
     setBottomLeftFrame(_view3, H, 300, 400, 200, kPanelHeight);
 
-    // 2. The book panel.
     _bookbutton = makeButton(kPanelHeight, 120, 10, 70, 20);
     _bookbutton->setText(QStringLiteral("Open Book"));
     connect(_bookbutton, &QPushButton::clicked, this, &AppDelegate::bookbPressed);
@@ -77,7 +77,7 @@ void AppDelegate::buildLayout(int W, int H)
     setBottomLeftFrame(_bookcombo, kPanelHeight, 20, 40, 270, 25);
     _bookcombo->setEditable(false);
 
-    // 3. The login fields; Return in the password field submits.
+    // Return in the password field submits; in the address field it does nothing.
     _usertfl = new QLabel(QStringLiteral("Email"));
     setBottomLeftFrame(_usertfl, kPanelHeight, 10, 48, 50, 20);
     _passtfl = new QLabel(QStringLiteral("Passw"));
@@ -89,7 +89,7 @@ void AppDelegate::buildLayout(int W, int H)
     _passtf->setEchoMode(QLineEdit::Password);
     connect(_passtf, &QLineEdit::returnPressed, this, &AppDelegate::logonPressed2);
 
-    // 4, 5. The key-view chain and the Login button.
+    // Tab cycles address, password, address; the button hands focus back too.
     auto *chain = new KeyViewChain(this);
     chain->setNextKeyView(_usertf, _passtf);
     chain->setNextKeyView(_passtf, _usertf);
@@ -98,13 +98,11 @@ void AppDelegate::buildLayout(int W, int H)
     connect(_logonb, &QPushButton::clicked, this, &AppDelegate::logonPressed2);
     chain->setNextKeyView(_logonb, _usertf);
 
-    // 6. The login panel's look.
     _view3->setBackgroundColor(kOrange);
     makeLabelLook(_usertfl, kOrange, kBlue);
     makeLabelLook(_passtfl, kOrange, kBlue);
     _view3->setBorderWidth(2.0);
 
-    // 7. The toolbar controls.
     _first = makeButton(kToolbarHeight, 0, 0, 40, 20);
     _next = makeButton(kToolbarHeight, 80, 0, 40, 20);
     _last = makeButton(kToolbarHeight, 120, 0, 40, 20);
@@ -144,10 +142,8 @@ void AppDelegate::buildLayout(int W, int H)
     connect(_searchn, &QPushButton::clicked, this, &AppDelegate::searchPressedn);
     connect(_searchtv, &QLineEdit::returnPressed, this, &AppDelegate::tvaction);
 
-    // 8. The PDF area's border.
     _view1->setBorderWidth(2.0);
 
-    // 9, 10. The PDF area and the toolbar receive their controls.
     addSubview(_view1, _pdfView);
     for (QWidget *control : {static_cast<QWidget *>(_first), static_cast<QWidget *>(_next),
                              static_cast<QWidget *>(_last), static_cast<QWidget *>(_prev),
@@ -159,13 +155,12 @@ void AppDelegate::buildLayout(int W, int H)
     _view1->setVisible(true);
     _pdfView->setVisible(true);
 
-    // 11. The login panel receives its controls.
     for (QWidget *control : {static_cast<QWidget *>(_usertfl), static_cast<QWidget *>(_usertf),
                              static_cast<QWidget *>(_passtfl), static_cast<QWidget *>(_passtf),
                              static_cast<QWidget *>(_logonb)})
         addSubview(_view3, control);
 
-    // 12. The message line, hidden until there is something to say.
+    // The message line stays hidden until there is something to say.
     auto *message = new MessageLine;
     setBottomLeftFrame(message, H, 330, 500, 200, 20);
     message->setBackgroundColor(kOrange);
@@ -176,14 +171,13 @@ void AppDelegate::buildLayout(int W, int H)
     message->setHidden(true);
     _tooltip1 = message;
 
-    // 13. The zoom choices; selecting "1.0" applies it at once.
+    // Filled after the view exists, since choosing the default applies it at once.
     popzoom();
 
-    // 14. The book panel receives its controls.
     addSubview(_bookview, _bookcombo);
     addSubview(_bookview, _bookbutton);
 
-    // 15. The top-level views; the message line lies below the other four.
+    // Added first, so the message line lies beneath the panels that overlap it.
     QWidget *content = _window->centralWidget();
     for (QWidget *view : {static_cast<QWidget *>(_tooltip1), static_cast<QWidget *>(_view1),
                           static_cast<QWidget *>(_view2), static_cast<QWidget *>(_view3),

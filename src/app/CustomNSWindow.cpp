@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 
+using namespace vk;
+
 CustomNSWindow::CustomNSWindow(QWidget *parent)
     : QMainWindow(parent)
 {

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+namespace vk {
+
 QRect bottomLeftFrame(int parentHeight, int x, int y, int width, int height)
 {
     return QRect(x, parentHeight - y - height, width, height);
@@ -11,3 +13,5 @@ void setBottomLeftFrame(QWidget *widget, int parentHeight, int x, int y, int wid
 {
     widget->setGeometry(bottomLeftFrame(parentHeight, x, y, width, height));
 }
+
+} // namespace vk

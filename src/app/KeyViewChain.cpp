@@ -3,6 +3,8 @@
 #include <QKeyEvent>
 #include <QWidget>
 
+namespace vk {
+
 KeyViewChain::KeyViewChain(QObject *parent)
     : QObject(parent)
 {
@@ -10,20 +12,20 @@ KeyViewChain::KeyViewChain(QObject *parent)
 
 void KeyViewChain::setNextKeyView(QWidget *from, QWidget *to)
 {
-    next.insert(from, to);
-    previous.insert(to, from);
+    m_next.insert(from, to);
+    m_previous.insert(to, from);
     from->installEventFilter(this);
     to->installEventFilter(this);
 }
 
 QWidget *KeyViewChain::nextKeyView(QWidget *from) const
 {
-    return next.value(from);
+    return m_next.value(from);
 }
 
 QWidget *KeyViewChain::previousKeyView(QWidget *of) const
 {
-    return previous.value(of);
+    return m_previous.value(of);
 }
 
 bool KeyViewChain::eventFilter(QObject *watched, QEvent *event)
@@ -44,3 +46,5 @@ bool KeyViewChain::eventFilter(QObject *watched, QEvent *event)
     target->setFocus(Qt::TabFocusReason);
     return true;
 }
+
+} // namespace vk

@@ -6,6 +6,8 @@
 
 class QWidget;
 
+namespace vk {
+
 // An explicit "next key view" per widget: Tab in a widget of the chain moves the
 // focus to its next view, Shift+Tab to the view that last named it as next view.
 // Qt's own tab order is one ring per window and cannot hold two fields that lead
@@ -25,6 +27,8 @@ protected:
     QWidget *previousKeyView(QWidget *of) const;
 
 private:
-    QHash<QWidget *, QPointer<QWidget>> next;
-    QHash<QWidget *, QPointer<QWidget>> previous;
+    QHash<QWidget *, QPointer<QWidget>> m_next;
+    QHash<QWidget *, QPointer<QWidget>> m_previous;
 };
+
+} // namespace vk

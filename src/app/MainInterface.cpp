@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QWidget>
 
+namespace vk {
+
 std::unique_ptr<CustomNSWindow> makeMainInterface(AppDelegate *delegate)
 {
     auto window = std::make_unique<CustomNSWindow>();
@@ -31,3 +33,5 @@ std::unique_ptr<CustomNSWindow> makeMainInterface(AppDelegate *delegate)
     delegate->setWindow(window.get());
     return window;
 }
+
+} // namespace vk

@@ -1,34 +1,25 @@
 #include "PanelView.h"
 
-#include "PanelPainting.h"
+#include <QPen>
 
-#include <QPainter>
+namespace vk {
 
-PanelView::PanelView(QWidget *parent)
-    : QWidget(parent)
+void PanelLook::paintBackground(QPainter &painter, const QRect &rect) const
 {
+    if (m_background.isValid())
+        painter.fillRect(rect, m_background);
 }
 
-void PanelView::setBackgroundColor(const QColor &color)
+void PanelLook::paintBorder(QPainter &painter, const QRect &rect) const
 {
-    _background = color;
-    update();
+    if (m_borderWidth <= 0)
+        return;
+    QPen pen(m_borderColor, m_borderWidth);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    const qreal inset = m_borderWidth / 2;
+    painter.drawRect(QRectF(rect).adjusted(inset, inset, -inset, -inset));
 }
 
-void PanelView::setBorderWidth(qreal width)
-{
-    _borderWidth = width;
-    update();
-}
-
-void PanelView::setBorderColor(const QColor &color)
-{
-    _borderColor = color;
-    update();
-}
-
-void PanelView::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    paintPanel(painter, rect(), _background, _borderWidth, _borderColor);
-}
+} // namespace vk

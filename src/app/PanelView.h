@@ -1,28 +1,69 @@
 #pragma once
 
 #include <QColor>
+#include <QLabel>
+#include <QPainter>
 #include <QWidget>
 
-// A plain view that paints its own filled background and border, so panels look
-// the same on every platform style.
-class PanelView : public QWidget
+class QPaintEvent;
+
+namespace vk {
+
+// The filled background and border the window's panels share. Drawn by the
+// widget itself, so the panels look the same under every platform style.
+class PanelLook
 {
-    Q_OBJECT
 public:
-    explicit PanelView(QWidget *parent = nullptr);
+    QColor backgroundColor() const { return m_background; }
+    void setBackgroundColor(const QColor &color) { m_background = color; }
+    qreal borderWidth() const { return m_borderWidth; }
+    void setBorderWidth(qreal width) { m_borderWidth = width; }
+    QColor borderColor() const { return m_borderColor; }
+    void setBorderColor(const QColor &color) { m_borderColor = color; }
 
-    void setBackgroundColor(const QColor &color);
-    QColor backgroundColor() const { return _background; }
-    void setBorderWidth(qreal width);
-    qreal borderWidth() const { return _borderWidth; }
-    void setBorderColor(const QColor &color);
-    QColor borderColor() const { return _borderColor; }
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintBackground(QPainter &painter, const QRect &rect) const;
+    // Inside the rectangle's edges and over the content, as a layer border lies.
+    void paintBorder(QPainter &painter, const QRect &rect) const;
 
 private:
-    QColor _background;                 // invalid: transparent
-    qreal _borderWidth = 0;
-    QColor _borderColor = Qt::black;
+    QColor m_background; // invalid: transparent
+    qreal m_borderWidth = 0;
+    QColor m_borderColor = Qt::black;
 };
+
+// A widget of type Base wearing the panel look: background under its own
+// painting, border over it.
+template <class Base>
+class Panel : public Base
+{
+public:
+    using Base::Base;
+
+    QColor backgroundColor() const { return m_look.backgroundColor(); }
+    void setBackgroundColor(const QColor &color) { m_look.setBackgroundColor(color); this->update(); }
+    qreal borderWidth() const { return m_look.borderWidth(); }
+    void setBorderWidth(qreal width) { m_look.setBorderWidth(width); this->update(); }
+    QColor borderColor() const { return m_look.borderColor(); }
+    void setBorderColor(const QColor &color) { m_look.setBorderColor(color); this->update(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        {
+            QPainter painter(this);
+            m_look.paintBackground(painter, this->rect());
+        }
+        Base::paintEvent(event);
+        QPainter painter(this);
+        m_look.paintBorder(painter, this->rect());
+    }
+
+private:
+    PanelLook m_look;
+};
+
+} // namespace vk
+
+// A plain panel that holds controls, and the one-line message of the window.
+using PanelView = vk::Panel<QWidget>;
+using MessageLine = vk::Panel<QLabel>;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+namespace vk {
+
 // The process's user defaults. This platform keeps them in memory only: the one
 // value the viewer writes at launch has no meaning here, and nothing is saved.
 class UserDefaults
@@ -16,5 +18,7 @@ public:
     bool contains(const QString &key) const;
 
 private:
-    QHash<QString, QVariant> values;
+    QHash<QString, QVariant> m_values;
 };
+
+} // namespace vk

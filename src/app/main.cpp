@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+using namespace vk;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <unistd.h>
 
+namespace vk {
+
 pid_t parentPidArgument(int argc, char **argv)
 {
     const size_t prefix = std::strlen(kParentPidOption);
@@ -40,3 +42,5 @@ bool limitAddressSpace(rlim_t bytes)
     limit.rlim_cur = std::min(bytes, limit.rlim_max);
     return setrlimit(RLIMIT_AS, &limit) == 0;
 }
+
+} // namespace vk

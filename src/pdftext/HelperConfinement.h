@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 #include <sys/types.h>
 
+namespace vk {
+
 // What keeps a text helper from outliving the viewer or taking the machine's
 // memory: the helper holds a decrypted book, and PDFium's caches grow with it.
 
@@ -22,3 +24,5 @@ bool dieWithParent(pid_t expectedParent);
 // Caps this process's address space at bytes, or at the hard limit when that
 // is lower already.
 bool limitAddressSpace(rlim_t bytes);
+
+} // namespace vk

@@ -7,6 +7,7 @@
 
 #include "HelperConfinement.h"
 #include "PdfTextProtocol.h"
+#include "PdfUnlock.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -16,6 +17,8 @@
 
 #include <limits>
 
+using namespace vk;
+
 namespace {
 
 // QtPdf closes the page after every call, and PDFium drops a page's fonts with
@@ -23,7 +26,7 @@ namespace {
 // time of a page. The one call that leaves its page open (asking for text past
 // the end of the page) keeps that page's fonts loaded. A page every so often is
 // enough to keep a book's few dozen fonts; the memory goes with this process.
-constexpr int pinEvery = 10;
+constexpr int kPinEvery = 10;
 
 void pinFonts(QPdfDocument &pdf, int page)
 {
@@ -53,21 +56,16 @@ int main(int argc, char **argv)
     buffer.setData(request->pdf);
     buffer.open(QIODevice::ReadOnly);
     QPdfDocument pdf;
-    // load() clears the password, so it is set between close() and a second load().
     pdf.load(&buffer);
-    if (pdf.status() != QPdfDocument::Status::Ready && !request->password.isEmpty()) {
-        pdf.close();
-        pdf.setPassword(request->password);
-        buffer.seek(0);
-        pdf.load(&buffer);
-    }
+    if (pdf.status() != QPdfDocument::Status::Ready && !request->password.isEmpty())
+        reopenWithPassword(pdf, request->password, &buffer);
     if (pdf.status() != QPdfDocument::Status::Ready)
         return 2;
     const int end = qMin(request->endPage, pdf.pageCount());
 
     int read = 0;
     for (int page = request->firstPage; page < end; page += request->stride) {
-        if (read++ % pinEvery == 0)
+        if (read++ % kPinEvery == 0)
             pinFonts(pdf, page);
         PdfPageRecord record;
         record.page = page;

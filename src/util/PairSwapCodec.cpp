@@ -1,5 +1,7 @@
 #include "PairSwapCodec.h"
 
+namespace vk {
+
 namespace {
 
 int nextKey(int key)
@@ -39,3 +41,5 @@ QString pairSwapDecodeBody(QStringView body, int seed, quint32 *byteSum)
         *byteSum = sum;
     return out;
 }
+
+} // namespace vk

@@ -3,14 +3,16 @@
 #include <QString>
 #include <QStringView>
 
-// Building blocks of the pair-swap encoding: every byte travels as two
-// hexadecimal digits with the low digit first, XORed with a key that starts at
-// a seed and rolls by one per byte, wrapping from 255 to 0.
+namespace vk {
+
+// Building blocks of the pair-swap encoding. Each byte becomes two hex digits,
+// low nibble first, after an XOR with a key byte; the key begins at the seed and
+// grows by one for every byte, as an 8-bit counter that rolls over.
 
 // Value of one hexadecimal digit of either case; anything else counts as 0.
 inline int hexDigitValue(QChar c)
 {
-    static constexpr auto table = [] {
+    static constexpr auto kTable = [] {
         struct Table { unsigned char value[128] = {}; } t;
         for (int d = 0; d < 10; ++d)
             t.value['0' + d] = static_cast<unsigned char>(d);
@@ -21,7 +23,7 @@ inline int hexDigitValue(QChar c)
         return t;
     }();
     const char16_t u = c.unicode();
-    return u < 128 ? table.value[u] : 0;
+    return u < 128 ? kTable.value[u] : 0;
 }
 
 // Appends the low 8 bits of byte as upper-case digits, low digit first.
@@ -46,3 +48,5 @@ QString pairSwapEncode(QStringView text, int seed);
 // with the rolling key starting at seed. Each decoded byte becomes the
 // Latin-1 character of that byte and is added to *byteSum when given.
 QString pairSwapDecodeBody(QStringView body, int seed, quint32 *byteSum = nullptr);
+
+} // namespace vk

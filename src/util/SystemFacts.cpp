@@ -5,6 +5,8 @@
 
 #include <sys/utsname.h>
 
+namespace vk {
+
 QString procSysPathOf(const QString &name)
 {
     static const QRegularExpression valueName(
@@ -63,3 +65,5 @@ QString readValueFile(const QString &path)
         value.chop(1);
     return value;
 }
+
+} // namespace vk

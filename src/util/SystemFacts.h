@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace vk {
+
 // Where the kernel value with a BSD-style name ("kern.hostname") lives under
 // /proc/sys; empty for names that cannot be a value there.
 QString procSysPathOf(const QString &name);
@@ -17,3 +19,5 @@ QString dmiFileOf(const QString &key);
 
 // A value file's text without its trailing line end; null when unreadable.
 QString readValueFile(const QString &path);
+
+} // namespace vk

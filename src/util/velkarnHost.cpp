@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+using namespace vk;
+
 QString velkarn::runCommand(const QString &command)
 {
     QProcess task;

@@ -4,6 +4,8 @@
 
 #include <QTime>
 
+using namespace vk;
+
 velkarn::velkarn()
     : _secondsSource([] { return QTime::currentTime().second(); })
 {

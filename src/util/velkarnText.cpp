@@ -2,6 +2,8 @@
 
 #include "PairSwapCodec.h"
 
+using namespace vk;
+
 QString velkarn::substr(const QString &s, qint64 start, qint64 charlen)
 {
     // An unsigned comparison turns every negative start into "past the end".

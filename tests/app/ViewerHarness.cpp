@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace vk;
+
 void usePortalPort(quint16 port)
 {
     qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));

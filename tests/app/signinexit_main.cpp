@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+using namespace vk;
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);

@@ -17,6 +17,8 @@
 
 #include <sys/stat.h>
 
+using namespace vk;
+
 namespace {
 
 const QString kTitle = QStringLiteral("Velkarn PDF Viewer");

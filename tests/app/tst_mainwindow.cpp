@@ -1,4 +1,3 @@
-#include "MessageLine.h"
 #include "PanelView.h"
 #include "PdfView.h"
 #include "ViewerHarness.h"
@@ -10,6 +9,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
+
+using namespace vk;
 
 namespace {
 

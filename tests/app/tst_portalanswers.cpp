@@ -9,6 +9,8 @@
 
 #include <limits>
 
+using namespace vk;
+
 namespace {
 
 QString enc(const QString &plain)

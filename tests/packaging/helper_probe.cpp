@@ -9,6 +9,6 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    std::printf("%s\n", qPrintable(PdfTextHelpers::program()));
+    std::printf("%s\n", qPrintable(vk::PdfTextHelpers::program()));
     return 0;
 }

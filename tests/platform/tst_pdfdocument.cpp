@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace vk;
+
 using Matches = QList<PdfSelection>;
 using State = PdfDocument::State;
 

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace vk;
+
 using Sizes = QList<QSizeF>;
 using Rects = QList<QRect>;
 
@@ -77,7 +79,7 @@ private Q_SLOTS:
         QFETCH(int, last);
         QFETCH(int, pageAtTop);
         const PdfPageLayout l = layoutPages(pages, 1.0, 400);
-        QCOMPARE(visiblePages(l, top, height), (PageRange{first, last}));
+        QCOMPARE(visiblePages(l, top, height), (PageInterval{first, last}));
         QCOMPARE(::pageAtOffset(l, top), pageAtTop);
     }
 

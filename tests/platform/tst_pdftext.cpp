@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace vk;
+
 using Matches = QList<TextMatch>;
 
 class TestPdfText : public QObject

@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace vk;
+
 class TestPdfView : public QObject
 {
     Q_OBJECT

@@ -1,9 +1,11 @@
 #include "PortalCaFile.h"
-#include "PortalConfig.h"
+#include "PortalSettings.h"
 #include "TestCertificates.h"
 
 #include <QFile>
 #include <QtTest>
+
+using namespace vk;
 
 class TestPortalConfig : public QObject
 {
@@ -27,7 +29,7 @@ private slots:
     void emptyHostOverrideKeepsTheBuildDefault()
     {
         qputenv("VELKARN_PORTAL_HOST", "");
-        QCOMPARE(PortalConfig::baseUrl(), QStringLiteral("https://" VELKARN_DEFAULT_PORTAL_HOST));
+        QCOMPARE(PortalSettings::baseUrl(), QStringLiteral("https://" VELKARN_DEFAULT_PORTAL_HOST));
         qunsetenv("VELKARN_PORTAL_HOST");
     }
 

@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace vk;
+
 // The text helpers hold a decrypted book: none may outlive the viewer, and none
 // may take more memory than its cap.
 class TestTextHelpers : public QObject

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace vk;
+
 namespace {
 
 const int longWait = 60000;
@@ -82,7 +84,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
-        qputenv("VELKARN_PORTAL_CA", m_certificates.caCertificatePath().toLocal8Bit());
+        UrlSession::setExtraCaCertificates(QSslCertificate::fromPath(m_certificates.caCertificatePath()));
         m_server = std::make_unique<CapturingTlsServer>(m_certificates.serverCertificatePath(),
                                                         m_certificates.serverKeyPath());
         QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));

@@ -11,6 +11,8 @@
 #include <QSslCertificate>
 #include <QtTest>
 
+using namespace vk;
+
 namespace {
 
 struct HttpReply

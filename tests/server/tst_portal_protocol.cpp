@@ -15,6 +15,8 @@
 #include <QSslCertificate>
 #include <QtTest>
 
+using namespace vk;
+
 namespace {
 
 const QString company = QStringLiteral("Acme & Sons");

@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QTest>
 
+using namespace vk;
+
 class TestVelkarnTool : public QObject
 {
     Q_OBJECT

@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace vk;
+
 namespace {
 
 const QString kLocked = QStringLiteral("This book is locked");

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <QtTest>
 
+using namespace vk;
+
 using PointList = QList<QPointF>;
 
 class DraggableScrollViewTest : public QObject

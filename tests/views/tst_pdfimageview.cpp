@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace vk;
+
 namespace {
 
 const QRectF letter(0, 0, 612, 792);

@@ -1,0 +1,337 @@
+#include "PdfDocument.h"
+
+#include "Log.h"
+#include "PdfBook.h"
+#include "PdfHelperText.h"
+#include "PdfTextHelpers.h"
+#include "PdfWorker.h"
+
+#include <malloc.h>
+
+#include <mutex>
+
+namespace vk {
+
+namespace {
+
+// Progress reaches the GUI at most this often, in pages.
+constexpr int kProgressStep = 16;
+// Pages measured per worker turn, so that renders asked meanwhile wait little.
+constexpr int kMeasureStep = 32;
+// Smaller books are read on the worker in a second or less; starting helper
+// processes would not pay.
+constexpr int kHelperMinimumPages = 64;
+
+} // namespace
+
+struct PdfDocument::Private
+{
+    // PDFium's side; the worker and this thread both read it.
+    PdfBook book;
+
+    // The PdfDocument's own thread only.
+    State state = State::Empty;
+    int pages = 0;
+    quint64 generation = 0;
+    QList<QSizeF> pageSizes;
+    bool sizesMeasured = false;
+    bool indexReported = false;
+
+    // The object signals go to; null once it is gone, so a worker finishing a
+    // job after that reports to nobody.
+    std::mutex frontMutex;
+    PdfDocument *front = nullptr;
+
+    template<typename Report>
+    void toFront(Report report)
+    {
+        std::lock_guard lock(frontMutex);
+        if (front)
+            report(front);
+    }
+};
+
+PdfDocument::PdfDocument(QObject *parent)
+    : QObject(parent),
+      d(std::make_shared<Private>()),
+      m_helperText(std::make_unique<PdfHelperText>(
+          [this](const PdfPageRecord &record) { takeHelperPage(record); },
+          [this](bool complete) { helpersFinished(complete); }))
+{
+    d->front = this;
+}
+
+PdfDocument::~PdfDocument()
+{
+    {
+        std::lock_guard lock(d->frontMutex);
+        d->front = nullptr;
+    }
+    if (!m_worker)
+        return; // nothing was opened that a close could take long over
+    PdfWorker::retire(std::move(m_worker), [shared = std::move(d)]() mutable {
+        shared.reset();
+        // PDFium's caches of a large book take hundreds of megabytes, spread
+        // over the heaps of the threads that used it; give the freed pages
+        // back, so that the next book starts from the same footprint.
+        malloc_trim(0);
+    });
+}
+
+bool PdfDocument::loadHere(const std::function<void(PdfBook &)> &open)
+{
+    // What still reads the old book stops first: a load must not overlap it.
+    m_helperText->stop();
+    m_worker.reset();
+    open(d->book);
+    return finishLoad(d->book.settle(++d->generation));
+}
+
+bool PdfDocument::load(const QByteArray &bytes)
+{
+    return loadHere([&](PdfBook &book) { book.loadBytes(bytes); });
+}
+
+bool PdfDocument::load(const QString &filePath)
+{
+    return loadHere([&](PdfBook &book) { book.loadFile(filePath); });
+}
+
+void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &password)
+{
+    m_helperText->stop();
+    m_worker.reset();
+    const quint64 generation = ++d->generation;
+    finishLoad(PdfLoadResult{});
+    startWorker();
+    m_worker->post([p = d.get(), bytes, password, generation] {
+        p->book.loadBytes(bytes);
+        if (!password.isEmpty() && p->book.loadState() == State::Locked)
+            p->book.reloadWithPassword(password);
+        const PdfLoadResult result = p->book.settle(generation);
+        p->toFront([&](PdfDocument *q) {
+            QMetaObject::invokeMethod(q, [q, result, generation] {
+                if (generation != q->d->generation)
+                    return;
+                q->finishLoad(result);
+                Q_EMIT q->loaded();
+            }, Qt::QueuedConnection);
+        });
+    });
+    // Started before the book is parsed here: they parse it themselves, and a
+    // book that turns out small or locked costs only their start.
+    if (!bytes.isEmpty())
+        m_helperText->start(bytes, password, PdfTextHelpers::kUnknownPageCount);
+}
+
+bool PdfDocument::unlockWithPassword(const QString &password)
+{
+    if (d->state != State::Locked)
+        return d->state == State::Ready;
+    return loadHere([&](PdfBook &book) { book.reloadWithPassword(password); });
+}
+
+bool PdfDocument::finishLoad(const PdfLoadResult &result)
+{
+    const bool helped = result.state == State::Ready && result.pages >= kHelperMinimumPages;
+    if (!helped)
+        m_helperText->stop();
+    d->state = result.state;
+    d->pages = result.pages;
+    d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
+    d->sizesMeasured = result.pages <= 1;
+    d->indexReported = false;
+    if (d->state == State::Unreadable)
+        logLine(QStringLiteral("PDF could not be read (QPdfDocument error %1)").arg(result.error));
+    if (d->state != State::Ready)
+        return false;
+    if (!m_worker)
+        startWorker();
+    if (helped && m_helperText->isRunning()) {
+        m_helperText->documentReady(d->pages);
+    } else if (helped && !d->book.pdfBytes().isEmpty()) {
+        m_helperText->start(d->book.pdfBytes(), d->book.password(), d->pages);
+    } else {
+        m_worker->startIndexing();
+    }
+    return true;
+}
+
+void PdfDocument::takeHelperPage(const PdfPageRecord &record)
+{
+    if (record.page >= d->pages)
+        return;
+    d->book.texts.put(record.page, record.text);
+    const int done = d->book.texts.cachedCount();
+    if (done % kProgressStep == 0 || done == d->pages)
+        reportIndexProgress();
+}
+
+void PdfDocument::helpersFinished(bool complete)
+{
+    if (!complete)
+        logLine(QStringLiteral("reading the rest of the book's text in this process"));
+    // Page sizes are measured here either way, after the text: measuring them
+    // alongside would cost the helpers a fifth of their time.
+    m_worker->startIndexing();
+}
+
+void PdfDocument::startWorker()
+{
+    Private *p = d.get();
+    PdfBook *book = &p->book;
+    PdfWorker::Jobs jobs;
+    jobs.render = [p, book](const PdfRenderRequest &request) {
+        const QImage image = book->render(request.page, request.pixelSize, request.clip);
+        p->toFront([&](PdfDocument *q) {
+            Q_EMIT q->pageRendered(request, image);
+        });
+    };
+    jobs.bounds = [p, book](const QList<PdfSelection> &selections) {
+        for (const PdfSelection &s : selections)
+            book->selectionBounds(s);
+        p->toFront([](PdfDocument *q) { Q_EMIT q->selectionBoundsReady(); });
+    };
+    jobs.indexNext = [p, book] {
+        if (!book->measuring.isEmpty() && book->measuring.size() < book->loadedPages) {
+            book->measureNextSizes(kMeasureStep);
+            if (book->measuring.size() == book->loadedPages)
+                p->toFront([book](PdfDocument *q) {
+                    QMetaObject::invokeMethod(q, [q, generation = book->loadedGeneration,
+                                                  sizes = book->measuring] {
+                        q->applyMeasuredSizes(generation, sizes);
+                    }, Qt::QueuedConnection);
+                });
+            return true;
+        }
+        const bool extracted =
+            book->texts.extractNext([book](int page) { return book->extractText(page); });
+        const int done = book->texts.cachedCount();
+        if (!extracted || done % kProgressStep == 0 || done == book->loadedPages)
+            p->toFront([](PdfDocument *q) {
+                QMetaObject::invokeMethod(q, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
+            });
+        return extracted;
+    };
+    m_worker = std::make_unique<PdfWorker>(std::move(jobs));
+}
+
+void PdfDocument::applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes)
+{
+    if (generation != d->generation)
+        return;
+    d->sizesMeasured = true;
+    if (sizes == d->pageSizes)
+        return;
+    d->pageSizes = sizes;
+    Q_EMIT pageSizesChanged();
+}
+
+bool PdfDocument::arePageSizesMeasured() const
+{
+    return d->sizesMeasured;
+}
+
+void PdfDocument::reportIndexProgress()
+{
+    if (d->state != State::Ready || d->indexReported)
+        return;
+    const int done = d->book.texts.cachedCount();
+    Q_EMIT textIndexProgress(done, pageCount());
+    if (done == pageCount()) {
+        d->indexReported = true;
+        Q_EMIT textIndexed();
+    }
+}
+
+PdfDocument::State PdfDocument::state() const
+{
+    return d->state;
+}
+
+quint64 PdfDocument::id() const
+{
+    return d->book.id;
+}
+
+int PdfDocument::pageCount() const
+{
+    return d->pages;
+}
+
+QSizeF PdfDocument::pageSize(int page) const
+{
+    if (page < 0 || page >= d->pageSizes.size())
+        return {};
+    return d->pageSizes.at(page);
+}
+
+QString PdfDocument::pageText(int page) const
+{
+    return d->state == State::Ready ? d->book.pageText(page) : QString();
+}
+
+bool PdfDocument::isTextIndexed() const
+{
+    return d->state == State::Ready && d->book.texts.isComplete();
+}
+
+int PdfDocument::textExtractionCount() const
+{
+    return d->book.texts.extractionCount();
+}
+
+QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
+{
+    QList<PdfSelection> found;
+    const FoldedText folded = foldCase(pattern);
+    if (folded.text.isEmpty() || d->state != State::Ready)
+        return found;
+    const bool wasIndexed = d->book.texts.isComplete();
+    if (!wasIndexed && m_worker)
+        m_worker->setIndexingPaused(true);
+    const auto extract = [this](int p) { return d->book.extractText(p); };
+    for (int page = 0; page < pageCount(); ++page) {
+        const auto text = d->book.texts.page(page, extract);
+        for (const TextMatch &m : findFolded(text->folded, folded.text))
+            found.append({d->book.id, page, m.start, m.length});
+    }
+    if (!wasIndexed) {
+        if (m_worker)
+            m_worker->setIndexingPaused(false);
+        QMetaObject::invokeMethod(const_cast<PdfDocument *>(this),
+                                  &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
+    }
+    return found;
+}
+
+std::optional<QList<QRectF>> PdfDocument::cachedSelectionBounds(const PdfSelection &selection) const
+{
+    if (d->state != State::Ready)
+        return QList<QRectF>();
+    return d->book.cachedBounds(selection);
+}
+
+QList<QRectF> PdfDocument::selectionBounds(const PdfSelection &selection) const
+{
+    return d->state == State::Ready ? d->book.selectionBounds(selection) : QList<QRectF>();
+}
+
+void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) const
+{
+    if (m_worker && !selections.isEmpty())
+        m_worker->requestBounds(selections);
+}
+
+QImage PdfDocument::renderPage(int page, const QSize &pixelSize, const QRect &clip) const
+{
+    return d->state == State::Ready ? d->book.render(page, pixelSize, clip) : QImage();
+}
+
+void PdfDocument::requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const
+{
+    if (m_worker)
+        m_worker->setRenderRequests(client, wanted);
+}
+
+} // namespace vk

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace vk {
+
+// What the viewer and its text helper processes say to each other. The viewer
+// writes one request to a helper's standard input and closes it; the helper
+// answers with one record per page on standard output, in page order.
+
+// The one argument the viewer gives a helper, followed by the viewer's process
+// id: a helper started by a viewer that has ended already ends at once.
+inline constexpr char kParentPidOption[] = "--parent-pid=";
+
+struct PdfTextRequest
+{
+    QByteArray pdf;       // the book's bytes
+    QString password;     // empty: the book opens without one
+    // The pages first, first + stride, ... below end: helpers that share a book
+    // take turns page by page, so that none is left with the heavy chapters.
+    int firstPage = 0;
+    int stride = 1;
+    int endPage = 0;      // past the book's last page: to the end of the book
+};
+
+struct PdfPageRecord
+{
+    int page = -1;
+    QString text;
+};
+
+QByteArray encodeTextRequest(const PdfTextRequest &request);
+// Null for bytes that are not one whole request.
+std::optional<PdfTextRequest> decodeTextRequest(const QByteArray &bytes);
+
+QByteArray encodePageRecord(const PdfPageRecord &record);
+
+// Cuts page records out of a helper's output, which arrives in pieces of any size.
+class PdfPageRecordReader
+{
+public:
+    void append(const QByteArray &bytes);
+    // The records completed so far, each once. Empty optional once the stream is
+    // no longer made of records: that helper's output cannot be trusted.
+    std::optional<QList<PdfPageRecord>> takeRecords();
+
+private:
+    QByteArray m_pending;
+    bool m_broken = false;
+};
+
+} // namespace vk

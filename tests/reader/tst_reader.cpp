@@ -1,0 +1,143 @@
+#include "BookOpening.h"
+#include "PdfDocument.h"
+#include "PdfFixtures.h"
+#include "PendingSearch.h"
+#include "UrlSession.h"
+
+#include <QtTest>
+
+using namespace vk;
+using namespace PdfFixtures;
+
+namespace {
+const int longWait = 60000;
+
+QStringList pageTexts(int count)
+{
+    QStringList texts;
+    for (int i = 0; i < count; ++i)
+        texts.append(QStringLiteral("page %1 of the reader test").arg(i + 1));
+    return texts;
+}
+}
+
+// Opening books and waiting searches without a window.
+class TestReader : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    UrlSession m_session;
+
+    QUrl fileUrl(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = m_dir.filePath(name);
+        writeFile(path, bytes);
+        return QUrl::fromLocalFile(path);
+    }
+
+private slots:
+    // Whatever an opening that was replaced or discarded still delivers is
+    // dropped: only the book asked for last reaches the view.
+    void latestOpeningWins_data()
+    {
+        QTest::addColumn<bool>("discardFirst");
+        QTest::newRow("replaced") << false;
+        QTest::newRow("discarded") << true;
+    }
+    void latestOpeningWins()
+    {
+        QFETCH(bool, discardFirst);
+        const QUrl first = fileUrl(QStringLiteral("first.pdf"), makePdf(pageTexts(1)));
+        const QUrl second = fileUrl(QStringLiteral("second.pdf"), makePdf(pageTexts(3)));
+        BookOpening opening(m_session);
+        QList<std::shared_ptr<PdfDocument>> opened;
+        connect(&opening, &BookOpening::opened, this,
+                [&](std::shared_ptr<PdfDocument> document) { opened.append(document); });
+        opening.open(first, QString(), true);
+        if (discardFirst) {
+            opening.discard();
+            QTRY_VERIFY_WITH_TIMEOUT(!opening.isBusy(), longWait);
+        }
+        opening.open(second, QString(), true);
+        QVERIFY(opening.isBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(!opened.isEmpty() && !opening.isBusy(), longWait);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened.first()->pageCount(), 3);
+    }
+
+    // An opening that cannot fetch its book still ends in a document, one that
+    // says why there is no page.
+    void failedOpeningEndsInADocument_data()
+    {
+        QTest::addColumn<QString>("location"); // a file name here, or a URL
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("allowInsecure");
+        QTest::addColumn<int>("state");
+        const QByteArray pdf = makePdf(pageTexts(2));
+        const int unreadable = int(PdfDocument::State::Unreadable);
+        QTest::newRow("refused scheme") << "book.pdf" << pdf << QString() << false << unreadable;
+        QTest::newRow("refused connection") << "https://127.0.0.1:1/none.pdf" << QByteArray()
+                                            << QString() << false << unreadable;
+        // Whether the bytes open is the document's business; that the password
+        // reaches it is this class's.
+        QTest::newRow("password passed on") << "open.pdf" << encryptPdf(pdf, QStringLiteral("right"))
+                                            << QStringLiteral("right") << true
+                                            << int(PdfDocument::State::Ready);
+    }
+    void failedOpeningEndsInADocument()
+    {
+        QFETCH(QString, location);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, password);
+        QFETCH(bool, allowInsecure);
+        QFETCH(int, state);
+        const QUrl url = location.contains(u':') ? QUrl(location) : fileUrl(location, bytes);
+        BookOpening opening(m_session);
+        std::shared_ptr<PdfDocument> document;
+        connect(&opening, &BookOpening::opened, this,
+                [&](std::shared_ptr<PdfDocument> d) { document = d; });
+        opening.open(url, password, allowInsecure);
+        QTRY_VERIFY_WITH_TIMEOUT(document, longWait);
+        QCOMPARE(int(document->state()), state);
+    }
+
+    // A search made before the text index is complete runs once it is, and a
+    // newer search or a drop replaces the one kept.
+    void pendingSearch()
+    {
+        QObject context;
+        PendingSearch pending;
+        int runs = 0;
+        QVERIFY(pending.run(&context, nullptr, [&] { ++runs; }, {}));
+        QCOMPARE(runs, 1);
+        QVERIFY(!pending.drop());
+
+        auto document = std::make_shared<PdfDocument>();
+        QVERIFY(document->load(makePdf(pageTexts(300))));
+        int older = 0;
+        int newer = 0;
+        QList<int> shares;
+        if (pending.run(&context, document, [&] { ++older; }, {}))
+            QSKIP("the text was indexed before the search was made");
+        pending.run(&context, document, [&] { ++newer; }, [&](int share) { shares.append(share); });
+        QTRY_COMPARE_WITH_TIMEOUT(newer, 1, longWait);
+        QCOMPARE(older, 0);
+        for (int i = 0; i < shares.size(); ++i)
+            QVERIFY(shares[i] >= 0 && shares[i] <= 100 && (i == 0 || shares[i] >= shares[i - 1]));
+
+        auto another = std::make_shared<PdfDocument>();
+        QVERIFY(another->load(makePdf(pageTexts(300))));
+        QSignalSpy anotherIndexed(another.get(), &PdfDocument::textIndexed);
+        int dropped = 0;
+        const bool ranNow = pending.run(&context, another, [&] { ++dropped; }, {});
+        if (!ranNow)
+            QVERIFY(pending.drop());
+        QTRY_VERIFY_WITH_TIMEOUT(!anotherIndexed.isEmpty(), longWait);
+        QCOMPARE(dropped, ranNow ? 1 : 0);
+    }
+};
+
+QTEST_MAIN(TestReader)
+#include "tst_reader.moc"

@@ -1,0 +1,125 @@
+#include "CapturingTlsServer.h"
+#include "PortalRequests.h"
+#include "TestCertificates.h"
+
+#include <QtTest>
+
+using namespace vk;
+
+namespace {
+const int longWait = 60000;
+}
+
+// The portal's requests without a window: what each handler is handed, when the
+// shared guard comes down, and which book answer is kept.
+class TestPortalRequests : public QObject
+{
+    Q_OBJECT
+
+    TestCertificates m_certificates;
+    std::unique_ptr<CapturingTlsServer> m_server;
+    std::atomic<quint8> m_guard = 0;
+    UrlRequest m_request;
+    QString m_responseData;
+
+    std::unique_ptr<PortalRequests> makeRequests()
+    {
+        const QString base = m_server->baseUrl();
+        return std::make_unique<PortalRequests>(m_guard, m_request, m_responseData,
+                                                [base] { return base; });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.create(), qPrintable(m_certificates.errorText()));
+        UrlSession::setExtraCaCertificates(QSslCertificate::fromPath(m_certificates.caCertificatePath()));
+        m_server = std::make_unique<CapturingTlsServer>(m_certificates.serverCertificatePath(),
+                                                        m_certificates.serverKeyPath());
+        QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));
+    }
+
+    void serverCheck_data()
+    {
+        QTest::addColumn<QByteArray>("answer"); // empty: the connection is reset
+        QTest::addColumn<qint32>("value");
+        QTest::addColumn<bool>("unanswered");
+        QTest::newRow("up") << QByteArray(" 1\n") << 1 << false;
+        QTest::newRow("down") << QByteArray("0") << 0 << false;
+        QTest::newRow("not a number") << QByteArray("<html>") << 0 << false;
+        QTest::newRow("reset") << QByteArray() << 0 << true;
+    }
+    void serverCheck()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(qint32, value);
+        QFETCH(bool, unanswered);
+        const QByteArray path = "/adminportal/pdfserverchk.php";
+        if (answer.isEmpty())
+            m_server->setReset(path);
+        else
+            m_server->setAnswer(path, answer);
+        auto requests = makeRequests();
+        std::atomic<int> calls = 0;
+        std::atomic<qint32> seen = -1;
+        requests->checkServer([&](qint32 v) { seen = v; ++calls; });
+        QCOMPARE(m_guard.load(), quint8(1));
+        QTRY_VERIFY_WITH_TIMEOUT(requests->isServerAnswered(), longWait);
+        QCOMPARE(calls.load(), 1);
+        QCOMPARE(seen.load(), value);
+        QCOMPARE(requests->serverUnanswered(), unanswered);
+        QVERIFY(m_responseData.isEmpty());
+        const CapturedRequest sent = m_server->requests().last();
+        QCOMPARE(sent.method, QByteArray("POST"));
+        QCOMPARE(sent.path(), path);
+    }
+
+    // A user check that ends without an answer must not hand over anything, yet
+    // must lower the guard so the waiting step can say the portal is down.
+    void userCheckWithoutAnswer()
+    {
+        m_server->setReset("/adminportal/pdfuserchk.php");
+        auto requests = makeRequests();
+        QVERIFY(!requests->waitForStatusUpdate(0));
+        std::atomic<int> calls = 0;
+        requests->checkUser(QStringLiteral("a+b@x.example"), [&](const QString &) { ++calls; });
+        QTRY_VERIFY_WITH_TIMEOUT(requests->isUserAnswered(), longWait);
+        QCOMPARE(calls.load(), 0);
+        QVERIFY(requests->userUnanswered());
+        QCOMPARE(m_server->requests().last().body, QByteArray("user=a+b@x.example"));
+
+        requests->updateStatus(QStringLiteral("a+b@x.example"), QStringLiteral("N"));
+        QVERIFY(requests->waitForStatusUpdate(longWait));
+        QCOMPARE(m_server->requests().last().body, QByteArray("user=a+b@x.example&status=N"));
+        QCOMPARE(m_guard.load(), quint8(0));
+    }
+
+    // The answer of an earlier sign-in's book check arrives after the latest
+    // one's (here: it never comes and is cut off): it must not replace the list.
+    void onlyTheLatestBookCheckCounts()
+    {
+        const QByteArray path = "/adminportal/pdfbookchk.php";
+        m_server->setSilent(path);
+        auto requests = makeRequests();
+        QStringList taken;
+        std::mutex mutex;
+        const auto take = [&](const QString &answer) {
+            std::lock_guard lock(mutex);
+            taken.append(answer);
+        };
+        const int before = m_server->requests().size();
+        requests->checkBooks(QStringLiteral("Old"), QStringLiteral("Maths"), take);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->requests().size() > before, longWait);
+        m_server->setAnswer(path, "*START*latest");
+        requests->checkBooks(QStringLiteral("Acme & Co"), QStringLiteral("a&categoryname=b"), take);
+        QTRY_VERIFY_WITH_TIMEOUT(requests->isBookAnswered() && m_guard.load() == 0, longWait);
+        QCOMPARE(m_server->requests().last().body,
+                 QByteArray("company=Acme & Co&categoryname=a&categoryname=b"));
+        requests.reset(); // cancels the silent first check
+        std::lock_guard lock(mutex);
+        QCOMPARE(taken, QStringList{QStringLiteral("*START*latest")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortalRequests)
+#include "tst_portalrequests.moc"
