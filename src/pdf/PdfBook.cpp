@@ -107,6 +107,11 @@ QString PdfBook::extractText(int page)
     return pdf->getAllText(page).text();
 }
 
+QList<PdfOutlineEntry> PdfBook::outline()
+{
+    return pdf ? readOutline(*pdf) : QList<PdfOutlineEntry>();
+}
+
 QString PdfBook::pageText(int page)
 {
     const auto cached = texts.page(page, [this](int p) { return extractText(p); });

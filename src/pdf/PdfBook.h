@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PdfOutline.h"
 #include "PdfSelection.h"
 #include "PdfState.h"
 #include "PdfTextStore.h"
@@ -59,6 +60,7 @@ public:
     void measureNextSizes(int count);
     PdfTextStore texts;
     QString extractText(int page);
+    QList<PdfOutlineEntry> outline();
     QString pageText(int page);
 
     std::optional<QList<QRectF>> cachedBounds(const PdfSelection &selection) const;

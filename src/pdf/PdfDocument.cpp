@@ -323,6 +323,24 @@ void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) 
         worker->requestBounds(selections);
 }
 
+void PdfDocument::requestOutline() const
+{
+    auto *self = const_cast<PdfDocument *>(this);
+    if (d->state != State::Ready || !worker) {
+        QMetaObject::invokeMethod(self, [self] { Q_EMIT self->outlineRead({}); }, Qt::QueuedConnection);
+        return;
+    }
+    worker->post([p = d.get(), generation = d->generation] {
+        const QList<PdfOutlineEntry> entries = p->book.outline();
+        p->toFront([&](PdfDocument *q) {
+            QMetaObject::invokeMethod(q, [q, entries, generation] {
+                if (generation == q->d->generation)
+                    Q_EMIT q->outlineRead(entries);
+            }, Qt::QueuedConnection);
+        });
+    });
+}
+
 QImage PdfDocument::renderPage(int page, const QSize &pixelSize, const QRect &clip) const
 {
     return d->state == State::Ready ? d->book.render(page, pixelSize, clip) : QImage();
