@@ -28,6 +28,18 @@ std::unique_ptr<CustomNSWindow> makeMainInterface(AppDelegate *delegate)
     exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QObject::connect(exit, &QAction::triggered, delegate, &AppDelegate::exitappnow);
 
+    QMenu *go = window->menuBar()->addMenu(QStringLiteral("Go"));
+    const auto addGo = [&](const QString &title, const QKeySequence &keys, void (AppDelegate::*handler)()) {
+        QAction *item = go->addAction(title);
+        item->setShortcut(keys);
+        QObject::connect(item, &QAction::triggered, delegate, handler);
+    };
+    addGo(QStringLiteral("Go to Page..."), QKeySequence(Qt::CTRL | Qt::Key_G), &AppDelegate::goToPageAsked);
+    addGo(QStringLiteral("Contents"), QKeySequence(Qt::Key_F9), &AppDelegate::toggleContents);
+    go->addSeparator();
+    addGo(QStringLiteral("Back"), QKeySequence(Qt::ALT | Qt::Key_Left), &AppDelegate::goBack);
+    addGo(QStringLiteral("Forward"), QKeySequence(Qt::ALT | Qt::Key_Right), &AppDelegate::goForward);
+
     // Sized once, before the layout reads it: the window is made
     // non-resizable at start-up, so the frames computed from it stay valid.
     auto *content = new QWidget(window.get());
