@@ -25,7 +25,7 @@ AppDelegate::AppDelegate(QObject *parent)
       m_portal(std::make_unique<vk::PortalRequests>(asyncloopnowentered, _RequestURL, responsedata,
                                                     &vk::PortalSettings::baseUrl)),
       m_opening(std::make_unique<vk::BookOpening>(UrlSession::shared())),
-      exitfunction([](int status) { std::_Exit(status); })
+      m_exitFunction([](int status) { std::_Exit(status); })
 {
     UrlSession::setExtraCaCertificates(vk::PortalSettings::extraCaCertificates());
     connect(m_opening.get(), &vk::BookOpening::progress, this, [this](qint64 received, qint64 total) {
@@ -43,7 +43,7 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::setExitFunction(ExitFunction exitFunction)
 {
-    exitfunction = std::move(exitFunction);
+    m_exitFunction = std::move(exitFunction);
 }
 
 void AppDelegate::applicationWillFinishLaunching()

@@ -255,13 +255,13 @@ private:
     // Plain fields.
     std::unique_ptr<velkarn> velkarninst;
     QString responsedata;
-    PDFImageView *PDFImageView1 = nullptr;
+    PDFImageView *PDFImageView1 = nullptr; // declared, unused
     std::shared_ptr<vk::PdfDocument> pdfDoc;
     QUrl url;
     QTimer *checkusertimer = nullptr;
     QTimer *checkservertimer = nullptr;
     QTimer *checkbooktimer = nullptr;
-    QTimer *checkszoomtimer = nullptr;
+    QTimer *checkszoomtimer = nullptr; // declared, unused
     std::optional<QList<vk::PdfSelection>> results;
     qint32 findcount = 0;
     QString password_global;
@@ -307,7 +307,7 @@ private:
     QLineEdit *_usertf = nullptr;
     QLineEdit *_passtf = nullptr;
     QLabel *_tooltip1 = nullptr;
-    QScrollArea *_sv = nullptr;
+    QScrollArea *_sv = nullptr; // declared, unused
     QString _filename1;
     QString _pass1;
     QAction *_winAMenuItem = nullptr;
@@ -317,13 +317,13 @@ private:
 
     // Each waiting timer waits for its own request, not only for the shared guard.
     std::unique_ptr<vk::PortalRequests> m_portal;
-    bool serverretrying = false; // the title says the portal is down until it answers
+    bool m_serverRetrying = false; // the title says the portal is down until it answers
     // A newer opening, the book list or a logout discards the one under way.
     std::unique_ptr<vk::BookOpening> m_opening;
     vk::PendingSearch m_pendingSearch;
 
     QLabel *_matchl = nullptr;
-    ExitFunction exitfunction;
+    ExitFunction m_exitFunction;
 
     QLabel *m_pagel = nullptr;
     vk::ContentsPanel *m_contents = nullptr;

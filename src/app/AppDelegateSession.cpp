@@ -57,12 +57,12 @@ void AppDelegate::checkservert()
         _window->setWindowTitle(kTitle + QStringLiteral(" - ") + kServerDown);
         // A portal that answered anything but 1 is down for good; one that did
         // not answer at all may come back, so keep asking.
-        serverretrying = m_portal->serverUnanswered();
-        if (serverretrying)
+        m_serverRetrying = m_portal->serverUnanswered();
+        if (m_serverRetrying)
             QTimer::singleShot(kServerRetryMs, this, &AppDelegate::retryServerCheck);
         return;
     }
-    if (std::exchange(serverretrying, false))
+    if (std::exchange(m_serverRetrying, false))
         _window->setWindowTitle(kTitle);
     if (_winAMenuItem)
         _winAMenuItem->setEnabled(true);

@@ -52,5 +52,5 @@ void AppDelegate::endProgram()
         QThread::msleep(kIdleWaitMs);
 
     std::fflush(stderr);
-    exitfunction(0);
+    m_exitFunction(0);
 }

@@ -30,6 +30,6 @@ protected:
 
 private:
     WindowDelegate *_delegate = nullptr;
-    quint8 windowclick = 0;
+    quint8 windowclick = 0; // declared, unused
     quint8 _windowclick2 = 0;
 };

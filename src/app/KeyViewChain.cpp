@@ -12,20 +12,20 @@ KeyViewChain::KeyViewChain(QObject *parent)
 
 void KeyViewChain::setNextKeyView(QWidget *from, QWidget *to)
 {
-    next.insert(from, to);
-    previous.insert(to, from);
+    m_next.insert(from, to);
+    m_previous.insert(to, from);
     from->installEventFilter(this);
     to->installEventFilter(this);
 }
 
 QWidget *KeyViewChain::nextKeyView(QWidget *from) const
 {
-    return next.value(from);
+    return m_next.value(from);
 }
 
 QWidget *KeyViewChain::previousKeyView(QWidget *of) const
 {
-    return previous.value(of);
+    return m_previous.value(of);
 }
 
 bool KeyViewChain::eventFilter(QObject *watched, QEvent *event)

@@ -27,8 +27,8 @@ protected:
     QWidget *previousKeyView(QWidget *of) const;
 
 private:
-    QHash<QWidget *, QPointer<QWidget>> next;
-    QHash<QWidget *, QPointer<QWidget>> previous;
+    QHash<QWidget *, QPointer<QWidget>> m_next;
+    QHash<QWidget *, QPointer<QWidget>> m_previous;
 };
 
 } // namespace vk

@@ -10,17 +10,17 @@ UserDefaults &UserDefaults::standard()
 
 void UserDefaults::setBool(const QString &key, bool value)
 {
-    values.insert(key, value);
+    m_values.insert(key, value);
 }
 
 bool UserDefaults::boolForKey(const QString &key) const
 {
-    return values.value(key).toBool();
+    return m_values.value(key).toBool();
 }
 
 bool UserDefaults::contains(const QString &key) const
 {
-    return values.contains(key);
+    return m_values.contains(key);
 }
 
 } // namespace vk

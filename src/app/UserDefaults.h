@@ -18,7 +18,7 @@ public:
     bool contains(const QString &key) const;
 
 private:
-    QHash<QString, QVariant> values;
+    QHash<QString, QVariant> m_values;
 };
 
 } // namespace vk

@@ -31,58 +31,58 @@ PdfBook::~PdfBook() = default;
 
 void PdfBook::closeOrCreate()
 {
-    openedWith.clear();
-    if (pdf)
-        pdf->close();
+    m_openedWith.clear();
+    if (m_pdf)
+        m_pdf->close();
     else
-        pdf = std::make_unique<QPdfDocument>();
+        m_pdf = std::make_unique<QPdfDocument>();
 }
 
 void PdfBook::loadBytes(const QByteArray &data)
 {
     closeOrCreate();
-    buffer.close();
-    filePath.clear();
-    bytes = data;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    pdf->load(&buffer);
+    m_buffer.close();
+    m_filePath.clear();
+    m_bytes = data;
+    m_buffer.setData(m_bytes);
+    m_buffer.open(QIODevice::ReadOnly);
+    m_pdf->load(&m_buffer);
 }
 
 void PdfBook::loadFile(const QString &path)
 {
     closeOrCreate();
-    buffer.close();
-    bytes.clear();
-    filePath = path;
-    pdf->load(path);
+    m_buffer.close();
+    m_bytes.clear();
+    m_filePath = path;
+    m_pdf->load(path);
 }
 
 void PdfBook::reloadWithPassword(const QString &password)
 {
-    if (!pdf)
-        pdf = std::make_unique<QPdfDocument>();
-    openedWith = password;
-    if (filePath.isEmpty())
-        reopenWithPassword(*pdf, password, &buffer);
+    if (!m_pdf)
+        m_pdf = std::make_unique<QPdfDocument>();
+    m_openedWith = password;
+    if (m_filePath.isEmpty())
+        reopenWithPassword(*m_pdf, password, &m_buffer);
     else
-        reopenWithPassword(*pdf, password, filePath);
+        reopenWithPassword(*m_pdf, password, m_filePath);
 }
 
 PdfState PdfBook::loadState() const
 {
-    return pdf ? stateOf(*pdf) : PdfState::Empty;
+    return m_pdf ? stateOf(*m_pdf) : PdfState::Empty;
 }
 
 PdfLoadResult PdfBook::settle(quint64 generation)
 {
     PdfLoadResult result;
     result.state = loadState();
-    result.error = pdf ? int(pdf->error()) : 0;
+    result.error = m_pdf ? int(m_pdf->error()) : 0;
     if (result.state == PdfState::Ready) {
-        result.pages = pdf->pageCount();
+        result.pages = m_pdf->pageCount();
         if (result.pages > 0)
-            result.firstPageSize = pdf->pagePointSize(0);
+            result.firstPageSize = m_pdf->pagePointSize(0);
     }
     loadedPages = result.pages;
     loadedGeneration = generation;
@@ -90,8 +90,8 @@ PdfLoadResult PdfBook::settle(quint64 generation)
     if (result.pages > 1)
         measuring.append(result.firstPageSize);
     texts.reset(result.pages);
-    std::lock_guard lock(boundsMutex);
-    bounds.clear();
+    std::lock_guard lock(m_boundsMutex);
+    m_bounds.clear();
     return result;
 }
 
@@ -99,17 +99,17 @@ void PdfBook::measureNextSizes(int count)
 {
     const int end = qMin(loadedPages, int(measuring.size()) + count);
     for (int i = int(measuring.size()); i < end; ++i)
-        measuring.append(pdf->pagePointSize(i));
+        measuring.append(m_pdf->pagePointSize(i));
 }
 
 QString PdfBook::extractText(int page)
 {
-    return pdf->getAllText(page).text();
+    return m_pdf->getAllText(page).text();
 }
 
 QList<PdfOutlineEntry> PdfBook::outline()
 {
-    return pdf ? readOutline(*pdf) : QList<PdfOutlineEntry>();
+    return m_pdf ? readOutline(*m_pdf) : QList<PdfOutlineEntry>();
 }
 
 QString PdfBook::pageText(int page)
@@ -122,9 +122,9 @@ std::optional<QList<QRectF>> PdfBook::cachedBounds(const PdfSelection &selection
 {
     if (selection.documentId != id || !selection.isValid() || selection.page >= loadedPages)
         return QList<QRectF>();
-    std::lock_guard lock(boundsMutex);
-    const auto it = bounds.constFind(selection);
-    if (it == bounds.cend())
+    std::lock_guard lock(m_boundsMutex);
+    const auto it = m_bounds.constFind(selection);
+    if (it == m_bounds.cend())
         return std::nullopt;
     return *it;
 }
@@ -138,12 +138,12 @@ QList<QRectF> PdfBook::selectionBounds(const PdfSelection &selection)
     // Never ask PDFium for a start past the page text: it leaks the page.
     if (selection.start < textLength) {
         const int length = qMin(selection.length, textLength - selection.start);
-        const QPdfSelection s = pdf->getSelectionAtIndex(selection.page, selection.start, length);
+        const QPdfSelection s = m_pdf->getSelectionAtIndex(selection.page, selection.start, length);
         for (const QPolygonF &polygon : s.bounds())
             rects.append(polygon.boundingRect());
     }
-    std::lock_guard lock(boundsMutex);
-    bounds.insert(selection, rects);
+    std::lock_guard lock(m_boundsMutex);
+    m_bounds.insert(selection, rects);
     return rects;
 }
 
@@ -152,7 +152,7 @@ QImage PdfBook::render(int page, const QSize &pixelSize, const QRect &clip)
     if (page < 0 || page >= loadedPages || pixelSize.isEmpty())
         return {};
     if (clip.isNull())
-        return needsTiles(pixelSize) ? QImage() : pdf->render(page, pixelSize);
+        return needsTiles(pixelSize) ? QImage() : m_pdf->render(page, pixelSize);
     if (clip.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(clip) || needsTiles(clip.size()))
         return {};
     QPdfDocumentRenderOptions options;
@@ -162,7 +162,7 @@ QImage PdfBook::render(int page, const QSize &pixelSize, const QRect &clip)
     // pixel per tile width from the page's origin. A clip one pixel larger than
     // the image cancels that out.
     options.setScaledClipRect(QRect(clip.topLeft(), clip.size() + QSize(1, 1)));
-    return pdf->render(page, clip.size(), options);
+    return m_pdf->render(page, clip.size(), options);
 }
 
 } // namespace vk

@@ -49,8 +49,8 @@ public:
     void reloadWithPassword(const QString &password);
     PdfState loadState() const;
     // The bytes and password the book was opened with; no bytes for a file.
-    QByteArray pdfBytes() const { return bytes; }
-    QString password() const { return openedWith; }
+    QByteArray pdfBytes() const { return m_bytes; }
+    QString password() const { return m_openedWith; }
     // Resets what the worker reads for the book just loaded.
     PdfLoadResult settle(quint64 generation);
 
@@ -74,14 +74,14 @@ private:
 
     // Made by the first load, on the thread that loads: making one takes QtPdf's
     // global lock, which another book being closed may hold for a while.
-    std::unique_ptr<QPdfDocument> pdf;
-    QByteArray bytes;
-    QBuffer buffer;
-    QString filePath;
-    QString openedWith;
+    std::unique_ptr<QPdfDocument> m_pdf;
+    QByteArray m_bytes;
+    QBuffer m_buffer;
+    QString m_filePath;
+    QString m_openedWith;
 
-    mutable std::mutex boundsMutex;
-    QHash<PdfSelection, QList<QRectF>> bounds;
+    mutable std::mutex m_boundsMutex;
+    QHash<PdfSelection, QList<QRectF>> m_bounds;
 };
 
 } // namespace vk

@@ -15,12 +15,12 @@ namespace vk {
 namespace {
 
 // Progress reaches the GUI at most this often, in pages.
-constexpr int progressStep = 16;
+constexpr int kProgressStep = 16;
 // Pages measured per worker turn, so that renders asked meanwhile wait little.
-constexpr int measureStep = 32;
+constexpr int kMeasureStep = 32;
 // Smaller books are read on the worker in a second or less; starting helper
 // processes would not pay.
-constexpr int helperMinimumPages = 64;
+constexpr int kHelperMinimumPages = 64;
 
 } // namespace
 
@@ -54,7 +54,7 @@ struct PdfDocument::Private
 PdfDocument::PdfDocument(QObject *parent)
     : QObject(parent),
       d(std::make_shared<Private>()),
-      helperText(std::make_unique<PdfHelperText>(
+      m_helperText(std::make_unique<PdfHelperText>(
           [this](const PdfPageRecord &record) { takeHelperPage(record); },
           [this](bool complete) { helpersFinished(complete); }))
 {
@@ -67,9 +67,9 @@ PdfDocument::~PdfDocument()
         std::lock_guard lock(d->frontMutex);
         d->front = nullptr;
     }
-    if (!worker)
+    if (!m_worker)
         return; // nothing was opened that a close could take long over
-    PdfWorker::retire(std::move(worker), [shared = std::move(d)]() mutable {
+    PdfWorker::retire(std::move(m_worker), [shared = std::move(d)]() mutable {
         shared.reset();
         // PDFium's caches of a large book take hundreds of megabytes, spread
         // over the heaps of the threads that used it; give the freed pages
@@ -81,8 +81,8 @@ PdfDocument::~PdfDocument()
 bool PdfDocument::loadHere(const std::function<void(PdfBook &)> &open)
 {
     // What still reads the old book stops first: a load must not overlap it.
-    helperText->stop();
-    worker.reset();
+    m_helperText->stop();
+    m_worker.reset();
     open(d->book);
     return finishLoad(d->book.settle(++d->generation));
 }
@@ -99,12 +99,12 @@ bool PdfDocument::load(const QString &filePath)
 
 void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &password)
 {
-    helperText->stop();
-    worker.reset();
+    m_helperText->stop();
+    m_worker.reset();
     const quint64 generation = ++d->generation;
     finishLoad(PdfLoadResult{});
     startWorker();
-    worker->post([p = d.get(), bytes, password, generation] {
+    m_worker->post([p = d.get(), bytes, password, generation] {
         p->book.loadBytes(bytes);
         if (!password.isEmpty() && p->book.loadState() == State::Locked)
             p->book.reloadWithPassword(password);
@@ -121,7 +121,7 @@ void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &passw
     // Started before the book is parsed here: they parse it themselves, and a
     // book that turns out small or locked costs only their start.
     if (!bytes.isEmpty())
-        helperText->start(bytes, password, PdfTextHelpers::unknownPageCount);
+        m_helperText->start(bytes, password, PdfTextHelpers::kUnknownPageCount);
 }
 
 bool PdfDocument::unlockWithPassword(const QString &password)
@@ -133,9 +133,9 @@ bool PdfDocument::unlockWithPassword(const QString &password)
 
 bool PdfDocument::finishLoad(const PdfLoadResult &result)
 {
-    const bool helped = result.state == State::Ready && result.pages >= helperMinimumPages;
+    const bool helped = result.state == State::Ready && result.pages >= kHelperMinimumPages;
     if (!helped)
-        helperText->stop();
+        m_helperText->stop();
     d->state = result.state;
     d->pages = result.pages;
     d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
@@ -145,14 +145,14 @@ bool PdfDocument::finishLoad(const PdfLoadResult &result)
         logLine(QStringLiteral("PDF could not be read (QPdfDocument error %1)").arg(result.error));
     if (d->state != State::Ready)
         return false;
-    if (!worker)
+    if (!m_worker)
         startWorker();
-    if (helped && helperText->isRunning()) {
-        helperText->documentReady(d->pages);
+    if (helped && m_helperText->isRunning()) {
+        m_helperText->documentReady(d->pages);
     } else if (helped && !d->book.pdfBytes().isEmpty()) {
-        helperText->start(d->book.pdfBytes(), d->book.password(), d->pages);
+        m_helperText->start(d->book.pdfBytes(), d->book.password(), d->pages);
     } else {
-        worker->startIndexing();
+        m_worker->startIndexing();
     }
     return true;
 }
@@ -163,7 +163,7 @@ void PdfDocument::takeHelperPage(const PdfPageRecord &record)
         return;
     d->book.texts.put(record.page, record.text);
     const int done = d->book.texts.cachedCount();
-    if (done % progressStep == 0 || done == d->pages)
+    if (done % kProgressStep == 0 || done == d->pages)
         reportIndexProgress();
 }
 
@@ -173,7 +173,7 @@ void PdfDocument::helpersFinished(bool complete)
         logLine(QStringLiteral("reading the rest of the book's text in this process"));
     // Page sizes are measured here either way, after the text: measuring them
     // alongside would cost the helpers a fifth of their time.
-    worker->startIndexing();
+    m_worker->startIndexing();
 }
 
 void PdfDocument::startWorker()
@@ -194,7 +194,7 @@ void PdfDocument::startWorker()
     };
     jobs.indexNext = [p, book] {
         if (!book->measuring.isEmpty() && book->measuring.size() < book->loadedPages) {
-            book->measureNextSizes(measureStep);
+            book->measureNextSizes(kMeasureStep);
             if (book->measuring.size() == book->loadedPages)
                 p->toFront([book](PdfDocument *q) {
                     QMetaObject::invokeMethod(q, [q, generation = book->loadedGeneration,
@@ -207,13 +207,13 @@ void PdfDocument::startWorker()
         const bool extracted =
             book->texts.extractNext([book](int page) { return book->extractText(page); });
         const int done = book->texts.cachedCount();
-        if (!extracted || done % progressStep == 0 || done == book->loadedPages)
+        if (!extracted || done % kProgressStep == 0 || done == book->loadedPages)
             p->toFront([](PdfDocument *q) {
                 QMetaObject::invokeMethod(q, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
             });
         return extracted;
     };
-    worker = std::make_unique<PdfWorker>(std::move(jobs));
+    m_worker = std::make_unique<PdfWorker>(std::move(jobs));
 }
 
 void PdfDocument::applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes)
@@ -288,8 +288,8 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
     if (folded.text.isEmpty() || d->state != State::Ready)
         return found;
     const bool wasIndexed = d->book.texts.isComplete();
-    if (!wasIndexed && worker)
-        worker->setIndexingPaused(true);
+    if (!wasIndexed && m_worker)
+        m_worker->setIndexingPaused(true);
     const auto extract = [this](int p) { return d->book.extractText(p); };
     for (int page = 0; page < pageCount(); ++page) {
         const auto text = d->book.texts.page(page, extract);
@@ -297,8 +297,8 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
             found.append({d->book.id, page, m.start, m.length});
     }
     if (!wasIndexed) {
-        if (worker)
-            worker->setIndexingPaused(false);
+        if (m_worker)
+            m_worker->setIndexingPaused(false);
         QMetaObject::invokeMethod(const_cast<PdfDocument *>(this),
                                   &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
     }
@@ -319,18 +319,18 @@ QList<QRectF> PdfDocument::selectionBounds(const PdfSelection &selection) const
 
 void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) const
 {
-    if (worker && !selections.isEmpty())
-        worker->requestBounds(selections);
+    if (m_worker && !selections.isEmpty())
+        m_worker->requestBounds(selections);
 }
 
 void PdfDocument::requestOutline() const
 {
     auto *self = const_cast<PdfDocument *>(this);
-    if (d->state != State::Ready || !worker) {
+    if (d->state != State::Ready || !m_worker) {
         QMetaObject::invokeMethod(self, [self] { Q_EMIT self->outlineRead({}); }, Qt::QueuedConnection);
         return;
     }
-    worker->post([p = d.get(), generation = d->generation] {
+    m_worker->post([p = d.get(), generation = d->generation] {
         const QList<PdfOutlineEntry> entries = p->book.outline();
         p->toFront([&](PdfDocument *q) {
             QMetaObject::invokeMethod(q, [q, entries, generation] {
@@ -348,8 +348,8 @@ QImage PdfDocument::renderPage(int page, const QSize &pixelSize, const QRect &cl
 
 void PdfDocument::requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const
 {
-    if (worker)
-        worker->setRenderRequests(client, wanted);
+    if (m_worker)
+        m_worker->setRenderRequests(client, wanted);
 }
 
 } // namespace vk

@@ -119,9 +119,9 @@ private:
     // Shared with the worker, which may still be closing the book after this
     // object is gone.
     std::shared_ptr<Private> d;
-    std::unique_ptr<PdfWorker> worker;
+    std::unique_ptr<PdfWorker> m_worker;
     // Read a large book's text in other processes; the worker reads what they do not.
-    std::unique_ptr<PdfHelperText> helperText;
+    std::unique_ptr<PdfHelperText> m_helperText;
 };
 
 } // namespace vk

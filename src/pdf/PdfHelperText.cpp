@@ -17,7 +17,7 @@ PdfHelperText::~PdfHelperText() = default;
 void PdfHelperText::start(const QByteArray &pdf, const QString &password, int pageCount)
 {
     stop();
-    m_ready = pageCount != PdfTextHelpers::unknownPageCount;
+    m_ready = pageCount != PdfTextHelpers::kUnknownPageCount;
     m_helpers = std::make_unique<PdfTextHelpers>();
     PdfTextHelpers *helpers = m_helpers.get();
     QObject::connect(helpers, &PdfTextHelpers::pageRead, helpers,

@@ -27,7 +27,7 @@ public:
     PdfHelperText(const PdfHelperText &) = delete;
     PdfHelperText &operator=(const PdfHelperText &) = delete;
 
-    // pageCount may be PdfTextHelpers::unknownPageCount, until documentReady.
+    // pageCount may be PdfTextHelpers::kUnknownPageCount, until documentReady.
     void start(const QByteArray &pdf, const QString &password, int pageCount);
     void stop();
     bool isRunning() const { return m_helpers != nullptr; }

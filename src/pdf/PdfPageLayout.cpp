@@ -41,7 +41,7 @@ static int firstPageEndingAfter(const PdfPageLayout &layout, int y)
     return int(it - layout.pages.cbegin());
 }
 
-PageSpan visiblePages(const PdfPageLayout &layout, int top, int height)
+PageInterval visiblePages(const PdfPageLayout &layout, int top, int height)
 {
     if (layout.isEmpty() || height <= 0)
         return {};

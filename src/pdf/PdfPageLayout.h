@@ -28,15 +28,15 @@ PdfPageLayout layoutPages(const QList<QSizeF> &pointSizes, double scale, int vie
 
 // First and last page that intersect the content rows [top, top + height);
 // {-1, -1} when none does.
-struct PageSpan
+struct PageInterval
 {
     int first = -1;
     int last = -1;
     bool isEmpty() const { return first < 0; }
     bool contains(int page) const { return page >= first && page <= last && first >= 0; }
-    friend bool operator==(const PageSpan &, const PageSpan &) = default;
+    friend bool operator==(const PageInterval &, const PageInterval &) = default;
 };
-PageSpan visiblePages(const PdfPageLayout &layout, int top, int height);
+PageInterval visiblePages(const PdfPageLayout &layout, int top, int height);
 
 // The page shown at content row y: the page that holds it, or the next page
 // below when y falls into a gap or the top margin; the last page below the end.

@@ -4,21 +4,21 @@ namespace vk {
 
 void PdfRenderQueue::replace(quintptr client, const QList<PdfRenderRequest> &wanted)
 {
-    pending.removeIf([client](const PdfRenderRequest &r) { return r.client == client; });
+    m_pending.removeIf([client](const PdfRenderRequest &r) { return r.client == client; });
     QList<PdfRenderRequest> fresh;
     for (PdfRenderRequest request : wanted) {
         request.client = client;
         if (request.page >= 0 && !request.pixelSize.isEmpty() && !fresh.contains(request)
-            && request != running)
+            && request != m_running)
             fresh.append(request);
     }
-    pending = fresh + pending;
+    m_pending = fresh + m_pending;
 }
 
 PdfRenderRequest PdfRenderQueue::takeNext()
 {
-    running = pending.isEmpty() ? PdfRenderRequest{} : pending.takeFirst();
-    return running;
+    m_running = m_pending.isEmpty() ? PdfRenderRequest{} : m_pending.takeFirst();
+    return m_running;
 }
 
 } // namespace vk

@@ -23,17 +23,17 @@ class PdfRenderQueue
 {
 public:
     void replace(quintptr client, const QList<PdfRenderRequest> &wanted);
-    bool isEmpty() const { return pending.isEmpty(); }
+    bool isEmpty() const { return m_pending.isEmpty(); }
     // The request taken counts as running until finishRunning(): asking for it
     // again meanwhile does not render it twice.
     PdfRenderRequest takeNext();
-    void finishRunning() { running = {}; }
-    QList<PdfRenderRequest> requests() const { return pending; }
-    void clear() { pending.clear(); }
+    void finishRunning() { m_running = {}; }
+    QList<PdfRenderRequest> requests() const { return m_pending; }
+    void clear() { m_pending.clear(); }
 
 private:
-    QList<PdfRenderRequest> pending;
-    PdfRenderRequest running;
+    QList<PdfRenderRequest> m_pending;
+    PdfRenderRequest m_running;
 };
 
 } // namespace vk

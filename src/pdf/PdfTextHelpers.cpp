@@ -46,9 +46,9 @@ QString PdfTextHelpers::program()
 PdfTextHelpers::PdfTextHelpers(std::chrono::milliseconds stallLimit, QObject *parent)
     : QObject(parent)
 {
-    stall.setSingleShot(true);
-    stall.setInterval(stallLimit);
-    connect(&stall, &QTimer::timeout, this, &PdfTextHelpers::giveUp);
+    m_stall.setSingleShot(true);
+    m_stall.setInterval(stallLimit);
+    connect(&m_stall, &QTimer::timeout, this, &PdfTextHelpers::giveUp);
     liveHelpers().push_back(this);
 }
 
@@ -56,15 +56,15 @@ PdfTextHelpers::~PdfTextHelpers()
 {
     std::erase(liveHelpers(), this);
     stop();
-    for (const auto &helper : helpers)
+    for (const auto &helper : m_helpers)
         helper->process->waitForFinished(1000);
 }
 
 void PdfTextHelpers::stop()
 {
-    stall.stop();
+    m_stall.stop();
     disconnect();
-    for (const auto &helper : helpers) {
+    for (const auto &helper : m_helpers) {
         helper->process->disconnect(this);
         if (helper->process->state() != QProcess::NotRunning)
             helper->process->kill();
@@ -77,19 +77,19 @@ void PdfTextHelpers::killAllRunning(int waitMs)
         owner->stop();
     const QDeadlineTimer deadline(waitMs);
     for (PdfTextHelpers *owner : liveHelpers())
-        for (const auto &helper : owner->helpers)
+        for (const auto &helper : owner->m_helpers)
             helper->process->waitForFinished(int(qMax(qint64(0), deadline.remainingTime())));
 }
 
 void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int pageCount, int parts)
 {
-    countKnown = pageCount != unknownPageCount;
-    parts = countKnown ? qBound(1, parts, qMax(1, pageCount)) : qMax(1, parts);
+    m_countKnown = pageCount != kUnknownPageCount;
+    parts = m_countKnown ? qBound(1, parts, qMax(1, pageCount)) : qMax(1, parts);
     for (int part = 0; part < parts; ++part) {
         auto helper = std::make_unique<Helper>();
         helper->next = part;
         helper->stride = parts;
-        helper->end = countKnown ? pageCount : std::numeric_limits<int>::max();
+        helper->end = m_countKnown ? pageCount : std::numeric_limits<int>::max();
         helper->process = new QProcess(this);
         helper->process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         Helper *h = helper.get();
@@ -98,19 +98,19 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
             readFrom(*h);
             h->exited = true;
             h->exitedOk = status == QProcess::NormalExit && code == 0;
-            if (countKnown)
+            if (m_countKnown)
                 end(*h, h->exitedOk && h->next >= h->end);
         });
         connect(h->process, &QProcess::errorOccurred, this, [this, h](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
                 end(*h, false);
         });
-        helpers.push_back(std::move(helper));
+        m_helpers.push_back(std::move(helper));
     }
     // All counted before any starts: a helper that cannot start ends at once.
-    running = int(helpers.size());
-    stall.start();
-    for (const auto &helper : helpers) {
+    m_running = int(m_helpers.size());
+    m_stall.start();
+    for (const auto &helper : m_helpers) {
         helper->process->start(program(),
                                {QLatin1String(kParentPidOption) + QString::number(QCoreApplication::applicationPid())});
         if (helper->process->state() == QProcess::NotRunning)
@@ -122,16 +122,16 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
 
 void PdfTextHelpers::setPageCount(int pageCount)
 {
-    countKnown = true;
+    m_countKnown = true;
     // Helpers that failed before have ended already; the report waited for this.
-    const bool allEnded = running == 0;
-    for (const auto &helper : helpers) {
+    const bool allEnded = m_running == 0;
+    for (const auto &helper : m_helpers) {
         helper->end = pageCount;
         if (helper->exited)
             end(*helper, helper->exitedOk && helper->next >= helper->end);
     }
     if (allEnded)
-        Q_EMIT finished(complete);
+        Q_EMIT finished(m_complete);
 }
 
 void PdfTextHelpers::readFrom(Helper &helper)
@@ -145,7 +145,7 @@ void PdfTextHelpers::readFrom(Helper &helper)
         return;
     }
     if (!records->isEmpty())
-        stall.start();
+        m_stall.start();
     for (const PdfPageRecord &record : *records) {
         if (record.page != helper.next || record.page >= helper.end) {
             end(helper, false);
@@ -162,24 +162,24 @@ void PdfTextHelpers::end(Helper &helper, bool ok)
         return;
     helper.ended = true;
     if (!ok) {
-        complete = false;
+        m_complete = false;
         logLine(QStringLiteral("text helper stopped before page %1 of %2 (exit %3): %4")
                     .arg(helper.next + 1).arg(helper.end)
                     .arg(helper.process->exitCode()).arg(helper.process->errorString()));
         helper.process->disconnect(this);
         helper.process->kill();
     }
-    if (--running == 0) {
-        stall.stop();
-        if (countKnown)
-            Q_EMIT finished(complete);
+    if (--m_running == 0) {
+        m_stall.stop();
+        if (m_countKnown)
+            Q_EMIT finished(m_complete);
     }
 }
 
 void PdfTextHelpers::giveUp()
 {
-    logLine(QStringLiteral("text helpers sent nothing for %1 s").arg(stall.interval() / 1000.0));
-    for (const auto &helper : helpers)
+    logLine(QStringLiteral("text helpers sent nothing for %1 s").arg(m_stall.interval() / 1000.0));
+    for (const auto &helper : m_helpers)
         end(*helper, false);
 }
 

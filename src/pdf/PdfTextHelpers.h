@@ -33,7 +33,7 @@ public:
     // parts helpers, taking the book's pages in turn. The page count may come
     // later, through setPageCount: the helpers can start while this process is
     // still parsing the book. Nothing is finished before the count is known.
-    static constexpr int unknownPageCount = -1;
+    static constexpr int kUnknownPageCount = -1;
     void start(const QByteArray &pdf, const QString &password, int pageCount, int parts);
     void setPageCount(int pageCount);
     // Kills what still runs; nothing is reported after this.
@@ -55,11 +55,11 @@ private:
     void end(Helper &helper, bool ok);
     void giveUp();
 
-    std::vector<std::unique_ptr<Helper>> helpers;
-    int running = 0;
-    bool complete = true;
-    bool countKnown = false;
-    QTimer stall;
+    std::vector<std::unique_ptr<Helper>> m_helpers;
+    int m_running = 0;
+    bool m_complete = true;
+    bool m_countKnown = false;
+    QTimer m_stall;
 };
 
 } // namespace vk

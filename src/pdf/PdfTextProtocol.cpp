@@ -59,37 +59,37 @@ QByteArray encodePageRecord(const PdfPageRecord &record)
 
 void PdfPageRecordReader::append(const QByteArray &bytes)
 {
-    pending.append(bytes);
+    m_pending.append(bytes);
 }
 
 std::optional<QList<PdfPageRecord>> PdfPageRecordReader::takeRecords()
 {
     QList<PdfPageRecord> records;
     qsizetype used = 0;
-    while (!broken && pending.size() - used >= 4) {
-        const auto *head = reinterpret_cast<const uchar *>(pending.constData() + used);
+    while (!m_broken && m_pending.size() - used >= 4) {
+        const auto *head = reinterpret_cast<const uchar *>(m_pending.constData() + used);
         const quint32 length = quint32(head[0]) << 24 | quint32(head[1]) << 16 | quint32(head[2]) << 8 | head[3];
         if (length > maxRecordBytes) {
-            broken = true;
+            m_broken = true;
             break;
         }
-        if (pending.size() - used - 4 < qsizetype(length))
+        if (m_pending.size() - used - 4 < qsizetype(length))
             break;
-        QDataStream in(pending.sliced(used + 4, length));
+        QDataStream in(m_pending.sliced(used + 4, length));
         in.setVersion(streamVersion);
         qint32 page = -1;
         PdfPageRecord record;
         in >> page >> record.text;
         if (in.status() != QDataStream::Ok || !in.atEnd() || page < 0) {
-            broken = true;
+            m_broken = true;
             break;
         }
         record.page = page;
         records.append(record);
         used += 4 + length;
     }
-    pending.remove(0, used);
-    if (broken)
+    m_pending.remove(0, used);
+    if (m_broken)
         return std::nullopt;
     return records;
 }

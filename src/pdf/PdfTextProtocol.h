@@ -49,8 +49,8 @@ public:
     std::optional<QList<PdfPageRecord>> takeRecords();
 
 private:
-    QByteArray pending;
-    bool broken = false;
+    QByteArray m_pending;
+    bool m_broken = false;
 };
 
 } // namespace vk

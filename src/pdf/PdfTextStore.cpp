@@ -4,24 +4,24 @@ namespace vk {
 
 void PdfTextStore::reset(int pageCount)
 {
-    std::lock_guard lock(mutex);
-    states = QList<Slot>(qMax(0, pageCount), Slot::Missing);
-    pages = QList<PagePtr>(qMax(0, pageCount));
-    cached = 0;
-    extractions = 0;
-    nextMissing = 0;
+    std::lock_guard lock(m_mutex);
+    m_states = QList<Slot>(qMax(0, pageCount), Slot::Missing);
+    m_pages = QList<PagePtr>(qMax(0, pageCount));
+    m_cached = 0;
+    m_extractions = 0;
+    m_nextMissing = 0;
 }
 
 PdfTextStore::PagePtr PdfTextStore::page(int index, const Extractor &extract)
 {
     {
-        std::unique_lock lock(mutex);
-        if (index < 0 || index >= states.size())
+        std::unique_lock lock(m_mutex);
+        if (index < 0 || index >= m_states.size())
             return {};
-        ready.wait(lock, [&] { return states.at(index) != Slot::Extracting; });
-        if (states.at(index) == Slot::Ready)
-            return pages.at(index);
-        states[index] = Slot::Extracting;
+        m_ready.wait(lock, [&] { return m_states.at(index) != Slot::Extracting; });
+        if (m_states.at(index) == Slot::Ready)
+            return m_pages.at(index);
+        m_states[index] = Slot::Extracting;
     }
     return store(index, extract(index));
 }
@@ -30,13 +30,13 @@ bool PdfTextStore::extractNext(const Extractor &extract)
 {
     int index = -1;
     {
-        std::lock_guard lock(mutex);
-        while (nextMissing < states.size() && states.at(nextMissing) != Slot::Missing)
-            ++nextMissing;
-        if (nextMissing >= states.size())
+        std::lock_guard lock(m_mutex);
+        while (m_nextMissing < m_states.size() && m_states.at(m_nextMissing) != Slot::Missing)
+            ++m_nextMissing;
+        if (m_nextMissing >= m_states.size())
             return false;
-        index = nextMissing;
-        states[index] = Slot::Extracting;
+        index = m_nextMissing;
+        m_states[index] = Slot::Extracting;
     }
     store(index, extract(index));
     return true;
@@ -46,49 +46,49 @@ void PdfTextStore::put(int index, const QString &text)
 {
     auto page = std::make_shared<Page>(Page{text, foldCase(text)});
     {
-        std::lock_guard lock(mutex);
-        if (index < 0 || index >= states.size() || states.at(index) != Slot::Missing)
+        std::lock_guard lock(m_mutex);
+        if (index < 0 || index >= m_states.size() || m_states.at(index) != Slot::Missing)
             return;
-        states[index] = Slot::Ready;
-        pages[index] = page;
-        ++cached;
+        m_states[index] = Slot::Ready;
+        m_pages[index] = page;
+        ++m_cached;
     }
-    ready.notify_all();
+    m_ready.notify_all();
 }
 
 PdfTextStore::PagePtr PdfTextStore::store(int index, const QString &text)
 {
     auto page = std::make_shared<Page>(Page{text, foldCase(text)});
     {
-        std::lock_guard lock(mutex);
-        ++extractions;
+        std::lock_guard lock(m_mutex);
+        ++m_extractions;
         // A reset while extracting leaves nothing to fill.
-        if (index < states.size() && states.at(index) == Slot::Extracting) {
-            states[index] = Slot::Ready;
-            pages[index] = page;
-            ++cached;
+        if (index < m_states.size() && m_states.at(index) == Slot::Extracting) {
+            m_states[index] = Slot::Ready;
+            m_pages[index] = page;
+            ++m_cached;
         }
     }
-    ready.notify_all();
+    m_ready.notify_all();
     return page;
 }
 
 int PdfTextStore::cachedCount() const
 {
-    std::lock_guard lock(mutex);
-    return cached;
+    std::lock_guard lock(m_mutex);
+    return m_cached;
 }
 
 bool PdfTextStore::isComplete() const
 {
-    std::lock_guard lock(mutex);
-    return cached == states.size();
+    std::lock_guard lock(m_mutex);
+    return m_cached == m_states.size();
 }
 
 int PdfTextStore::extractionCount() const
 {
-    std::lock_guard lock(mutex);
-    return extractions;
+    std::lock_guard lock(m_mutex);
+    return m_extractions;
 }
 
 } // namespace vk

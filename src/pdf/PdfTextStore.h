@@ -50,13 +50,13 @@ private:
     enum class Slot { Missing, Extracting, Ready };
     PagePtr store(int index, const QString &text);
 
-    mutable std::mutex mutex;
-    std::condition_variable ready;
-    QList<Slot> states;
-    QList<PagePtr> pages;
-    int cached = 0;
-    int extractions = 0;
-    int nextMissing = 0;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_ready;
+    QList<Slot> m_states;
+    QList<PagePtr> m_pages;
+    int m_cached = 0;
+    int m_extractions = 0;
+    int m_nextMissing = 0;
 };
 
 } // namespace vk

@@ -7,7 +7,7 @@ namespace vk {
 
 namespace {
 
-constexpr qsizetype boundsBatch = 8;
+constexpr qsizetype kBoundsBatch = 8;
 
 // Retired workers still closing their books. The application's end waits for
 // them: PDFium must not be torn down under a thread that is still using it.
@@ -34,14 +34,14 @@ void waitForRetirements()
 } // namespace
 
 PdfWorker::PdfWorker(Jobs jobs)
-    : jobs(std::move(jobs))
+    : m_jobs(std::move(jobs))
 {
-    thread = std::thread([this] {
+    m_thread = std::thread([this] {
         run();
-        std::unique_lock lock(mutex);
-        if (!lastly)
+        std::unique_lock lock(m_mutex);
+        if (!m_lastly)
             return; // the destructor joins
-        std::function<void()> last = std::move(lastly);
+        std::function<void()> last = std::move(m_lastly);
         lock.unlock();
         delete this;
         last();
@@ -68,53 +68,53 @@ void PdfWorker::retire(std::unique_ptr<PdfWorker> worker, std::function<void()> 
     PdfWorker *w = worker.release();
     // Detached before it is told to stop, so the thread never deletes an object
     // whose thread is still joinable.
-    w->thread.detach();
-    std::lock_guard lock(w->mutex);
-    w->stopping = true;
-    w->lastly = lastly ? std::move(lastly) : [] {};
-    w->chores.clear();
-    w->renders.clear();
-    w->boundsWanted.clear();
-    w->wake.notify_all();
+    w->m_thread.detach();
+    std::lock_guard lock(w->m_mutex);
+    w->m_stopping = true;
+    w->m_lastly = lastly ? std::move(lastly) : [] {};
+    w->m_chores.clear();
+    w->m_renders.clear();
+    w->m_boundsWanted.clear();
+    w->m_wake.notify_all();
 }
 
 PdfWorker::~PdfWorker()
 {
-    if (!thread.joinable())
+    if (!m_thread.joinable())
         return; // retired: its own thread is deleting it
     {
-        std::lock_guard lock(mutex);
-        stopping = true;
-        chores.clear();
-        renders.clear();
-        boundsWanted.clear();
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+        m_chores.clear();
+        m_renders.clear();
+        m_boundsWanted.clear();
     }
-    wake.notify_all();
-    thread.join();
+    m_wake.notify_all();
+    m_thread.join();
 }
 
 void PdfWorker::post(std::function<void()> chore)
 {
     {
-        std::lock_guard lock(mutex);
-        chores.append(std::move(chore));
+        std::lock_guard lock(m_mutex);
+        m_chores.append(std::move(chore));
     }
-    wake.notify_all();
+    m_wake.notify_all();
 }
 
 void PdfWorker::setRenderRequests(quintptr client, const QList<PdfRenderRequest> &wanted)
 {
     {
-        std::lock_guard lock(mutex);
-        renders.replace(client, wanted);
+        std::lock_guard lock(m_mutex);
+        m_renders.replace(client, wanted);
     }
-    wake.notify_all();
+    m_wake.notify_all();
 }
 
 void PdfWorker::requestBounds(const QList<PdfSelection> &selections)
 {
     {
-        std::lock_guard lock(mutex);
+        std::lock_guard lock(m_mutex);
         QList<PdfSelection> fresh;
         QSet<PdfSelection> seen;
         for (const PdfSelection &s : selections)
@@ -122,61 +122,62 @@ void PdfWorker::requestBounds(const QList<PdfSelection> &selections)
                 seen.insert(s);
                 fresh.append(s);
             }
-        boundsWanted.removeIf([&](const PdfSelection &s) { return seen.contains(s); });
-        boundsWanted = fresh + boundsWanted;
+        m_boundsWanted.removeIf([&](const PdfSelection &s) { return seen.contains(s); });
+        m_boundsWanted = fresh + m_boundsWanted;
     }
-    wake.notify_all();
+    m_wake.notify_all();
 }
 
 void PdfWorker::startIndexing()
 {
     {
-        std::lock_guard lock(mutex);
-        indexing = true;
+        std::lock_guard lock(m_mutex);
+        m_indexing = true;
     }
-    wake.notify_all();
+    m_wake.notify_all();
 }
 
 void PdfWorker::setIndexingPaused(bool paused)
 {
     {
-        std::lock_guard lock(mutex);
-        indexingPaused = paused;
+        std::lock_guard lock(m_mutex);
+        m_indexingPaused = paused;
     }
-    wake.notify_all();
+    m_wake.notify_all();
 }
 
 void PdfWorker::run()
 {
     for (;;) {
-        std::unique_lock lock(mutex);
-        wake.wait(lock, [this] {
-            return stopping || !chores.isEmpty() || !boundsWanted.isEmpty()
-                || !renders.isEmpty() || (indexing && !indexingPaused);
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [this] {
+            return m_stopping || !m_chores.isEmpty() || !m_boundsWanted.isEmpty()
+                || !m_renders.isEmpty() || (m_indexing && !m_indexingPaused);
         });
-        if (stopping)
+        if (m_stopping)
             return;
-        if (!chores.isEmpty()) {
-            const std::function<void()> chore = chores.takeFirst();
+        if (!m_chores.isEmpty()) {
+            const std::function<void()> chore = m_chores.takeFirst();
             lock.unlock();
             chore();
-        } else if (!renders.isEmpty()) {
-            const PdfRenderRequest request = renders.takeNext();
+        } else if (!m_renders.isEmpty()) {
+            const PdfRenderRequest request = m_renders.takeNext();
             lock.unlock();
-            jobs.render(request);
+            m_jobs.render(request);
             lock.lock();
-            renders.finishRunning();
-        } else if (!boundsWanted.isEmpty()) {
-            const QList<PdfSelection> batch = boundsWanted.first(qMin(boundsBatch, boundsWanted.size()));
-            boundsWanted.remove(0, batch.size());
+            m_renders.finishRunning();
+        } else if (!m_boundsWanted.isEmpty()) {
+            const QList<PdfSelection> batch =
+                m_boundsWanted.first(qMin(kBoundsBatch, m_boundsWanted.size()));
+            m_boundsWanted.remove(0, batch.size());
             lock.unlock();
-            jobs.bounds(batch);
+            m_jobs.bounds(batch);
         } else {
             lock.unlock();
-            const bool more = jobs.indexNext();
+            const bool more = m_jobs.indexNext();
             lock.lock();
             if (!more)
-                indexing = false;
+                m_indexing = false;
         }
     }
 }

@@ -52,17 +52,17 @@ public:
 private:
     void run();
 
-    Jobs jobs;
-    std::mutex mutex;
-    QList<std::function<void()>> chores;
-    std::function<void()> lastly; // set when retired
-    std::condition_variable wake;
-    PdfRenderQueue renders;
-    QList<PdfSelection> boundsWanted;
-    bool indexing = false;
-    bool indexingPaused = false;
-    bool stopping = false;
-    std::thread thread;
+    Jobs m_jobs;
+    std::mutex m_mutex;
+    QList<std::function<void()>> m_chores;
+    std::function<void()> m_lastly; // set when retired
+    std::condition_variable m_wake;
+    PdfRenderQueue m_renders;
+    QList<PdfSelection> m_boundsWanted;
+    bool m_indexing = false;
+    bool m_indexingPaused = false;
+    bool m_stopping = false;
+    std::thread m_thread;
 };
 
 } // namespace vk

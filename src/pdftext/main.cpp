@@ -26,7 +26,7 @@ namespace {
 // time of a page. The one call that leaves its page open (asking for text past
 // the end of the page) keeps that page's fonts loaded. A page every so often is
 // enough to keep a book's few dozen fonts; the memory goes with this process.
-constexpr int pinEvery = 10;
+constexpr int kPinEvery = 10;
 
 void pinFonts(QPdfDocument &pdf, int page)
 {
@@ -65,7 +65,7 @@ int main(int argc, char **argv)
 
     int read = 0;
     for (int page = request->firstPage; page < end; page += request->stride) {
-        if (read++ % pinEvery == 0)
+        if (read++ % kPinEvery == 0)
             pinFonts(pdf, page);
         PdfPageRecord record;
         record.page = page;

@@ -35,18 +35,18 @@ struct PdfImageKey
 class PdfImageCache
 {
 public:
-    explicit PdfImageCache(qint64 maxBytes) : budget(maxBytes) {}
+    explicit PdfImageCache(qint64 maxBytes) : m_budget(maxBytes) {}
 
     void insert(const PdfImageKey &key, const QImage &image);
     QImage find(const PdfImageKey &key); // null when absent
     QImage findAnySize(int page) const;  // the largest whole image of the page, or null
     bool contains(const PdfImageKey &key) const;
-    void setPinned(const PageSpan &pages, const QSet<PdfImageKey> &tiles = {});
+    void setPinned(const PageInterval &pages, const QSet<PdfImageKey> &tiles = {});
     void clear();
 
-    qint64 bytes() const { return used; }
-    qint64 maxBytes() const { return budget; }
-    int count() const { return int(entries.size()); }
+    qint64 bytes() const { return m_used; }
+    qint64 maxBytes() const { return m_budget; }
+    int count() const { return int(m_entries.size()); }
 
 private:
     struct Entry
@@ -57,12 +57,12 @@ private:
     bool isPinned(const PdfImageKey &key) const;
     void evictFor(qint64 incoming);
 
-    QHash<PdfImageKey, Entry> entries;
-    qint64 budget;
-    qint64 used = 0;
-    quint64 clock = 0;
-    PageSpan pinnedPages;
-    QSet<PdfImageKey> pinnedTiles;
+    QHash<PdfImageKey, Entry> m_entries;
+    qint64 m_budget;
+    qint64 m_used = 0;
+    quint64 m_clock = 0;
+    PageInterval m_pinnedPages;
+    QSet<PdfImageKey> m_pinnedTiles;
 };
 
 } // namespace vk

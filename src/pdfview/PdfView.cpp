@@ -122,7 +122,7 @@ void PdfView::setScaleFactor(double scale)
 
 void PdfView::applyScale(double scale)
 {
-    scale = qBound(Private::minimumScale, scale, Private::maximumScale);
+    scale = qBound(Private::kMinimumScale, scale, Private::kMaximumScale);
     if (scale == d->scale)
         return;
     relayoutKeepingPlace([&] { d->scale = scale; });

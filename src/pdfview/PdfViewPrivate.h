@@ -22,9 +22,9 @@ struct PdfView::Private
     // About thirty A4 pages at 1:1: several screens back and forth. PDFium keeps
     // its own caches per document, which grow by more than 100 MB over a long
     // book (source3.pdf's index pages), so the images get the smaller share.
-    static constexpr qint64 imageCacheBytes = 64LL * 1024 * 1024;
-    static constexpr double minimumScale = 0.05;
-    static constexpr double maximumScale = 16.0;
+    static constexpr qint64 kImageCacheBytes = 64LL * 1024 * 1024;
+    static constexpr double kMinimumScale = 0.05;
+    static constexpr double kMaximumScale = 16.0;
 
     std::shared_ptr<PdfDocument> document;
     QList<QSizeF> pointSizes;
@@ -45,7 +45,7 @@ struct PdfView::Private
     qint64 received = 0;
     qint64 total = -1;
 
-    PdfImageCache cache{imageCacheBytes};
+    PdfImageCache cache{kImageCacheBytes};
     QHash<int, QSize> failedRenders; // not asked again at the same size
     QList<QMetaObject::Connection> connections;
 

@@ -34,7 +34,7 @@ void PdfView::scheduleRenders()
     if (!d->document)
         return;
     const QRect view = visibleContentRect();
-    const PageSpan visible = visiblePages(d->layout, view.top(), view.height());
+    const PageInterval visible = visiblePages(d->layout, view.top(), view.height());
     QList<PdfRenderRequest> wanted;
     QSet<PdfImageKey> tilesShown;
     if (!visible.isEmpty()) {
@@ -103,7 +103,7 @@ void PdfView::paintEvent(QPaintEvent *)
     }
 
     const QRect view = visibleContentRect();
-    const PageSpan visible = visiblePages(d->layout, view.top(), view.height());
+    const PageInterval visible = visiblePages(d->layout, view.top(), view.height());
     if (visible.isEmpty())
         return;
     painter.translate(-view.topLeft());

@@ -12,7 +12,7 @@ namespace vk {
 // Value of one hexadecimal digit of either case; anything else counts as 0.
 inline int hexDigitValue(QChar c)
 {
-    static constexpr auto table = [] {
+    static constexpr auto kTable = [] {
         struct Table { unsigned char value[128] = {}; } t;
         for (int d = 0; d < 10; ++d)
             t.value['0' + d] = static_cast<unsigned char>(d);
@@ -23,7 +23,7 @@ inline int hexDigitValue(QChar c)
         return t;
     }();
     const char16_t u = c.unicode();
-    return u < 128 ? table.value[u] : 0;
+    return u < 128 ? kTable.value[u] : 0;
 }
 
 // Appends the low 8 bits of byte as upper-case digits, low digit first.

@@ -155,31 +155,31 @@ private:
     void resetFileLists();
     void addFileInfo(const QFileInfo &info);
 
-    quint8 _wildcard = 0;
-    quint8 _expired = 0;
-    quint8 _fext = 0;
+    quint8 _wildcard = 0; // declared, unused
+    quint8 _expired = 0; // declared, unused
+    quint8 _fext = 0; // declared, unused
     quint8 _crcstatus = 0;
-    quint8 _isFile = 0;
-    quint8 _isArchive = 0;
+    quint8 _isFile = 0; // declared, unused
+    quint8 _isArchive = 0; // declared, unused
     quint8 _storeonly = 0;
-    quint8 _processor1 = 0;
-    quint8 _profileon = 0;
+    quint8 _processor1 = 0; // declared, unused
+    quint8 _profileon = 0; // declared, unused
     qint32 _filelistmax = 0;
-    qint32 _cb2choice = 0;
+    qint32 _cb2choice = 0; // declared, unused
     qint32 _filenamestart = 0;
-    qint32 _processor_iter1 = 0;
-    qint32 _processor_code1 = 0;
+    qint32 _processor_iter1 = 0; // declared, unused
+    qint32 _processor_code1 = 0; // declared, unused
     QStringList _filelist;
-    QString _ftype;
-    QString _email;
-    QString _datestr;
+    QString _ftype; // declared, unused
+    QString _email; // declared, unused
+    QString _datestr; // declared, unused
     QString _decodedatestr;
-    QString _appnametmp;
-    QString _apparctmp;
-    QString _sid;
-    QString _uuid;
-    QString _hostid;
-    QString _username;
+    QString _appnametmp; // declared, unused
+    QString _apparctmp; // declared, unused
+    QString _sid; // declared, unused
+    QString _uuid; // declared, unused
+    QString _hostid; // declared, unused
+    QString _username; // declared, unused
 
     std::function<int()> _secondsSource;
 };

@@ -10,7 +10,7 @@ using namespace vk;
 namespace {
 
 // The key field's length travels as two hexadecimal digits.
-constexpr qsizetype maxKeyFieldLength = 255;
+constexpr qsizetype kMaxKeyFieldLength = 255;
 
 QString checksumDigits(quint32 sum)
 {
@@ -107,7 +107,7 @@ QString velkarn::encodestrnew(const QString &s, const QString &d) const
     // dated decoder reads; a key field that its two length digits cannot
     // describe would make a text nobody can decode, so none is made.
     const QString keyField = encodestrcrc(d);
-    if (keyField.size() > maxKeyFieldLength)
+    if (keyField.size() > kMaxKeyFieldLength)
         return QString();
 
     const int seed = currentSeed();

@@ -8,7 +8,7 @@ namespace {
 
 // Hidden entries are left out (and hidden directories not entered); broken
 // links, sockets and pipes are kept as files.
-constexpr QDir::Filters listingFilters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System;
+constexpr QDir::Filters kListingFilters = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System;
 
 } // namespace
 
@@ -60,7 +60,7 @@ void velkarn::filetree(const QUrl &u)
 {
     if (!u.isLocalFile())
         return;
-    QDirIterator it(u.toLocalFile(), listingFilters, QDirIterator::Subdirectories);
+    QDirIterator it(u.toLocalFile(), kListingFilters, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
         addFileInfo(it.fileInfo());
@@ -71,7 +71,7 @@ void velkarn::filetreeman(const QUrl &u)
 {
     if (!u.isLocalFile())
         return;
-    const QFileInfoList entries = QDir(u.toLocalFile()).entryInfoList(listingFilters, QDir::Unsorted);
+    const QFileInfoList entries = QDir(u.toLocalFile()).entryInfoList(kListingFilters, QDir::Unsorted);
     for (const QFileInfo &info : entries)
         addFileInfo(info);
 }

@@ -9,8 +9,9 @@ class QMouseEvent;
 
 // A scroll area whose document can be pushed around with the left mouse button.
 // The hand cursor appears only when there is somewhere to drag to, i.e. the
-// document overflows the viewport; a document that fits keeps the arrow. Document widgets start a drag by handing their mouse
-// press to dragDocumentWithMouseDown(); the drag then follows the pointer until the
+// document overflows the viewport; a document that fits keeps the arrow.
+// Document widgets start a drag by handing their mouse press to
+// dragDocumentWithMouseDown(); the drag then follows the pointer until the
 // button is released and reports whether it moved through dragFinished().
 class DraggableScrollView : public QScrollArea
 {

@@ -76,9 +76,9 @@ void PDFImageView::setFrameSize(const QSizeF &size)
     // The correction resizes again from inside a resize; answering that nested
     // resize, or one a layout forces in return, with another correction could
     // recurse without end.
-    _correctingFrame = true;
+    m_correctingFrame = true;
     resize(QSizeF(size.width(), height).toSize());
-    _correctingFrame = false;
+    m_correctingFrame = false;
 }
 
 bool PDFImageView::knowsPageRange(PageRange &range) const
@@ -125,7 +125,7 @@ void PDFImageView::mousePressEvent(QMouseEvent *event)
 void PDFImageView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (!_correctingFrame)
+    if (!m_correctingFrame)
         setFrameSize(QSizeF(event->size()));
 }
 

@@ -58,5 +58,5 @@ private:
     void scrollPoint(const QPointF &point);
 
     std::shared_ptr<vk::PdfImage> _image;
-    bool _correctingFrame = false;
+    bool m_correctingFrame = false;
 };

@@ -40,10 +40,10 @@ private:
         }
     };
 
-    QByteArray _data;
-    QBuffer _buffer;
-    QPdfDocument _document;
-    QCache<RenderKey, QImage> _renders;
+    QByteArray m_data;
+    QBuffer m_buffer;
+    QPdfDocument m_document;
+    QCache<RenderKey, QImage> m_renders;
 };
 
 } // namespace vk

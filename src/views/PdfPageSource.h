@@ -22,8 +22,8 @@ public:
     void drawInRect(QPainter &painter, const QRectF &rect) override;
 
 private:
-    std::shared_ptr<PdfImage> _image;
-    qint32 _currentPage = 0;
+    std::shared_ptr<PdfImage> m_image;
+    qint32 m_currentPage = 0;
 };
 
 } // namespace vk

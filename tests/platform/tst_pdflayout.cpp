@@ -73,7 +73,7 @@ private Q_SLOTS:
         QFETCH(int, height);
         QFETCH(int, first);
         QFETCH(int, last);
-        QCOMPARE(visiblePages(layoutPages(pages, 1.0, 400), top, height), (PageSpan{first, last}));
+        QCOMPARE(visiblePages(layoutPages(pages, 1.0, 400), top, height), (PageInterval{first, last}));
     }
 
     void pageAtRow_data()
