@@ -50,12 +50,12 @@ void ContentsPanel::setOutline(const QList<PdfOutlineEntry> &entries)
         m_notice->show();
         return;
     }
-    const QList<int> parents = outlineParents(entries);
     QList<QTreeWidgetItem *> items;
     items.reserve(entries.size());
     for (int i = 0; i < entries.size(); ++i) {
-        QTreeWidgetItem *item = parents.at(i) < 0 ? new QTreeWidgetItem(m_tree)
-                                                  : new QTreeWidgetItem(items.at(parents.at(i)));
+        const int parent = entries.at(i).parent;
+        QTreeWidgetItem *item = parent >= 0 && parent < i ? new QTreeWidgetItem(items.at(parent))
+                                                          : new QTreeWidgetItem(m_tree);
         item->setText(0, entries.at(i).title);
         item->setToolTip(0, entries.at(i).title);
         item->setData(0, kEntryRole, i);

@@ -7,17 +7,18 @@ namespace vk {
 
 namespace {
 
-void readLevel(const QPdfBookmarkModel &model, const QModelIndex &parent, QList<PdfOutlineEntry> &out)
+void readLevel(const QPdfBookmarkModel &model, const QModelIndex &parent, int parentEntry,
+               QList<PdfOutlineEntry> &out)
 {
     for (int row = 0; row < model.rowCount(parent); ++row) {
         const QModelIndex index = model.index(row, 0, parent);
         PdfOutlineEntry entry;
         entry.title = model.data(index, int(QPdfBookmarkModel::Role::Title)).toString().simplified();
-        entry.level = model.data(index, int(QPdfBookmarkModel::Role::Level)).toInt();
+        entry.parent = parentEntry;
         entry.page = model.data(index, int(QPdfBookmarkModel::Role::Page)).toInt();
         entry.point = model.data(index, int(QPdfBookmarkModel::Role::Location)).toPointF();
         out.append(entry);
-        readLevel(model, index, out);
+        readLevel(model, index, int(out.size()) - 1, out);
     }
 }
 
@@ -30,26 +31,12 @@ QList<PdfOutlineEntry> readOutline(QPdfDocument &pdf)
         return entries;
     QPdfBookmarkModel model;
     model.setDocument(&pdf);
-    readLevel(model, QModelIndex(), entries);
+    readLevel(model, QModelIndex(), -1, entries);
     for (PdfOutlineEntry &entry : entries) {
         if (entry.page >= pdf.pageCount())
             entry.page = -1;
     }
     return entries;
-}
-
-QList<int> outlineParents(const QList<PdfOutlineEntry> &entries)
-{
-    QList<int> parents;
-    parents.reserve(entries.size());
-    QList<int> open; // the entries still taking children, outermost first
-    for (int i = 0; i < entries.size(); ++i) {
-        while (!open.isEmpty() && entries.at(open.constLast()).level >= entries.at(i).level)
-            open.removeLast();
-        parents.append(open.isEmpty() ? -1 : open.constLast());
-        open.append(i);
-    }
-    return parents;
 }
 
 } // namespace vk
