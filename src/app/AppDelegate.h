@@ -329,4 +329,5 @@ private:
     vk::ContentsPanel *m_contents = nullptr;
     QInputDialog *m_pageDialog = nullptr; // owned by the window
     vk::ReadingHistory m_history;
+    std::optional<vk::PdfPlace> m_jumpPending; // a jump that waits for the view to move
 };

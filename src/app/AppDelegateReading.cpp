@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QTreeWidget>
 
+#include <utility>
+
 using namespace vk;
 
 namespace {
@@ -34,6 +36,12 @@ void AppDelegate::buildReadingControls(int H)
     connect(m_contents, &ContentsPanel::entryChosen, this, &AppDelegate::showContentsEntry);
 
     connect(_pdfView, &PdfView::zoomStepAsked, this, &AppDelegate::zoomAround);
+    // A match on a page already in view is reached only once its outline has
+    // come from the worker: the jump is kept then.
+    connect(_pdfView, &PdfView::selectionReached, this, [this] {
+        if (const auto from = std::exchange(m_jumpPending, std::nullopt))
+            m_history.recordJump(*from, _pdfView->placeAt());
+    });
 }
 
 int AppDelegate::shownPageCount() const
@@ -50,6 +58,7 @@ void AppDelegate::updatePageLabel()
 void AppDelegate::readingDocumentChanged()
 {
     m_history.clear();
+    m_jumpPending.reset();
     updatePageLabel();
     m_contents->clear();
     if (!m_contents->isHidden())
@@ -59,8 +68,13 @@ void AppDelegate::readingDocumentChanged()
 void AppDelegate::jump(const std::function<void()> &move)
 {
     const PdfPlace from = _pdfView->placeAt();
+    m_jumpPending.reset();
     move();
-    m_history.recordJump(from, _pdfView->placeAt());
+    const PdfPlace to = _pdfView->placeAt();
+    if (to == from)
+        m_jumpPending = from;
+    else
+        m_history.recordJump(from, to);
 }
 
 void AppDelegate::goToPageAsked()

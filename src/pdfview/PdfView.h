@@ -70,6 +70,9 @@ Q_SIGNALS:
     void currentPageChanged(int index);
     void scaleFactorChanged(double scale);
     void pagePainted(int index); // a rendered page image (not a placeholder) reached the screen
+    // The view scrolled to the current selection once its outline arrived,
+    // after scrollSelectionToVisible had to leave it for later.
+    void selectionReached();
     // Ctrl and the wheel: steps zoom choices in (positive) or out around viewportPos.
     void zoomStepAsked(int steps, QPoint viewportPos);
 

@@ -273,6 +273,22 @@ private slots:
         QCOMPARE(page(), 0);
     }
 
+    // A match just below the view, on a page already in sight, is scrolled to
+    // only when its outline arrives; Back still returns from it.
+    void backFromALateSearchScroll()
+    {
+        app().zoomcombo()->setCurrentIndex(6);
+        const int pageTop = 8 + 4 * (4 * kPageHeight + 8);
+        QScrollBar *bar = view()->verticalScrollBar();
+        bar->setValue(pageTop - view()->viewport()->height() + 50);
+        const int start = bar->value();
+        app().searchtv()->setText("needle");
+        app().searchf()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(bar->value() > start, kWaitMs);
+        app().goBack();
+        QVERIFY(qAbs(bar->value() - start) <= 1);
+    }
+
     // Ctrl and the wheel step the zoom choices as the keys do, keeping the
     // spot under the mouse; at either end they change nothing.
     void wheelZoom()
