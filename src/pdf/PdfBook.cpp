@@ -107,11 +107,6 @@ QString PdfBook::extractText(int page)
     return m_pdf->getAllText(page).text();
 }
 
-QList<PdfOutlineEntry> PdfBook::outline()
-{
-    return m_pdf ? readOutline(*m_pdf) : QList<PdfOutlineEntry>();
-}
-
 QString PdfBook::pageText(int page)
 {
     const auto cached = texts.page(page, [this](int p) { return extractText(p); });

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "PdfOutline.h"
 #include "PdfSelection.h"
 #include "PdfState.h"
 #include "PdfTextStore.h"
@@ -51,6 +50,7 @@ public:
     // The bytes and password the book was opened with; no bytes for a file.
     QByteArray pdfBytes() const { return m_bytes; }
     QString password() const { return m_openedWith; }
+    QString filePath() const { return m_filePath; }
     // Resets what the worker reads for the book just loaded.
     PdfLoadResult settle(quint64 generation);
 
@@ -60,7 +60,6 @@ public:
     void measureNextSizes(int count);
     PdfTextStore texts;
     QString extractText(int page);
-    QList<PdfOutlineEntry> outline();
     QString pageText(int page);
 
     std::optional<QList<QRectF>> cachedBounds(const PdfSelection &selection) const;

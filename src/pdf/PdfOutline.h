@@ -1,10 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QPointF>
 #include <QString>
-
-class QPdfDocument;
 
 namespace vk {
 
@@ -17,9 +16,12 @@ struct PdfOutlineEntry
     QPointF point;   // on the page, points from its top-left; (0, 0) without one
 };
 
-// The outline of a loaded document, depth first, so that an entry comes
-// after the one it belongs under. Reads PDFium: call it on the thread that
-// may use pdf.
-QList<PdfOutlineEntry> readOutline(QPdfDocument &pdf);
+// The outline of a book given as bytes, or else as the file at path, opened
+// with password: depth first, so that an entry comes after the one it belongs
+// under. Read with libqpdf rather than QtPdf, whose outline model loads every
+// page an entry points at under PDFium's one lock (seconds for a long book,
+// while no page could be rendered). Empty when the book has no outline or
+// cannot be read.
+QList<PdfOutlineEntry> readOutline(const QByteArray &bytes, const QString &path, const QString &password);
 
 } // namespace vk
