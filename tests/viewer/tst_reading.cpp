@@ -65,12 +65,13 @@ QByteArray outlinedPdf()
     return pdf;
 }
 
+// Every book opens with password "kilo52", which unencrypted ones ignore.
 QByteArray bookAnswer(const QStringList &locations)
 {
     velkarn v;
     QString text = QStringLiteral("*START*");
     for (const QString &location : locations)
-        text += "01Book^^" + v.encodestr(location) + "^^" + v.encodestr("none") + "^^abc.+.";
+        text += "01Book^^" + v.encodestr(location) + "^^" + v.encodestr("kilo52") + "^^abc.+.";
     return (text + "*END*").toUtf8();
 }
 
@@ -134,12 +135,14 @@ private slots:
         qputenv("VELKARN_ALLOW_INSECURE_BOOKS", "1");
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("outlined.pdf"), outlinedPdf()));
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("plain.pdf"), PdfFixtures::makePdf(QStringList{"one", "two"})));
+        QVERIFY(PdfFixtures::writeFile(m_dir.filePath("locked.pdf"),
+                                       PdfFixtures::encryptPdf(outlinedPdf(), "kilo52")));
     }
 
     void init()
     {
         QVERIFY(m_server = startCapturingPortal());
-        m_server->setAnswer("/adminportal/pdfbookchk.php", bookAnswer({url("outlined.pdf"), url("plain.pdf")}));
+        m_server->setAnswer("/adminportal/pdfbookchk.php", bookAnswer({url("outlined.pdf"), url("plain.pdf"), url("locked.pdf")}));
         m_viewer = std::make_unique<LaunchedViewer>();
         QVERIFY(m_viewer->signIn("reader@example.org", "pw"));
         QCOMPARE(label(), QString()); // no book yet
@@ -236,6 +239,13 @@ private slots:
         app().toggleContents();
         QTRY_COMPARE_WITH_TIMEOUT(panel->notice(), QStringLiteral("This book has no contents"), kWaitMs);
         QVERIFY(!panel->hasOutline());
+
+        // An encrypted book's outline is read with the book's password; the
+        // open panel asks for it when the book arrives.
+        app().openbookm();
+        QVERIFY(open(2));
+        QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
+        QVERIFY(findEntry(panel->tree(), "Section 1.1"));
     }
 
     // Back and forward retrace go-to-page, contents and search jumps; a new
