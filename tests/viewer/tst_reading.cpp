@@ -299,6 +299,26 @@ private slots:
         QVERIFY(qAbs(bar->value() - start) <= 1);
     }
 
+    // The Go menu's keys reach its items from anywhere in the window.
+    void goMenuKeys()
+    {
+        CustomNSWindow &window = m_viewer->window();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        view()->setFocus();
+        QTest::keySequence(&window, QKeySequence(Qt::Key_F9));
+        QVERIFY(app().contents()->isVisible());
+        QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_G));
+        QVERIFY(app().pageDialog() && app().pageDialog()->isVisible());
+        app().pageDialog()->setTextValue("5");
+        app().pageDialog()->accept();
+        QCOMPARE(page(), 4);
+        QTest::keySequence(&window, QKeySequence(Qt::ALT | Qt::Key_Left));
+        QCOMPARE(page(), 0);
+        QTest::keySequence(&window, QKeySequence(Qt::ALT | Qt::Key_Right));
+        QCOMPARE(page(), 4);
+    }
+
     // Ctrl and the wheel step the zoom choices as the keys do, keeping the
     // spot under the mouse; at either end they change nothing.
     void wheelZoom()
