@@ -3,6 +3,7 @@
 #include "CustomNSWindow.h"
 #include "PdfSelection.h"
 #include "PendingSearch.h"
+#include "ReadingHistory.h"
 #include "UrlRequest.h"
 
 #include <QList>
@@ -20,6 +21,7 @@ class velkarn;
 class PDFImageView;
 class QAction;
 class QComboBox;
+class QInputDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -30,9 +32,11 @@ class QWidget;
 
 namespace vk {
 class BookOpening;
+class ContentsPanel;
 class PdfDocument;
 class PdfView;
 class PortalRequests;
+struct PdfOutlineEntry;
 struct SearchStep;
 template <class Base>
 class Panel;
@@ -95,6 +99,13 @@ public:
     void popzoom();
     void comboBoxSelectionDidChange();
 
+    // Reading: going to a page, the contents, back and forward through jumps.
+    void goToPageAsked();
+    void goToPageNumber(const QString &text);
+    void toggleContents();
+    void goBack();
+    void goForward();
+
     // Search.
     void tvaction();
     void searchPressedf();
@@ -134,6 +145,9 @@ public:
     // A book download runs, or its bytes wait to be handed to the view.
     bool isDownloading() const;
     QLabel *matchl() const { return _matchl; }
+    QLabel *pagel() const { return m_pagel; }
+    vk::ContentsPanel *contents() const { return m_contents; }
+    QInputDialog *pageDialog() const { return m_pageDialog; }
 
     // Declared properties.
     QMenu *submenu() const { return _submenu; }
@@ -226,6 +240,18 @@ private:
     void showMatchCount();
     void stepZoom(int step);
 
+    // Reading (AppDelegateReading.cpp).
+    void buildReadingControls(int H);
+    int shownPageCount() const;
+    void updatePageLabel();
+    void readingDocumentChanged();
+    // Runs move and keeps where the view was, for going back.
+    void jump(const std::function<void()> &move);
+    void askPageNumber(const QString &reason);
+    void requestContents();
+    void showContentsEntry(const vk::PdfOutlineEntry &entry);
+    void zoomAround(int steps, QPoint viewportPos);
+
     // Plain fields.
     std::unique_ptr<velkarn> velkarninst;
     QString responsedata;
@@ -298,4 +324,10 @@ private:
 
     QLabel *_matchl = nullptr;
     ExitFunction m_exitFunction;
+
+    QLabel *m_pagel = nullptr;
+    vk::ContentsPanel *m_contents = nullptr;
+    QInputDialog *m_pageDialog = nullptr; // owned by the window
+    vk::ReadingHistory m_history;
+    std::optional<vk::PdfPlace> m_jumpPending; // a jump that waits for the view to move
 };

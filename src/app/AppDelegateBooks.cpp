@@ -85,4 +85,5 @@ void AppDelegate::showDocument(std::shared_ptr<PdfDocument> document)
     if (m_pendingSearch.drop())
         _matchl->clear();
     _pdfView->setDocument(std::move(document));
+    readingDocumentChanged();
 }

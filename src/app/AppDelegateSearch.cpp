@@ -58,8 +58,10 @@ void AppDelegate::findfirsttext(const QString &pattern)
             showMatchCount();
             return;
         }
-        _pdfView->setCurrentSelection(results->at(0));
-        _pdfView->scrollSelectionToVisible();
+        jump([this] {
+            _pdfView->setCurrentSelection(results->at(0));
+            _pdfView->scrollSelectionToVisible();
+        });
         findcount = 0;
         _searchp->setEnabled(true);
         _searchn->setEnabled(true);
@@ -98,8 +100,10 @@ void AppDelegate::applySearchStep(const SearchStep &step)
 
 void AppDelegate::selectMatch()
 {
-    _pdfView->setCurrentSelection(results->at(findcount));
-    _pdfView->scrollSelectionToVisible();
+    jump([this] {
+        _pdfView->setCurrentSelection(results->at(findcount));
+        _pdfView->scrollSelectionToVisible();
+    });
     showMatchCount();
 }
 

@@ -184,5 +184,6 @@ void AppDelegate::buildLayout(int W, int H)
                           static_cast<QWidget *>(_bookview)})
         addSubview(content, view);
 
+    buildReadingControls(H);
     installKeyboardShortcuts();
 }

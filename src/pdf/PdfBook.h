@@ -50,6 +50,7 @@ public:
     // The bytes and password the book was opened with; no bytes for a file.
     QByteArray pdfBytes() const { return m_bytes; }
     QString password() const { return m_openedWith; }
+    QString filePath() const { return m_filePath; }
     // Resets what the worker reads for the book just loaded.
     PdfLoadResult settle(quint64 generation);
 

@@ -6,6 +6,8 @@
 #include "PdfTextHelpers.h"
 #include "PdfWorker.h"
 
+#include <QThreadPool>
+
 #include <malloc.h>
 
 #include <mutex>
@@ -321,6 +323,27 @@ void PdfDocument::requestSelectionBounds(const QList<PdfSelection> &selections) 
 {
     if (m_worker && !selections.isEmpty())
         m_worker->requestBounds(selections);
+}
+
+void PdfDocument::requestOutline() const
+{
+    auto *self = const_cast<PdfDocument *>(this);
+    if (d->state != State::Ready) {
+        QMetaObject::invokeMethod(self, [self] { Q_EMIT self->outlineRead({}); }, Qt::QueuedConnection);
+        return;
+    }
+    // Off both the GUI and the worker: libqpdf parses the book on its own,
+    // without PDFium's lock, so renders and the text index go on meanwhile.
+    QThreadPool::globalInstance()->start([p = d, generation = d->generation, bytes = d->book.pdfBytes(),
+                                          path = d->book.filePath(), password = d->book.password()] {
+        const QList<PdfOutlineEntry> entries = readOutline(bytes, path, password);
+        p->toFront([&](PdfDocument *q) {
+            QMetaObject::invokeMethod(q, [q, entries, generation] {
+                if (generation == q->d->generation)
+                    Q_EMIT q->outlineRead(entries);
+            }, Qt::QueuedConnection);
+        });
+    });
 }
 
 QImage PdfDocument::renderPage(int page, const QSize &pixelSize, const QRect &clip) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PdfOutline.h"
 #include "PdfRenderQueue.h"
 #include "PdfSelection.h"
 #include "PdfState.h"
@@ -86,6 +87,10 @@ public:
     // before. Each image arrives through pageRendered.
     void requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const;
 
+    // Reads the book's outline on the worker, ahead of renders, and delivers it
+    // through outlineRead; an empty one for a book without outline or pages.
+    void requestOutline() const;
+
     // How many times page text was taken from PDFium in this process (not by
     // the helpers) since the last load.
     int textExtractionCount() const;
@@ -99,6 +104,7 @@ Q_SIGNALS:
     void pageRendered(const PdfRenderRequest &request, const QImage &image);
     void selectionBoundsReady();
     void pageSizesChanged();
+    void outlineRead(const QList<vk::PdfOutlineEntry> &entries);
 
 private:
     struct Private;

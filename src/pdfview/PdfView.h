@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PdfPlace.h"
 #include "PdfSelection.h"
 
 #include <QAbstractScrollArea>
@@ -48,6 +49,11 @@ public:
     void goToNextPage();
     void goToLastPage();
 
+    // The place shown at a point of the viewport, and showing a place there
+    // (at the top-left corner by default); a page outside the book is ignored.
+    PdfPlace placeAt(QPoint viewportPos = {}) const;
+    void showPlace(const PdfPlace &place, QPoint viewportPos = {});
+
     // Selections of another document are kept but neither drawn nor scrolled to.
     std::optional<PdfSelection> currentSelection() const;
     void setCurrentSelection(const PdfSelection &selection);
@@ -64,11 +70,17 @@ Q_SIGNALS:
     void currentPageChanged(int index);
     void scaleFactorChanged(double scale);
     void pagePainted(int index); // a rendered page image (not a placeholder) reached the screen
+    // The view scrolled to the current selection once its outline arrived,
+    // after scrollSelectionToVisible had to leave it for later.
+    void selectionReached();
+    // Ctrl and the wheel: steps zoom choices in (positive) or out around viewportPos.
+    void zoomStepAsked(int steps, QPoint viewportPos);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
     bool hasPages() const;

@@ -5,6 +5,7 @@
 #include "PdfPageLayout.h"
 #include "PdfSelection.h"
 #include "PdfView.h"
+#include "WheelSteps.h"
 
 #include <QHash>
 #include <QList>
@@ -32,6 +33,7 @@ struct PdfView::Private
     bool autoScales = false;
     int currentPage = 0;
     bool scrollingInCode = false;
+    WheelSteps wheelSteps;
 
     std::optional<PdfSelection> currentSelection;
     QList<PdfSelection> highlights;

@@ -70,6 +70,7 @@ void PdfView::boundsArrived()
         const PdfSelection selection = *d->pendingScroll;
         d->pendingScroll.reset();
         scrollToSelectionBounds(selection, *bounds);
+        Q_EMIT selectionReached();
     }
 }
 
