@@ -19,7 +19,6 @@ using namespace vk;
 
 namespace {
 
-constexpr int kWaitMs = 20000;
 constexpr int kPages = 6;
 constexpr int kPageHeight = 792;
 
