@@ -27,7 +27,7 @@ void CustomNSWindow::mousePressEvent(QMouseEvent *event)
 
 void CustomNSWindow::closeEvent(QCloseEvent *event)
 {
-    if (_delegate)
-        _delegate->windowWillClose();
+    if (m_delegate)
+        m_delegate->windowWillClose();
     event->accept();
 }

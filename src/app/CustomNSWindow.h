@@ -18,8 +18,8 @@ class CustomNSWindow : public QMainWindow
 public:
     explicit CustomNSWindow(QWidget *parent = nullptr);
 
-    void setDelegate(WindowDelegate *delegate) { _delegate = delegate; }
-    WindowDelegate *delegate() const { return _delegate; }
+    void setDelegate(WindowDelegate *delegate) { m_delegate = delegate; }
+    WindowDelegate *delegate() const { return m_delegate; }
 
     quint8 windowclick2() const { return _windowclick2; }
     void setWindowclick2(quint8 v) { _windowclick2 = v; }
@@ -29,7 +29,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    WindowDelegate *_delegate = nullptr;
+    WindowDelegate *m_delegate = nullptr;
     quint8 windowclick = 0; // declared, unused
     quint8 _windowclick2 = 0;
 };

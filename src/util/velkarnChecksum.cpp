@@ -31,18 +31,18 @@ quint32 sumOfCodes(QStringView text)
 class KeyWalk
 {
 public:
-    explicit KeyWalk(const QString &key) : _key(key) {}
+    explicit KeyWalk(const QString &key) : m_key(key) {}
 
     qint64 next()
     {
-        const qint64 byte = velkarn::hexdec(velkarn::substr(_key, _position, 2));
-        _position = _key.size() == _position + 2 ? 0 : _position + 2;
+        const qint64 byte = velkarn::hexdec(velkarn::substr(m_key, m_position, 2));
+        m_position = m_key.size() == m_position + 2 ? 0 : m_position + 2;
         return byte;
     }
 
 private:
-    const QString &_key;
-    qint64 _position = 0;
+    const QString &m_key;
+    qint64 m_position = 0;
 };
 
 // Decodes Base64 the way the dated format's senders produce it: characters

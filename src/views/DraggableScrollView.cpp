@@ -40,11 +40,11 @@ void DraggableScrollView::tile()
 
 void DraggableScrollView::dragDocumentWithMouseDown(const QMouseEvent *event)
 {
-    _pressPoint = windowPoint(event->globalPosition());
-    _startVisible = widget() ? documentVisibleRect() : QRectF();
-    _moved = false;
-    if (!_dragging) {
-        _dragging = true;
+    m_pressPoint = windowPoint(event->globalPosition());
+    m_startVisible = widget() ? documentVisibleRect() : QRectF();
+    m_moved = false;
+    if (!m_dragging) {
+        m_dragging = true;
         // The drag takes every left-button move and release of the window until the
         // release, whichever widget holds the pointer grab.
         qApp->installEventFilter(this);
@@ -53,12 +53,12 @@ void DraggableScrollView::dragDocumentWithMouseDown(const QMouseEvent *event)
 
 bool DraggableScrollView::isDragging() const
 {
-    return _dragging;
+    return m_dragging;
 }
 
 bool DraggableScrollView::lastDragMoved() const
 {
-    return _moved;
+    return m_moved;
 }
 
 void DraggableScrollView::resizeEvent(QResizeEvent *event)
@@ -78,7 +78,7 @@ bool DraggableScrollView::viewportEvent(QEvent *event)
 
 bool DraggableScrollView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (_dragging && filterDragEvent(watched, event))
+    if (m_dragging && filterDragEvent(watched, event))
         return true;
     const bool filtered = QScrollArea::eventFilter(watched, event);
     if (watched == widget()
@@ -118,18 +118,18 @@ bool DraggableScrollView::filterDragEvent(QObject *watched, QEvent *event)
 
 void DraggableScrollView::dragTo(const QPointF &globalPoint)
 {
-    const DragStep step = dragStep(_pressPoint, windowPoint(globalPoint), _startVisible,
-                                   isFlipped(widget()), _moved);
-    _moved = step.moved;
+    const DragStep step = dragStep(m_pressPoint, windowPoint(globalPoint), m_startVisible,
+                                   isFlipped(widget()), m_moved);
+    m_moved = step.moved;
     if (widget())
         scrollRectToVisible(step.visible);
 }
 
 void DraggableScrollView::finishDrag()
 {
-    _dragging = false;
+    m_dragging = false;
     qApp->removeEventFilter(this);
-    emit dragFinished(_moved);
+    emit dragFinished(m_moved);
 }
 
 QPointF DraggableScrollView::windowPoint(const QPointF &globalPoint) const

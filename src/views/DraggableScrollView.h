@@ -50,8 +50,8 @@ private:
     QRectF documentVisibleRect() const;
     void scrollRectToVisible(const QRectF &rect);
 
-    bool _dragging = false;
-    bool _moved = false;
-    QPointF _pressPoint;
-    QRectF _startVisible;
+    bool m_dragging = false;
+    bool m_moved = false;
+    QPointF m_pressPoint;
+    QRectF m_startVisible;
 };

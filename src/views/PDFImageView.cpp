@@ -24,9 +24,9 @@ PDFImageView::PDFImageView(QWidget *parent)
 
 std::optional<PdfPageSource> PDFImageView::pdfRep() const
 {
-    if (!_image || _image->pageCount() <= 0)
+    if (!m_image || m_image->pageCount() <= 0)
         return std::nullopt;
-    return PdfPageSource(_image);
+    return PdfPageSource(m_image);
 }
 
 void PDFImageView::loadFromPath(const QString &path)
@@ -103,12 +103,12 @@ bool PDFImageView::isFlipped() const
 
 std::shared_ptr<PdfImage> PDFImageView::image() const
 {
-    return _image;
+    return m_image;
 }
 
 void PDFImageView::setImage(std::shared_ptr<PdfImage> image)
 {
-    _image = std::move(image);
+    m_image = std::move(image);
 }
 
 void PDFImageView::paintEvent(QPaintEvent *event)

@@ -57,6 +57,6 @@ private:
     QAbstractScrollArea *enclosingScrollView() const;
     void scrollPoint(const QPointF &point);
 
-    std::shared_ptr<vk::PdfImage> _image;
+    std::shared_ptr<vk::PdfImage> m_image;
     bool m_correctingFrame = false;
 };
