@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 
+namespace vk {
+
 QString existingDatabasePath(const CommandOptions &options)
 {
     const QString path = options.required(QStringLiteral("db"));
@@ -102,3 +104,5 @@ void AdminTransaction::commit()
     _library.commit();
     _done = true;
 }
+
+} // namespace vk

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariantList>
 
+namespace vk {
+
 class CommandOptions;
 
 // An existing library opened for an admin command (--db, --store). Every
@@ -53,3 +55,5 @@ private:
 // The database option, after making sure a SQLite file is not created by a typo.
 // Throws CommandError.
 QString existingDatabasePath(const CommandOptions &options);
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+namespace vk {
+
 CommandOptions::CommandOptions(const QStringList &args, const QStringList &allowed)
 {
     for (qsizetype i = 0; i < args.size(); i += 2) {
@@ -47,3 +49,5 @@ bool CommandOptions::yesNo(const QString &name, bool fallback) const
         return false;
     throw CommandError{QStringLiteral("option --%1 takes Y or N, not \"%2\"").arg(name, v)};
 }
+
+} // namespace vk

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace vk {
+
 // A command's failure: one line for standard error, and a non-zero exit.
 struct CommandError
 {
@@ -28,3 +30,5 @@ public:
 private:
     QHash<QString, QString> _values;
 };
+
+} // namespace vk

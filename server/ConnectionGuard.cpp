@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace vk {
+
 ConnectionGuard::ConnectionGuard(const Limits &limits)
     : _limits(limits)
 {
@@ -77,3 +79,5 @@ ConnectionGuard::Closed ConnectionGuard::takeClosed()
     const std::lock_guard lock(_mutex);
     return std::exchange(_closed, {});
 }
+
+} // namespace vk

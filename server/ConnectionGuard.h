@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+namespace vk {
+
 // Keeps hostile clients from holding connections they do not use. Every
 // request must arrive whole within a deadline, counted from the moment the
 // connection was ready for it (accepted, or its previous answer sent); a
@@ -65,3 +67,5 @@ private:
     QHash<QString, int> _perClient;
     Closed _closed;
 };
+
+} // namespace vk

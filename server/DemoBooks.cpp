@@ -6,6 +6,8 @@
 #include <QPdfWriter>
 #include <QStringList>
 
+namespace vk {
+
 namespace {
 
 const QStringList paragraphs = {
@@ -55,3 +57,5 @@ QString writeDemoPdf(const QString &path, const QString &title, int pages)
         return QStringLiteral("cannot finish %1").arg(path);
     return {};
 }
+
+} // namespace vk

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+namespace vk {
+
 namespace {
 
 const QString company = QStringLiteral("Velkarn Demo Press");
@@ -180,3 +182,5 @@ void runDemo(const QStringList &args)
         summary.write(text.toUtf8());
     QTextStream(stdout) << text;
 }
+
+} // namespace vk

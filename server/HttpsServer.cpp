@@ -27,6 +27,8 @@
 #include <mutex>
 #include <thread>
 
+namespace vk {
+
 namespace {
 
 // Bodies a little over the limit are read and dropped so that the client sees
@@ -385,3 +387,5 @@ void HttpsServer::stop()
     MHD_stop_daemon(_running->daemon);
     _running.reset();
 }
+
+} // namespace vk

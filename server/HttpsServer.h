@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace vk {
+
 // A listening TCP socket, bound before the server starts so that the port
 // (and with it the portal's public URL) is known up front.
 struct ListenSocket
@@ -58,3 +60,5 @@ private:
     PortalService &_service;
     std::unique_ptr<Running> _running;
 };
+
+} // namespace vk

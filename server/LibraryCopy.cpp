@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+namespace vk {
+
 namespace {
 
 [[noreturn]] void fail(const QSqlQuery &query)
@@ -121,3 +123,5 @@ CopiedRows copyLibrary(QSqlDatabase from, QSqlDatabase to, const SqlEngine &toEn
         throw;
     }
 }
+
+} // namespace vk

@@ -7,6 +7,8 @@
 
 #include <microhttpd.h>
 
+namespace vk {
+
 namespace {
 
 // Enough for a monitoring system and a load balancer or two.
@@ -87,3 +89,5 @@ MetricsServer::Answer MetricsServer::answer(const QString &method, const QString
     }
     return healthy ? Answer{200, "ok"} : Answer{503, "database unavailable"};
 }
+
+} // namespace vk

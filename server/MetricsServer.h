@@ -6,8 +6,11 @@
 #include <atomic>
 #include <functional>
 
-class PortalMetrics;
 struct MHD_Daemon;
+
+namespace vk {
+
+class PortalMetrics;
 
 // The operator's address beside the portal: plain HTTP, GET /healthz and
 // GET /metrics only, everything else 404. A daemon of its own, so a scrape
@@ -44,3 +47,5 @@ private:
     std::atomic<bool> _healthy{true};
     MHD_Daemon *_daemon = nullptr;
 };
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include "velkarn.h"
 
+namespace vk {
+
 namespace {
 
 const QString separator = QStringLiteral("^^");
@@ -57,3 +59,5 @@ QByteArray noBooksAnswer()
 {
     return "NOBOOKS";
 }
+
+} // namespace vk

@@ -6,6 +6,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+namespace vk {
+
 namespace {
 
 QAtomicInteger<quint64> connectionCounter;
@@ -198,3 +200,5 @@ QString PortalDatabase::health()
         return {};
     return error.text().isEmpty() ? QStringLiteral("the database gave no reason") : error.text();
 }
+
+} // namespace vk

@@ -7,6 +7,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+namespace vk {
+
 // A library lives in one SQLite file, or in a PostgreSQL database that
 // several portal processes share (see DatabaseLocation). QtSql connections
 // belong to the thread that opened them, so every thread gets its own, under
@@ -72,3 +74,5 @@ private:
     const SqlEngine &_engine;
     const quint64 _id;
 };
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace vk {
+
 namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
@@ -130,3 +132,5 @@ QByteArray PortalMetrics::exposition() const
     out += "velkarn_portal_open_connections " + QByteArray::number(_openConnections.load(kRelaxed)) + '\n';
     return out;
 }
+
+} // namespace vk

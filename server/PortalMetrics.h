@@ -6,6 +6,8 @@
 #include <array>
 #include <atomic>
 
+namespace vk {
+
 // What the portal has done since it started, for an operator's monitoring:
 // requests by endpoint and status, how long they took, refusals by the rate
 // limits, database failures and the connections open now. Counting is a
@@ -51,3 +53,5 @@ private:
     Counter _databaseErrors{0};
     std::atomic<qint64> _openConnections{0};
 };
+
+} // namespace vk

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QRegularExpression>
 
+namespace vk {
+
 namespace {
 
 const QString adminPrefix = QStringLiteral("/adminportal/");
@@ -211,3 +213,5 @@ PortalReply PortalService::bookFile(const QString &token)
     r.filePath = QDir(_config.storeDir).filePath(file);
     return r;
 }
+
+} // namespace vk

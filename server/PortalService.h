@@ -14,6 +14,8 @@
 #include <optional>
 #include <variant>
 
+namespace vk {
+
 struct PortalRequest
 {
     QString method;
@@ -109,3 +111,5 @@ private:
     QAtomicInteger<qint64> _countsForgottenMinute = 0;
     std::mutex _writes;
 };
+
+} // namespace vk

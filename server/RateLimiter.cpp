@@ -1,5 +1,7 @@
 #include "RateLimiter.h"
 
+namespace vk {
+
 RateLimiter::RateLimiter(int perMinute)
     : _perMinute(perMinute)
 {
@@ -36,3 +38,5 @@ void RateLimiter::forgetIdleClients(qint64 nowMs)
             ++it;
     }
 }
+
+} // namespace vk

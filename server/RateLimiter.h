@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace vk {
+
 // At most `perMinute` events per client in any sliding minute. Refused events
 // are not counted, so a client that keeps hammering gets through again as soon
 // as its oldest accepted event is a minute old. Thread-safe.
@@ -31,3 +33,5 @@ private:
     mutable std::mutex _mutex;
     QHash<QString, QList<qint64>> _events;
 };
+
+} // namespace vk

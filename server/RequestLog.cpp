@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace vk {
+
 namespace {
 
 constexpr qsizetype kMaxLoggedPath = 256;
@@ -79,3 +81,5 @@ void writeLogLine(const QString &line)
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
 }
+
+} // namespace vk

@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace vk {
+
 namespace {
 
 constexpr qsizetype kBufferBytes = 1024 * 1024;
@@ -122,3 +124,5 @@ void StagedBookFile::keep()
 {
     _kept = true;
 }
+
+} // namespace vk

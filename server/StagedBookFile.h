@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace vk {
+
 // A book file on its way into the store. It is written as ".partial-NAME",
 // created for its owner only, with every write and the final flush to disk
 // checked, so that a full disk shows up as an error instead of a short book.
@@ -49,3 +51,5 @@ private:
     bool _kept = false;
     QString _error;
 };
+
+} // namespace vk

@@ -20,6 +20,8 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace vk {
+
 namespace {
 
 bool isBookFileName(const QString &name)
@@ -87,3 +89,5 @@ void sweepBookStoreAtStart(const QString &databasePath, const QString &storeDir)
     if (connection.isOpen())
         reportSweep(sweepBookStore(connection.database(), storeDir, QDateTime::currentMSecsSinceEpoch()), storeDir);
 }
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #include "WriteQueue.h"
 
+namespace vk {
+
 WriteQueue::WriteQueue(std::size_t capacity)
     : _capacity(capacity)
     , _thread([this] { work(); })
@@ -51,3 +53,5 @@ void WriteQueue::work()
         job(run);
     }
 }
+
+} // namespace vk

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+namespace vk {
+
 // One thread that runs the portal's database writes in turn. SQLite lets one
 // writer in at a time anyway, and a write that waits for the lock (an admin
 // command, an outside session) then waits here instead of in a request
@@ -37,3 +39,5 @@ private:
     bool _stopping = false;
     std::thread _thread;
 };
+
+} // namespace vk

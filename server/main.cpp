@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <memory>
 
+using namespace vk;
+
 namespace {
 
 const char usage[] =

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+using namespace vk;
+
 namespace {
 
 QStringList bookAdd(const QString &name)

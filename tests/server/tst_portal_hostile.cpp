@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+using namespace vk;
+
 namespace {
 
 constexpr int kGenerousMs = 30000;

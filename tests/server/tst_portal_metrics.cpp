@@ -13,6 +13,8 @@
 #include <cmath>
 #include <memory>
 
+using namespace vk;
+
 namespace {
 
 constexpr int kGenerousMs = 30000;

@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace vk;
+
 namespace {
 
 // What the child portal process runs under: a file size limit stands in for a

@@ -9,6 +9,8 @@
 
 #include <functional>
 
+using namespace vk;
+
 // The portal's parsers and limits on their own, where each edge case is cheap.
 class PortalUnits : public QObject
 {
