@@ -35,8 +35,8 @@ public:
     void commit();
 
 private:
-    ScopedConnection _connection;
-    QString _storeDir;
+    ScopedConnection m_connection;
+    QString m_storeDir;
 };
 
 // Holds a transaction open until commit(); rolls it back if left earlier.
@@ -48,8 +48,8 @@ public:
     void commit();
 
 private:
-    AdminLibrary &_library;
-    bool _done = false;
+    AdminLibrary &m_library;
+    bool m_done = false;
 };
 
 // The database option, after making sure a SQLite file is not created by a typo.

@@ -28,7 +28,7 @@ public:
     bool yesNo(const QString &name, bool fallback) const;
 
 private:
-    QHash<QString, QString> _values;
+    QHash<QString, QString> m_values;
 };
 
 } // namespace vk

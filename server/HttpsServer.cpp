@@ -33,7 +33,7 @@ namespace {
 
 // Bodies a little over the limit are read and dropped so that the client sees
 // the 413 instead of a reset connection; beyond this the connection is closed.
-constexpr qsizetype drainLimitBytes = 4 * 1024 * 1024;
+constexpr qsizetype kDrainLimitBytes = 4 * 1024 * 1024;
 // Status updates waiting for the database beyond this many get a 503 at once.
 constexpr std::size_t kWriteQueueCapacity = 1024;
 constexpr std::chrono::milliseconds kWatchdogTick{200};
@@ -204,9 +204,9 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         if (length) {
             const qlonglong declared = QByteArray(length).toLongLong();
-            if (declared > PortalService::maxBodyBytes)
+            if (declared > PortalService::kMaxBodyBytes)
                 state->tooLarge = true;
-            if (declared > drainLimitBytes) {
+            if (declared > kDrainLimitBytes) {
                 running->guard.requestArrived(connection);
                 return queueText(connection, state, 413, "request body too large");
             }
@@ -215,9 +215,9 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
     }
     if (*uploadDataSize != 0) {
         state->received += qsizetype(*uploadDataSize);
-        if (state->received > drainLimitBytes)
+        if (state->received > kDrainLimitBytes)
             return MHD_NO;
-        if (state->received > PortalService::maxBodyBytes) {
+        if (state->received > PortalService::kMaxBodyBytes) {
             state->tooLarge = true;
             state->body.clear();
         } else {
@@ -330,7 +330,7 @@ ListenSocket openListenSocket(const QString &host, quint16 port)
 }
 
 HttpsServer::HttpsServer(PortalService &service)
-    : _service(service)
+    : m_service(service)
 {
 }
 
@@ -345,8 +345,8 @@ QString HttpsServer::start(const HttpsServerOptions &options)
     limits.total = options.connectionLimit;
     limits.perClient = options.perClientConnectionLimit;
     limits.requestDeadlineMs = qint64(options.requestDeadlineSeconds * 1000.0);
-    _running = std::make_unique<Running>(_service, options, limits);
-    Running *running = _running.get();
+    m_running = std::make_unique<Running>(m_service, options, limits);
+    Running *running = m_running.get();
     const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TLS
         | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     running->daemon = MHD_start_daemon(
@@ -364,7 +364,7 @@ QString HttpsServer::start(const HttpsServerOptions &options)
         MHD_OPTION_NOTIFY_CONNECTION, &connectionChanged, running,
         MHD_OPTION_END);
     if (!running->daemon) {
-        _running.reset();
+        m_running.reset();
         return QStringLiteral("cannot start TLS (is the certificate or key unreadable or mismatched?)");
     }
     running->watchdog = std::thread([running] { running->watch(); });
@@ -373,19 +373,19 @@ QString HttpsServer::start(const HttpsServerOptions &options)
 
 void HttpsServer::stop()
 {
-    if (!_running)
+    if (!m_running)
         return;
     {
-        const std::lock_guard lock(_running->watchdogMutex);
-        _running->stopping = true;
+        const std::lock_guard lock(m_running->watchdogMutex);
+        m_running->stopping = true;
     }
-    _running->watchdogWake.notify_one();
-    _running->watchdog.join();
+    m_running->watchdogWake.notify_one();
+    m_running->watchdog.join();
     // Every suspended connection is resumed (answered or cancelled) before
     // the daemon stops, which it requires.
-    _running->writes.stop();
-    MHD_stop_daemon(_running->daemon);
-    _running.reset();
+    m_running->writes.stop();
+    MHD_stop_daemon(m_running->daemon);
+    m_running.reset();
 }
 
 } // namespace vk

@@ -57,8 +57,8 @@ public:
     struct Running;
 
 private:
-    PortalService &_service;
-    std::unique_ptr<Running> _running;
+    PortalService &m_service;
+    std::unique_ptr<Running> m_running;
 };
 
 } // namespace vk

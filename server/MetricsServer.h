@@ -40,12 +40,12 @@ public:
     Answer answer(const QString &method, const QString &path);
 
 private:
-    const PortalMetrics &_metrics;
-    const HealthCheck _health;
+    const PortalMetrics &m_metrics;
+    const HealthCheck m_health;
     // Only a change between healthy and not is logged, so a load balancer
     // asking every second cannot flood the log.
-    std::atomic<bool> _healthy{true};
-    MHD_Daemon *_daemon = nullptr;
+    std::atomic<bool> m_healthy{true};
+    MHD_Daemon *m_daemon = nullptr;
 };
 
 } // namespace vk

@@ -36,8 +36,8 @@ public:
     QSqlQuery prepared(const QString &sql) override;
 
 private:
-    const SqlEngine &_engine;
-    QString _name;
+    const SqlEngine &m_engine;
+    QString m_name;
 };
 
 // The library a serving process answers from: each thread that asks gets a
@@ -51,7 +51,7 @@ public:
     PortalDatabase(const PortalDatabase &) = delete;
     PortalDatabase &operator=(const PortalDatabase &) = delete;
 
-    const SqlEngine &engine() const override { return _engine; }
+    const SqlEngine &engine() const override { return m_engine; }
     // Kept prepared on the calling thread's connection until it is dropped.
     QSqlQuery prepared(const QString &sql) override;
     // The calling thread's connection, opened when it has none or lost it.
@@ -70,9 +70,9 @@ public:
     QString health();
 
 private:
-    const DatabaseLocation _location;
-    const SqlEngine &_engine;
-    const quint64 _id;
+    const DatabaseLocation m_location;
+    const SqlEngine &m_engine;
+    const quint64 m_id;
 };
 
 } // namespace vk

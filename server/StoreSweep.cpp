@@ -26,8 +26,8 @@ namespace {
 
 bool isBookFileName(const QString &name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9a-f]{32}\\.pdf$"));
-    return pattern.match(name).hasMatch();
+    static const QRegularExpression kBookFilePattern(QStringLiteral("^[0-9a-f]{32}\\.pdf$"));
+    return kBookFilePattern.match(name).hasMatch();
 }
 
 // A running add holds its file locked from creation until its row is

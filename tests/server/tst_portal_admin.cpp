@@ -35,15 +35,15 @@ class PortalAdmin : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir _dir;
-    QString _plainPdf;
-    PostgresServer _postgres;
-    bool _postgresUp = false;
-    int _databases = 0;
-    std::unique_ptr<PortalProcess> _portal;
+    QTemporaryDir m_dir;
+    QString m_plainPdf;
+    PostgresServer m_postgres;
+    bool m_postgresUp = false;
+    int m_databases = 0;
+    std::unique_ptr<PortalProcess> m_portal;
 
-    PortalCommand admin(const QStringList &args) const { return _portal->admin(args); }
-    QString storeDir() const { return _portal->storeDir(); }
+    PortalCommand admin(const QStringList &args) const { return m_portal->admin(args); }
+    QString storeDir() const { return m_portal->storeDir(); }
     QStringList storeFiles() const { return QDir(storeDir()).entryList(QDir::Files | QDir::Hidden); }
     QByteArray listings() const
     {
@@ -60,12 +60,12 @@ private slots:
 
     void initTestCase()
     {
-        _postgresUp = _postgres.start();
-        if (!_postgresUp && PostgresServer::required())
-            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + _postgres.reason()));
-        _plainPdf = _dir.filePath("plain.pdf");
-        QCOMPARE(writeDemoPdf(_plainPdf, "Plain", 3), QString());
-        QFile garbage(_dir.filePath("garbage.pdf"));
+        m_postgresUp = m_postgres.start();
+        if (!m_postgresUp && PostgresServer::required())
+            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + m_postgres.reason()));
+        m_plainPdf = m_dir.filePath("plain.pdf");
+        QCOMPARE(writeDemoPdf(m_plainPdf, "Plain", 3), QString());
+        QFile garbage(m_dir.filePath("garbage.pdf"));
         QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write("%PDF-1.7 this is not really a PDF\n") > 0);
     }
 
@@ -73,13 +73,13 @@ private slots:
     {
         QFETCH_GLOBAL(QString, engine);
         if (engine == QStringLiteral("sqlite")) {
-            _portal = std::make_unique<PortalProcess>();
+            m_portal = std::make_unique<PortalProcess>();
         } else {
-            if (!_postgresUp)
-                QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + _postgres.reason()));
-            const QString url = _postgres.createDatabase(QStringLiteral("admin%1").arg(++_databases));
-            QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
-            _portal = std::make_unique<PortalProcess>(url);
+            if (!m_postgresUp)
+                QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + m_postgres.reason()));
+            const QString url = m_postgres.createDatabase(QStringLiteral("admin%1").arg(++m_databases));
+            QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
+            m_portal = std::make_unique<PortalProcess>(url);
         }
         QCOMPARE(admin({"company", "add", "--name", "Acme"}).exitCode, 0);
     }
@@ -99,7 +99,7 @@ private slots:
         QTest::newRow("duplicate user") << userAdd("DUP@x") + password << "exists already";
         QTest::newRow("unknown user") << QStringList{"user", "set-active", "--email", "nobody@x", "--active", "N"} << "unknown user";
         QTest::newRow("bad flag") << QStringList{"company", "set-active", "--name", "Acme", "--active", "yes"} << "Y or N";
-        QTest::newRow("not a pdf") << bookAdd("B") + QStringList{"--file", _dir.filePath("garbage.pdf")} << "not a readable PDF";
+        QTest::newRow("not a pdf") << bookAdd("B") + QStringList{"--file", m_dir.filePath("garbage.pdf")} << "not a readable PDF";
         QTest::newRow("missing file") << bookAdd("B") + QStringList{"--file", "/nonexistent.pdf"} << "cannot read";
         QTest::newRow("caret in book name") << bookAdd("B^^") + external << "\"^\"";
         QTest::newRow("password none") << bookAdd("B") + external + QStringList{"--password", "none"} << "none";
@@ -135,10 +135,10 @@ private slots:
 
     void encryptionAndRemoval()
     {
-        PortalCommand r = admin(bookAdd("Locked") + QStringList{"--file", _plainPdf, "--password", "open-sesame"});
+        PortalCommand r = admin(bookAdd("Locked") + QStringList{"--file", m_plainPdf, "--password", "open-sesame"});
         QVERIFY2(r.exitCode == 0, r.errors.constData());
         QCOMPARE(storeFiles().size(), 1);
-        const QString locked = _dir.filePath("locked.pdf");
+        const QString locked = m_dir.filePath("locked.pdf");
         QFile::remove(locked);
         QVERIFY(QFile::copy(QDir(storeDir()).filePath(storeFiles().first()), locked));
         QPdfDocument document;
@@ -177,7 +177,7 @@ private slots:
         QVERIFY(admin({"company", "list"}).output.contains("Acme\tN\t1\t0"));
         QCOMPARE(admin({"user", "reset-online", "--email", "U@X"}).exitCode, 0);
         // A mistyped library is refused, not created.
-        const QString typo = _dir.filePath("typo.db");
+        const QString typo = m_dir.filePath("typo.db");
         QCOMPARE(PortalProcess::run({"user", "list", "--db", typo}).exitCode, 1);
         QVERIFY(!QFile::exists(typo));
     }
@@ -188,13 +188,13 @@ private slots:
     void schemaSteps()
     {
         const auto sql = [&](const QString &statement) {
-            ScopedConnection connection(_portal->databasePath());
+            ScopedConnection connection(m_portal->databasePath());
             QSqlQuery query(connection.database());
             return query.exec(statement) && (!query.isSelect() || query.next());
         };
-        const QStringList serve = QStringList{"serve", "--db", _portal->databasePath(), "--listen", "127.0.0.1:0",
+        const QStringList serve = QStringList{"serve", "--db", m_portal->databasePath(), "--listen", "127.0.0.1:0",
                                               "--cert", "none.pem", "--key", "none.key"}
-            + _portal->storeOption();
+            + m_portal->storeOption();
         QVERIFY(sql("DROP TABLE rate_counts") && sql("DROP TABLE schema_version"));
         for (const PortalCommand &refused : {admin({"user", "list"}), PortalProcess::run(serve)}) {
             QCOMPARE(refused.exitCode, 1);
@@ -220,18 +220,18 @@ private slots:
         QFETCH_GLOBAL(QString, engine);
         if (engine != QStringLiteral("sqlite")) {
             // Into the database, replacing what it held: the company made in init() is gone.
-            const QStringList demo{"demo", "--dir", _dir.filePath("pgdemo"), "--db", _portal->databasePath()};
+            const QStringList demo{"demo", "--dir", m_dir.filePath("pgdemo"), "--db", m_portal->databasePath()};
             for (int run = 0; run < 2; ++run) {
                 const PortalCommand r = PortalProcess::run(demo);
                 QVERIFY2(r.exitCode == 0, r.errors.constData());
-                QVERIFY(r.output.contains("--store " + _dir.filePath("pgdemo/books").toUtf8()));
+                QVERIFY(r.output.contains("--store " + m_dir.filePath("pgdemo/books").toUtf8()));
             }
-            QCOMPARE(QDir(_dir.filePath("pgdemo/books")).entryList(QDir::Files).size(), 4);
+            QCOMPARE(QDir(m_dir.filePath("pgdemo/books")).entryList(QDir::Files).size(), 4);
             QCOMPARE(admin({"company", "list"}).output,
                      QByteArray("company\tactive\tusers\tbooks\nLapsed Books Ltd\tN\t1\t1\nVelkarn Demo Press\tY\t3\t3\n"));
             return;
         }
-        const QDir demo(_dir.filePath("demo"));
+        const QDir demo(m_dir.filePath("demo"));
         PortalCommand r = PortalProcess::run({"demo", "--dir", demo.path()});
         QVERIFY2(r.exitCode == 0, r.errors.constData());
         for (const char *name : {"portal.db", "ca.pem", "server.pem", "server.key"})

@@ -44,18 +44,18 @@ class PortalCluster : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir _dir;
-    PostgresServer _postgres;
-    int _databases = 0;
-    QNetworkAccessManager _network;
-    QSslConfiguration _ssl = QSslConfiguration::defaultConfiguration();
+    QTemporaryDir m_dir;
+    PostgresServer m_postgres;
+    int m_databases = 0;
+    QNetworkAccessManager m_network;
+    QSslConfiguration m_ssl = QSslConfiguration::defaultConfiguration();
 
     HttpReply post(const PortalProcess &portal, const QString &endpoint, const QByteArray &body)
     {
         QNetworkRequest request{QUrl(portal.url() + "/adminportal/" + endpoint)};
-        request.setSslConfiguration(_ssl);
+        request.setSslConfiguration(m_ssl);
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-        QNetworkReply *reply = _network.post(request, body);
+        QNetworkReply *reply = m_network.post(request, body);
         QSignalSpy finished(reply, &QNetworkReply::finished);
         if (!reply->isFinished())
             finished.wait(kGenerousMs);
@@ -71,17 +71,17 @@ class PortalCluster : public QObject
 
     bool serve(PortalProcess &portal, const QStringList &options = {})
     {
-        return portal.start(_dir.filePath("server.pem"), _dir.filePath("server.key"),
+        return portal.start(m_dir.filePath("server.pem"), m_dir.filePath("server.key"),
                             QStringList{"--public-url", "https://books.example.test"} + options);
     }
 
     // A new PostgreSQL library holding one company and its reader.
     QString newLibrary()
     {
-        const QString url = _postgres.createDatabase(QStringLiteral("cluster%1").arg(++_databases));
+        const QString url = m_postgres.createDatabase(QStringLiteral("cluster%1").arg(++m_databases));
         if (url.isEmpty())
             return {};
-        PortalProcess maker(url, _dir.filePath("store"));
+        PortalProcess maker(url, m_dir.filePath("store"));
         fill(maker);
         return url;
     }
@@ -96,9 +96,9 @@ class PortalCluster : public QObject
 private slots:
     void initTestCase()
     {
-        QCOMPARE(makeDemoCertificates(_dir.path()), QString());
-        _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath("ca.pem")));
-        VELKARN_REQUIRE_POSTGRES(_postgres);
+        QCOMPARE(makeDemoCertificates(m_dir.path()), QString());
+        m_ssl.addCaCertificates(QSslCertificate::fromPath(m_dir.filePath("ca.pem")));
+        VELKARN_REQUIRE_POSTGRES(m_postgres);
     }
 
     // A sign-in through one process is seen by the other, and so is an
@@ -106,9 +106,9 @@ private slots:
     void twoProcessesShareOneLibrary()
     {
         const QString url = newLibrary();
-        QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
-        PortalProcess a(url, _dir.filePath("store"));
-        PortalProcess b(url, _dir.filePath("store"));
+        QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
+        PortalProcess a(url, m_dir.filePath("store"));
+        PortalProcess b(url, m_dir.filePath("store"));
         QVERIFY2(serve(a, {"--user-checks-per-minute", "4"}), a.errors().constData());
         QVERIFY2(serve(b, {"--user-checks-per-minute", "4"}), b.errors().constData());
 
@@ -135,12 +135,12 @@ private slots:
     void databaseOutage()
     {
         const QString url = newLibrary();
-        QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
-        PortalProcess portal(url, _dir.filePath("store"));
+        QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
+        PortalProcess portal(url, m_dir.filePath("store"));
         QVERIFY2(serve(portal), portal.errors().constData());
         QVERIFY(userCheck(portal).startsWith("NYY"));
 
-        QVERIFY2(_postgres.stopServer(), qPrintable(_postgres.reason()));
+        QVERIFY2(m_postgres.stopServer(), qPrintable(m_postgres.reason()));
         QElapsedTimer outage;
         outage.start();
         for (const auto &[endpoint, body] : {std::pair{"pdfuserchk.php", "user=" + kReader},
@@ -152,7 +152,7 @@ private slots:
         QByteArray log;
         QTRY_VERIFY_WITH_TIMEOUT((log += portal.errors()).contains("database error in user check"), kGenerousMs);
 
-        QVERIFY2(_postgres.startServer(), qPrintable(_postgres.reason()));
+        QVERIFY2(m_postgres.startServer(), qPrintable(m_postgres.reason()));
         QElapsedTimer back;
         back.start();
         QTRY_VERIFY_WITH_TIMEOUT(userCheck(portal).startsWith("NYY"), kGenerousMs);
@@ -163,8 +163,8 @@ private slots:
     // original does, byte for byte, and list the same library.
     void migrationRoundTrip()
     {
-        const QString target = _postgres.createDatabase(QStringLiteral("migrated"));
-        QVERIFY2(!target.isEmpty(), qPrintable(_postgres.reason()));
+        const QString target = m_postgres.createDatabase(QStringLiteral("migrated"));
+        QVERIFY2(!target.isEmpty(), qPrintable(m_postgres.reason()));
         PortalProcess original;
         fill(original);
         original.admin({"company", "add", "--name", "Zeta", "--active", "N"});
@@ -178,7 +178,7 @@ private slots:
         QCOMPARE(post(original, "pdfloginupdate.php", "user=" + kReader + "&status=Y").body, QByteArray("1"));
         original.stop();
 
-        const QString back = _dir.filePath("back.db");
+        const QString back = m_dir.filePath("back.db");
         PortalCommand r = PortalProcess::run({"migrate", "--from", original.databasePath(), "--to", target});
         QVERIFY2(r.exitCode == 0, r.errors.constData());
         r = PortalProcess::run({"migrate", "--from", target, "--to", back});
@@ -191,7 +191,7 @@ private slots:
             "pdfbookchk.php company=Acme&categoryname=K", "pdfbookchk.php company=Zeta&categoryname=K"};
         QList<QByteArray> expected;
         for (const QString &library : {original.databasePath(), target, back}) {
-            PortalProcess copy(library, _dir.filePath("store"));
+            PortalProcess copy(library, m_dir.filePath("store"));
             QByteArray seen;
             for (const char *listing : {"company", "user", "book"})
                 seen += copy.admin({listing, "list"}).output;

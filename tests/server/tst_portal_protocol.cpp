@@ -40,13 +40,13 @@ class PortalProtocol : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir _dir;
-    QString _bigBook;
-    PostgresServer _postgres;
-    std::map<QString, std::unique_ptr<PortalProcess>> _portals;
-    QNetworkAccessManager _network;
-    QSslConfiguration _ssl = QSslConfiguration::defaultConfiguration();
-    QHash<QString, QByteArray> _logs;
+    QTemporaryDir m_dir;
+    QString m_bigBook;
+    PostgresServer m_postgres;
+    std::map<QString, std::unique_ptr<PortalProcess>> m_portals;
+    QNetworkAccessManager m_network;
+    QSslConfiguration m_ssl = QSslConfiguration::defaultConfiguration();
+    QHash<QString, QByteArray> m_logs;
 
     static QString engine()
     {
@@ -59,11 +59,11 @@ class PortalProtocol : public QObject
     {
         if (engine() == QStringLiteral("sqlite"))
             return std::make_unique<PortalProcess>();
-        const QString url = _postgres.createDatabase(name);
+        const QString url = m_postgres.createDatabase(name);
         return url.isEmpty() ? nullptr : std::make_unique<PortalProcess>(url);
     }
 
-    PortalProcess &portal() { return *_portals.at(engine()); }
+    PortalProcess &portal() { return *m_portals.at(engine()); }
 
     void fillLibrary(const PortalProcess &portal)
     {
@@ -78,7 +78,7 @@ class PortalProtocol : public QObject
             addUser(library, {"o'brien@example.test", company, category, "quote-pw", true});
             addUser(library, {"inactive@example.test", company, category, "pw", false});
             addUser(library, {"lapsed@example.test", "Lapsed", category, "pw", true});
-            addBook(library, {company, category, "Big Book", _bigBook, {}, {}, 2});
+            addBook(library, {company, category, "Big Book", m_bigBook, {}, {}, 2});
             addBook(library,
                     {company, category, "Elsewhere", {}, "https://books.example.test/e.pdf?a=1&b=2", "None", 1});
             addBook(library, {"Lapsed", category, "Old", {}, "https://h.example/o.pdf", {}, {}});
@@ -89,7 +89,7 @@ class PortalProtocol : public QObject
 
     bool startPortal(PortalProcess &portal, const QString &checksPerMinute)
     {
-        return portal.start(_dir.filePath("server.pem"), _dir.filePath("server.key"),
+        return portal.start(m_dir.filePath("server.pem"), m_dir.filePath("server.key"),
                             {"--user-checks-per-minute", checksPerMinute});
     }
 
@@ -97,9 +97,9 @@ class PortalProtocol : public QObject
     HttpReply send(const QString &url, const std::optional<QByteArray> &body = std::nullopt)
     {
         QNetworkRequest request{QUrl(url)};
-        request.setSslConfiguration(_ssl);
+        request.setSslConfiguration(m_ssl);
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-        QNetworkReply *reply = body ? _network.post(request, *body) : _network.get(request);
+        QNetworkReply *reply = body ? m_network.post(request, *body) : m_network.get(request);
         QSignalSpy finished(reply, &QNetworkReply::finished);
         if (!reply->isFinished())
             finished.wait(60000);
@@ -146,34 +146,34 @@ private slots:
 
     void initTestCase()
     {
-        QCOMPARE(makeDemoCertificates(_dir.path()), QString());
-        _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath("ca.pem")));
-        _bigBook = _dir.filePath("big.pdf");
-        QVERIFY(PdfFixtures::writeFile(_bigBook, PdfFixtures::paddedPdf(6 * 1024 * 1024 + 123)));
-        const bool postgres = _postgres.start();
+        QCOMPARE(makeDemoCertificates(m_dir.path()), QString());
+        m_ssl.addCaCertificates(QSslCertificate::fromPath(m_dir.filePath("ca.pem")));
+        m_bigBook = m_dir.filePath("big.pdf");
+        QVERIFY(PdfFixtures::writeFile(m_bigBook, PdfFixtures::paddedPdf(6 * 1024 * 1024 + 123)));
+        const bool postgres = m_postgres.start();
         if (!postgres && PostgresServer::required())
-            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + _postgres.reason()));
+            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + m_postgres.reason()));
         for (const QString &name : {QStringLiteral("sqlite"), QStringLiteral("postgresql")}) {
             if (name == QStringLiteral("postgresql") && !postgres)
                 continue;
             auto made = name == QStringLiteral("sqlite")
                 ? std::make_unique<PortalProcess>()
-                : std::make_unique<PortalProcess>(_postgres.createDatabase(QStringLiteral("protocol")));
+                : std::make_unique<PortalProcess>(m_postgres.createDatabase(QStringLiteral("protocol")));
             fillLibrary(*made);
             QVERIFY2(startPortal(*made, "0"), made->errors().constData());
-            _portals[name] = std::move(made);
+            m_portals[name] = std::move(made);
         }
     }
 
     void init()
     {
-        if (!_portals.count(engine()))
-            QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + _postgres.reason()));
+        if (!m_portals.count(engine()))
+            QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + m_postgres.reason()));
     }
 
     void cleanupTestCase()
     {
-        for (auto &[name, running] : _portals)
+        for (auto &[name, running] : m_portals)
             QCOMPARE(running->stop(), 0);
     }
 
@@ -276,7 +276,7 @@ private slots:
         const QString location = books().locations.value(1);
         const HttpReply download = send(location);
         QCOMPARE(download.status, 200);
-        QFile source(_bigBook);
+        QFile source(m_bigBook);
         QVERIFY(source.open(QIODevice::ReadOnly));
         const QByteArray expected = source.readAll();
         QCOMPARE(download.body.size(), expected.size());
@@ -345,7 +345,7 @@ private slots:
     // Runs last: the requests above are what the log must show.
     void logHoldsNoSecrets()
     {
-        QByteArray &log = _logs[engine()];
+        QByteArray &log = m_logs[engine()];
         QTRY_VERIFY_WITH_TIMEOUT((log += portal().errors()).contains("POST /adminportal/pdfuserchk.php 200"), 20000);
         QVERIFY(log.contains("127.0.0.1 POST /adminportal/pdfbookchk.php 200"));
         QVERIFY(log.contains("POST /adminportal/pdfuserchk.php 413"));
