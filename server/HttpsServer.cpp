@@ -194,11 +194,13 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
     auto *running = static_cast<Running *>(cls);
     auto *state = static_cast<RequestState *>(*requestContext);
     if (!state) {
-        state = new RequestState;
-        state->timer.start();
-        state->client = clientAddress(connection);
-        state->method = QString::fromLatin1(method);
-        state->path = QString::fromUtf8(url);
+        auto fresh = std::make_unique<RequestState>();
+        fresh->timer.start();
+        fresh->client = clientAddress(connection);
+        fresh->method = QString::fromLatin1(method);
+        fresh->path = QString::fromUtf8(url);
+        // libmicrohttpd keeps it until requestCompleted() takes it back.
+        state = fresh.release();
         *requestContext = state;
         const char *length =
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
@@ -248,7 +250,8 @@ void requestCompleted(void *cls, MHD_Connection *connection, void **requestConte
 {
     auto *running = static_cast<Running *>(cls);
     running->guard.awaitRequest(connection, steadyMs());
-    auto *state = static_cast<RequestState *>(*requestContext);
+    const std::unique_ptr<RequestState> state(static_cast<RequestState *>(*requestContext));
+    *requestContext = nullptr;
     if (!state)
         return;
     const qint64 elapsedNs = state->timer.nsecsElapsed();
@@ -256,8 +259,6 @@ void requestCompleted(void *cls, MHD_Connection *connection, void **requestConte
     const double ms = double(elapsedNs) / 1e6;
     writeLogLine(requestLogLine(QDateTime::currentDateTimeUtc(), state->client, state->method,
                                 loggablePath(state->path), state->status, ms));
-    delete state;
-    *requestContext = nullptr;
 }
 
 void connectionChanged(void *cls, MHD_Connection *connection, void **,
