@@ -60,12 +60,18 @@ void age(const QString &path, int minutes)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutes), QFileDevice::FileModificationTime));
+    const QDateTime then = QDateTime::currentDateTime().addSecs(-60 * minutes);
+    QVERIFY(file.setFileTime(then, QFileDevice::FileModificationTime));
 }
 
 QStringList bookAdd(const QString &name, const QString &file)
 {
     return {"book", "add", "--company", "Acme", "--category", "K", "--name", name, "--file", file};
+}
+
+QStringList userAdd(const QString &email)
+{
+    return {"user", "add", "--email", email, "--company", "Acme", "--category", "K", "--password", "p"};
 }
 
 } // namespace
@@ -127,14 +133,15 @@ private slots:
         std::atomic<bool> stop = false;
         std::atomic<int> writes = 0;
         std::atomic<int> writeFailures = 0;
-        QCOMPARE(admin({"user", "add", "--email", "busy@x", "--company", "Acme", "--category", "K", "--password", "p"}).exitCode, 0);
+        QCOMPARE(admin(userAdd("busy@x")).exitCode, 0);
         std::thread statusUpdates([&] {
             {
                 QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "status-updates");
                 db.setDatabaseName(m_portal->databasePath());
                 db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
                 QSqlQuery update(db);
-                if (!db.open() || !update.prepare("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'"))
+                if (!db.open()
+                    || !update.prepare("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'"))
                     ++writeFailures;
                 // About 300 a second, a busy portal's pace.
                 for (auto next = std::chrono::steady_clock::now(); !stop && db.isOpen();
@@ -151,8 +158,7 @@ private slots:
         for (int i = 0; i < 15; ++i) {
             const PortalCommand r = i % 5 == 4
                 ? admin(bookAdd(QString("Book %1").arg(i), m_book) + QStringList{"--password", "pw"})
-                : admin({"user", "add", "--email", QString("u%1@x").arg(i), "--company", "Acme", "--category", "K",
-                         "--password", "p"});
+                : admin(userAdd(QString("u%1@x").arg(i)));
             if (r.exitCode != 0)
                 failures << QString::fromUtf8(r.errors);
         }
