@@ -11,6 +11,8 @@
 #include <QTextStream>
 #include <QVariant>
 
+namespace vk {
+
 namespace {
 
 QTextStream &out()
@@ -223,3 +225,5 @@ void runBookCommand(const QStringList &args)
     addBook(library, book);
     out() << "book \"" << name << "\" added\n";
 }
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace vk {
+
 // The admin subcommands; `args` follow the command word. They print their
 // result on standard output and throw CommandError on failure.
 void runInit(const QStringList &args);
@@ -10,3 +12,5 @@ void runUserCommand(const QStringList &args);
 void runBookCommand(const QStringList &args);
 // Copies a whole library into an empty one, on either engine.
 void runMigrate(const QStringList &args);
+
+} // namespace vk

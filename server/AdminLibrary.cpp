@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSqlError>
 
+namespace vk {
+
 QString existingDatabasePath(const CommandOptions &options)
 {
     const QString path = options.required(QStringLiteral("db"));
@@ -17,39 +19,39 @@ QString existingDatabasePath(const CommandOptions &options)
 }
 
 AdminLibrary::AdminLibrary(const CommandOptions &options)
-    : _connection(existingDatabasePath(options))
-    , _storeDir(options.value(QStringLiteral("store"), defaultStoreDir(options.value(QStringLiteral("db")))))
+    : m_connection(existingDatabasePath(options))
+    , m_storeDir(options.value(QStringLiteral("store"), defaultStoreDir(options.value(QStringLiteral("db")))))
 {
-    if (!_connection.isOpen())
-        throw CommandError{QStringLiteral("cannot open %1: %2").arg(options.value(QStringLiteral("db")), _connection.errorText())};
+    if (!m_connection.isOpen())
+        throw CommandError{QStringLiteral("cannot open %1: %2").arg(options.value(QStringLiteral("db")), m_connection.errorText())};
     const QString schemaProblem = checkSchema(database(), options.value(QStringLiteral("db")));
     if (!schemaProblem.isEmpty())
         throw CommandError{schemaProblem};
-    if (!_storeDir.isEmpty())
-        reportSweep(sweepBookStore(database(), _storeDir, QDateTime::currentMSecsSinceEpoch()), _storeDir);
+    if (!m_storeDir.isEmpty())
+        reportSweep(sweepBookStore(database(), m_storeDir, QDateTime::currentMSecsSinceEpoch()), m_storeDir);
 }
 
 QSqlDatabase AdminLibrary::database() const
 {
-    return _connection.database();
+    return m_connection.database();
 }
 
 const SqlEngine &AdminLibrary::engine() const
 {
-    return _connection.engine();
+    return m_connection.engine();
 }
 
 QString AdminLibrary::storeDir() const
 {
-    return _storeDir;
+    return m_storeDir;
 }
 
 QString AdminLibrary::requireStoreDir() const
 {
-    if (_storeDir.isEmpty())
+    if (m_storeDir.isEmpty())
         throw CommandError{QStringLiteral("give --store DIR: a PostgreSQL library keeps its book files where "
                                           "every portal process can reach them, not beside the database")};
-    return _storeDir;
+    return m_storeDir;
 }
 
 QSqlQuery AdminLibrary::run(const QString &sql, const QVariantList &values)
@@ -86,19 +88,21 @@ void AdminLibrary::commit()
 }
 
 AdminTransaction::AdminTransaction(AdminLibrary &library)
-    : _library(library)
+    : m_library(library)
 {
-    _library.begin();
+    m_library.begin();
 }
 
 AdminTransaction::~AdminTransaction()
 {
-    if (!_done)
-        _library.database().rollback();
+    if (!m_done)
+        m_library.database().rollback();
 }
 
 void AdminTransaction::commit()
 {
-    _library.commit();
-    _done = true;
+    m_library.commit();
+    m_done = true;
 }
+
+} // namespace vk

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QVariantList>
 
+namespace vk {
+
 class CommandOptions;
 
 // An existing library opened for an admin command (--db, --store). Every
@@ -33,8 +35,8 @@ public:
     void commit();
 
 private:
-    ScopedConnection _connection;
-    QString _storeDir;
+    ScopedConnection m_connection;
+    QString m_storeDir;
 };
 
 // Holds a transaction open until commit(); rolls it back if left earlier.
@@ -46,10 +48,12 @@ public:
     void commit();
 
 private:
-    AdminLibrary &_library;
-    bool _done = false;
+    AdminLibrary &m_library;
+    bool m_done = false;
 };
 
 // The database option, after making sure a SQLite file is not created by a typo.
 // Throws CommandError.
 QString existingDatabasePath(const CommandOptions &options);
+
+} // namespace vk

@@ -11,6 +11,8 @@
 
 #include <stdexcept>
 
+namespace vk {
+
 namespace {
 
 constexpr qint64 kCopyChunkBytes = 1024 * 1024;
@@ -98,3 +100,5 @@ void removeStoredBookFile(const QString &storeDir, const QString &fileName)
     if (!fileName.isEmpty())
         QFile::remove(QDir(storeDir).filePath(fileName));
 }
+
+} // namespace vk

@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace vk {
+
 // Book files are kept under an unguessable name, which is also the token of
 // their download path.
 
@@ -23,3 +25,5 @@ std::unique_ptr<StagedBookFile> storeBookFile(const QString &storeDir, const QSt
                                               const QString &source, const QString &password);
 
 void removeStoredBookFile(const QString &storeDir, const QString &fileName);
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include <QHostAddress>
 
+namespace vk {
+
 QString clientKey(const QString &address)
 {
     const QHostAddress host(address);
@@ -16,3 +18,5 @@ QString clientKey(const QString &address)
         bytes[i] = 0;
     return QHostAddress(bytes).toString() + QStringLiteral("/64");
 }
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+namespace vk {
+
 CommandOptions::CommandOptions(const QStringList &args, const QStringList &allowed)
 {
     for (qsizetype i = 0; i < args.size(); i += 2) {
@@ -12,25 +14,25 @@ CommandOptions::CommandOptions(const QStringList &args, const QStringList &allow
                                    .arg(arg, allowed.join(QStringLiteral(", --")))};
         if (i + 1 >= args.size())
             throw CommandError{QStringLiteral("option %1 needs a value").arg(arg)};
-        if (_values.contains(name))
+        if (m_values.contains(name))
             throw CommandError{QStringLiteral("option %1 given twice").arg(arg)};
-        _values.insert(name, args.at(i + 1));
+        m_values.insert(name, args.at(i + 1));
     }
 }
 
 bool CommandOptions::has(const QString &name) const
 {
-    return _values.contains(name);
+    return m_values.contains(name);
 }
 
 QString CommandOptions::value(const QString &name, const QString &fallback) const
 {
-    return _values.value(name, fallback);
+    return m_values.value(name, fallback);
 }
 
 QString CommandOptions::required(const QString &name) const
 {
-    const QString v = _values.value(name);
+    const QString v = m_values.value(name);
     if (v.isEmpty())
         throw CommandError{QStringLiteral("option --%1 is required").arg(name)};
     return v;
@@ -38,12 +40,14 @@ QString CommandOptions::required(const QString &name) const
 
 bool CommandOptions::yesNo(const QString &name, bool fallback) const
 {
-    if (!_values.contains(name))
+    if (!m_values.contains(name))
         return fallback;
-    const QString v = _values.value(name);
+    const QString v = m_values.value(name);
     if (v == QStringLiteral("Y"))
         return true;
     if (v == QStringLiteral("N"))
         return false;
     throw CommandError{QStringLiteral("option --%1 takes Y or N, not \"%2\"").arg(name, v)};
 }
+
+} // namespace vk

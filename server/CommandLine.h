@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace vk {
+
 // A command's failure: one line for standard error, and a non-zero exit.
 struct CommandError
 {
@@ -26,5 +28,7 @@ public:
     bool yesNo(const QString &name, bool fallback) const;
 
 private:
-    QHash<QString, QString> _values;
+    QHash<QString, QString> m_values;
 };
+
+} // namespace vk

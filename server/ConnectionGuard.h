@@ -5,6 +5,8 @@
 
 #include <mutex>
 
+namespace vk {
+
 // Keeps hostile clients from holding connections they do not use. Every
 // request must arrive whole within a deadline, counted from the moment the
 // connection was ready for it (accepted, or its previous answer sent); a
@@ -59,9 +61,11 @@ private:
         qint64 waitingSinceMs = -1; // -1: its request has arrived
     };
 
-    const Limits _limits;
-    mutable std::mutex _mutex;
-    QHash<const void *, Entry> _connections;
-    QHash<QString, int> _perClient;
-    Closed _closed;
+    const Limits m_limits;
+    mutable std::mutex m_mutex;
+    QHash<const void *, Entry> m_connections;
+    QHash<QString, int> m_perClient;
+    Closed m_closed;
 };
+
+} // namespace vk

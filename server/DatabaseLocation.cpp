@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+namespace vk {
+
 namespace {
 
 // libpq settings a URL may carry; anything else is more likely a typo than a wish.
@@ -68,3 +70,5 @@ QString describeLocation(const DatabaseLocation &location)
         text += QLatin1Char(':') + QString::number(location.port);
     return text + QLatin1Char('/') + location.name;
 }
+
+} // namespace vk

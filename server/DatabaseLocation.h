@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace vk {
+
 // Where a library lives, as given to --db: a SQLite file path, or a
 // postgresql://user@host:port/dbname URL for a library that several portal
 // processes share. A password never travels in the URL (it would show in
@@ -26,3 +28,5 @@ DatabaseLocation parseDatabaseLocation(const QString &text);
 
 // The location for messages: the URL or the path as given, never a password.
 QString describeLocation(const DatabaseLocation &location);
+
+} // namespace vk

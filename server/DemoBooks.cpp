@@ -6,9 +6,11 @@
 #include <QPdfWriter>
 #include <QStringList>
 
+namespace vk {
+
 namespace {
 
-const QStringList paragraphs = {
+const QStringList kParagraphs = {
     QStringLiteral("The velkarn reader keeps the library on the portal and opens each book on demand."),
     QStringLiteral("Calibration of the press starts with a clean drum and a level bed."),
     QStringLiteral("Search finds every match on every page, whatever the letter case."),
@@ -39,10 +41,10 @@ QString writeDemoPdf(const QString &path, const QString &title, int pages)
         painter.setFont(body);
         const int width = int(writer.width()) - 72;
         int y = 84;
-        for (int i = 0; i < paragraphs.size(); ++i) {
+        for (int i = 0; i < kParagraphs.size(); ++i) {
             QRect used;
             painter.drawText(QRect(36, y, width, 200), Qt::TextWordWrap,
-                             paragraphs.at((page + i) % paragraphs.size()), &used);
+                             kParagraphs.at((page + i) % kParagraphs.size()), &used);
             y += used.height() + 10;
         }
         painter.drawText(QRect(36, y, width, 40), Qt::TextWordWrap,
@@ -55,3 +57,5 @@ QString writeDemoPdf(const QString &path, const QString &title, int pages)
         return QStringLiteral("cannot finish %1").arg(path);
     return {};
 }
+
+} // namespace vk

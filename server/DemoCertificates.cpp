@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+namespace vk {
+
 namespace {
 
 QString runOpenssl(const QStringList &args, const QString &workDir)
@@ -88,3 +90,5 @@ bool demoCertificatesUsable(const QString &dir)
         && runOpenssl({QStringLiteral("x509"), QStringLiteral("-checkend"), QStringLiteral("86400"),
                        QStringLiteral("-noout"), QStringLiteral("-in"), QStringLiteral("server.pem")}, dir).isEmpty();
 }
+
+} // namespace vk

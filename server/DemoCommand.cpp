@@ -14,11 +14,13 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+namespace vk {
+
 namespace {
 
-const QString company = QStringLiteral("Velkarn Demo Press");
-const QString lapsedCompany = QStringLiteral("Lapsed Books Ltd");
-const QString category = QStringLiteral("Engineering");
+const QString kCompany = QStringLiteral("Velkarn Demo Press");
+const QString kLapsedCompany = QStringLiteral("Lapsed Books Ltd");
+const QString kCategory = QStringLiteral("Engineering");
 
 struct DemoAccount
 {
@@ -30,14 +32,14 @@ struct DemoAccount
     QString note;
 };
 
-const QList<DemoAccount> accounts = {
-    {QStringLiteral("reader@velkarn.example"), QStringLiteral("reader-pass-1"), company, true, false,
+const QList<DemoAccount> kAccounts = {
+    {QStringLiteral("reader@velkarn.example"), QStringLiteral("reader-pass-1"), kCompany, true, false,
      QStringLiteral("signs in")},
-    {QStringLiteral("inactive@velkarn.example"), QStringLiteral("inactive-pass-2"), company, false, false,
+    {QStringLiteral("inactive@velkarn.example"), QStringLiteral("inactive-pass-2"), kCompany, false, false,
      QStringLiteral("refused: account inactive")},
-    {QStringLiteral("lapsed@velkarn.example"), QStringLiteral("lapsed-pass-3"), lapsedCompany, true, false,
+    {QStringLiteral("lapsed@velkarn.example"), QStringLiteral("lapsed-pass-3"), kLapsedCompany, true, false,
      QStringLiteral("refused: company subscription lapsed")},
-    {QStringLiteral("online@velkarn.example"), QStringLiteral("online-pass-4"), company, true, true,
+    {QStringLiteral("online@velkarn.example"), QStringLiteral("online-pass-4"), kCompany, true, true,
      QStringLiteral("refused: already signed in elsewhere")},
 };
 
@@ -49,11 +51,11 @@ struct DemoBook
     QString password;
 };
 
-const QList<DemoBook> books = {
-    {company, QStringLiteral("Getting Started"), 6, QString()},
-    {company, QStringLiteral("Field Manual"), 520, QStringLiteral("manual-7731")},
-    {company, QStringLiteral("Safety Notes"), 8, QStringLiteral("safety-2468")},
-    {lapsedCompany, QStringLiteral("Old Catalogue"), 4, QStringLiteral("catalogue-1357")},
+const QList<DemoBook> kBooks = {
+    {kCompany, QStringLiteral("Getting Started"), 6, QString()},
+    {kCompany, QStringLiteral("Field Manual"), 520, QStringLiteral("manual-7731")},
+    {kCompany, QStringLiteral("Safety Notes"), 8, QStringLiteral("safety-2468")},
+    {kLapsedCompany, QStringLiteral("Old Catalogue"), 4, QStringLiteral("catalogue-1357")},
 };
 
 void removeLibrary(const QString &databasePath)
@@ -78,23 +80,23 @@ void buildLibrary(const QString &databasePath)
         fail(applyMigrations(connection.database(), connection.engine(), databasePath));
     }
     AdminLibrary library(CommandOptions({QStringLiteral("--db"), databasePath}, {QStringLiteral("db")}));
-    addCompany(library, company, true);
-    addCompany(library, lapsedCompany, false);
-    for (const DemoAccount &account : accounts) {
-        addUser(library, {account.email, account.company, category, account.password, account.active});
+    addCompany(library, kCompany, true);
+    addCompany(library, kLapsedCompany, false);
+    for (const DemoAccount &account : kAccounts) {
+        addUser(library, {account.email, account.company, kCategory, account.password, account.active});
         if (account.online)
             setUserOnline(library, account.email, true, QDateTime::currentMSecsSinceEpoch());
     }
     QTemporaryDir scratch;
     if (!scratch.isValid())
         throw CommandError{QStringLiteral("cannot create a scratch directory")};
-    for (qsizetype i = 0; i < books.size(); ++i) {
-        const DemoBook &book = books.at(i);
+    for (qsizetype i = 0; i < kBooks.size(); ++i) {
+        const DemoBook &book = kBooks.at(i);
         const QString pdf = scratch.filePath(QString::number(i) + QStringLiteral(".pdf"));
         fail(writeDemoPdf(pdf, book.name, book.pages));
         NewBook entry;
         entry.company = book.company;
-        entry.category = category;
+        entry.category = kCategory;
         entry.name = book.name;
         entry.file = pdf;
         entry.password = book.password;
@@ -171,7 +173,7 @@ void runDemo(const QStringList &args)
         << "URL: https://127.0.0.1:8443 (also https://localhost:8443)\n"
         << "CA file: " << dir.absoluteFilePath(QStringLiteral("ca.pem")) << '\n'
         << "accounts (address / password):\n";
-    for (const DemoAccount &account : accounts)
+    for (const DemoAccount &account : kAccounts)
         out << "  " << account.email << " / " << account.password << "  - " << account.note << '\n';
     out.flush();
     // Kept beside the library so that scripts can show it again later.
@@ -180,3 +182,5 @@ void runDemo(const QStringList &args)
         summary.write(text.toUtf8());
     QTextStream(stdout) << text;
 }
+
+} // namespace vk

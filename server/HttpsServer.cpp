@@ -27,11 +27,13 @@
 #include <mutex>
 #include <thread>
 
+namespace vk {
+
 namespace {
 
 // Bodies a little over the limit are read and dropped so that the client sees
 // the 413 instead of a reset connection; beyond this the connection is closed.
-constexpr qsizetype drainLimitBytes = 4 * 1024 * 1024;
+constexpr qsizetype kDrainLimitBytes = 4 * 1024 * 1024;
 // Status updates waiting for the database beyond this many get a 503 at once.
 constexpr std::size_t kWriteQueueCapacity = 1024;
 constexpr std::chrono::milliseconds kWatchdogTick{200};
@@ -192,19 +194,21 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
     auto *running = static_cast<Running *>(cls);
     auto *state = static_cast<RequestState *>(*requestContext);
     if (!state) {
-        state = new RequestState;
-        state->timer.start();
-        state->client = clientAddress(connection);
-        state->method = QString::fromLatin1(method);
-        state->path = QString::fromUtf8(url);
+        auto fresh = std::make_unique<RequestState>();
+        fresh->timer.start();
+        fresh->client = clientAddress(connection);
+        fresh->method = QString::fromLatin1(method);
+        fresh->path = QString::fromUtf8(url);
+        // libmicrohttpd keeps it until requestCompleted() takes it back.
+        state = fresh.release();
         *requestContext = state;
         const char *length =
             MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
         if (length) {
             const qlonglong declared = QByteArray(length).toLongLong();
-            if (declared > PortalService::maxBodyBytes)
+            if (declared > PortalService::kMaxBodyBytes)
                 state->tooLarge = true;
-            if (declared > drainLimitBytes) {
+            if (declared > kDrainLimitBytes) {
                 running->guard.requestArrived(connection);
                 return queueText(connection, state, 413, "request body too large");
             }
@@ -213,9 +217,9 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
     }
     if (*uploadDataSize != 0) {
         state->received += qsizetype(*uploadDataSize);
-        if (state->received > drainLimitBytes)
+        if (state->received > kDrainLimitBytes)
             return MHD_NO;
-        if (state->received > PortalService::maxBodyBytes) {
+        if (state->received > PortalService::kMaxBodyBytes) {
             state->tooLarge = true;
             state->body.clear();
         } else {
@@ -246,7 +250,8 @@ void requestCompleted(void *cls, MHD_Connection *connection, void **requestConte
 {
     auto *running = static_cast<Running *>(cls);
     running->guard.awaitRequest(connection, steadyMs());
-    auto *state = static_cast<RequestState *>(*requestContext);
+    const std::unique_ptr<RequestState> state(static_cast<RequestState *>(*requestContext));
+    *requestContext = nullptr;
     if (!state)
         return;
     const qint64 elapsedNs = state->timer.nsecsElapsed();
@@ -254,8 +259,6 @@ void requestCompleted(void *cls, MHD_Connection *connection, void **requestConte
     const double ms = double(elapsedNs) / 1e6;
     writeLogLine(requestLogLine(QDateTime::currentDateTimeUtc(), state->client, state->method,
                                 loggablePath(state->path), state->status, ms));
-    delete state;
-    *requestContext = nullptr;
 }
 
 void connectionChanged(void *cls, MHD_Connection *connection, void **,
@@ -328,7 +331,7 @@ ListenSocket openListenSocket(const QString &host, quint16 port)
 }
 
 HttpsServer::HttpsServer(PortalService &service)
-    : _service(service)
+    : m_service(service)
 {
 }
 
@@ -343,8 +346,8 @@ QString HttpsServer::start(const HttpsServerOptions &options)
     limits.total = options.connectionLimit;
     limits.perClient = options.perClientConnectionLimit;
     limits.requestDeadlineMs = qint64(options.requestDeadlineSeconds * 1000.0);
-    _running = std::make_unique<Running>(_service, options, limits);
-    Running *running = _running.get();
+    m_running = std::make_unique<Running>(m_service, options, limits);
+    Running *running = m_running.get();
     const unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TLS
         | MHD_USE_ERROR_LOG | MHD_ALLOW_SUSPEND_RESUME;
     running->daemon = MHD_start_daemon(
@@ -362,7 +365,7 @@ QString HttpsServer::start(const HttpsServerOptions &options)
         MHD_OPTION_NOTIFY_CONNECTION, &connectionChanged, running,
         MHD_OPTION_END);
     if (!running->daemon) {
-        _running.reset();
+        m_running.reset();
         return QStringLiteral("cannot start TLS (is the certificate or key unreadable or mismatched?)");
     }
     running->watchdog = std::thread([running] { running->watch(); });
@@ -371,17 +374,19 @@ QString HttpsServer::start(const HttpsServerOptions &options)
 
 void HttpsServer::stop()
 {
-    if (!_running)
+    if (!m_running)
         return;
     {
-        const std::lock_guard lock(_running->watchdogMutex);
-        _running->stopping = true;
+        const std::lock_guard lock(m_running->watchdogMutex);
+        m_running->stopping = true;
     }
-    _running->watchdogWake.notify_one();
-    _running->watchdog.join();
+    m_running->watchdogWake.notify_one();
+    m_running->watchdog.join();
     // Every suspended connection is resumed (answered or cancelled) before
     // the daemon stops, which it requires.
-    _running->writes.stop();
-    MHD_stop_daemon(_running->daemon);
-    _running.reset();
+    m_running->writes.stop();
+    MHD_stop_daemon(m_running->daemon);
+    m_running.reset();
 }
+
+} // namespace vk

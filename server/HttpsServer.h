@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace vk {
+
 // A listening TCP socket, bound before the server starts so that the port
 // (and with it the portal's public URL) is known up front.
 struct ListenSocket
@@ -55,6 +57,8 @@ public:
     struct Running;
 
 private:
-    PortalService &_service;
-    std::unique_ptr<Running> _running;
+    PortalService &m_service;
+    std::unique_ptr<Running> m_running;
 };
+
+} // namespace vk

@@ -6,6 +6,8 @@
 
 #include <QVariant>
 
+namespace vk {
+
 namespace {
 
 void require(const QString &problem)
@@ -152,3 +154,5 @@ void removeBook(AdminLibrary &library, const QString &company, const QString &ca
     // Only once the row is gone: a failed delete must not lose the file.
     removeStoredBookFile(library.storeDir(), fileName);
 }
+
+} // namespace vk

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+namespace vk {
+
 // What the admin commands change. Each checks its input first, runs in one
 // transaction and throws CommandError with one line on failure, leaving the
 // library and the book store as they were.
@@ -42,3 +44,5 @@ struct NewBook
 void addBook(AdminLibrary &library, const NewBook &book);
 void removeBook(AdminLibrary &library, const QString &company, const QString &category,
                 const QString &name);
+
+} // namespace vk

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+namespace vk {
+
 namespace {
 
 [[noreturn]] void fail(const QSqlQuery &query)
@@ -29,22 +31,22 @@ class RowWriter
 {
 public:
     RowWriter(QSqlDatabase to, const QString &sql)
-        : _query(to)
+        : m_query(to)
     {
-        if (!_query.prepare(sql))
-            fail(_query);
+        if (!m_query.prepare(sql))
+            fail(m_query);
     }
 
     void write(const QVariantList &values)
     {
         for (qsizetype i = 0; i < values.size(); ++i)
-            _query.bindValue(int(i), values.at(i));
-        if (!_query.exec())
-            fail(_query);
+            m_query.bindValue(int(i), values.at(i));
+        if (!m_query.exec())
+            fail(m_query);
     }
 
 private:
-    QSqlQuery _query;
+    QSqlQuery m_query;
 };
 
 qint64 rowCount(QSqlDatabase db, const QString &table)
@@ -121,3 +123,5 @@ CopiedRows copyLibrary(QSqlDatabase from, QSqlDatabase to, const SqlEngine &toEn
         throw;
     }
 }
+
+} // namespace vk

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+namespace vk {
+
 struct CopiedRows
 {
     qint64 companies = 0;
@@ -20,3 +22,5 @@ struct CopiedRows
 enum class CopyInto { EmptyOnly, Replacing };
 CopiedRows copyLibrary(QSqlDatabase from, QSqlDatabase to, const SqlEngine &toEngine,
                        CopyInto mode = CopyInto::EmptyOnly);
+
+} // namespace vk

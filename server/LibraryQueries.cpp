@@ -4,6 +4,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+namespace vk {
+
 namespace {
 
 constexpr qint64 kMinuteMs = 60 * 1000;
@@ -115,3 +117,5 @@ void forgetOldCounts(Statements &statements, qint64 nowMs)
     run(query, {nowMs / kMinuteMs - 1});
     query.finish();
 }
+
+} // namespace vk

@@ -8,6 +8,8 @@
 
 #include <optional>
 
+namespace vk {
+
 // The reads and writes the portal makes while answering. Every value is bound,
 // never spliced into SQL. A failed statement is reported through `status`, so
 // the caller can answer "unavailable" instead of a wrong "no such user", and
@@ -53,3 +55,5 @@ void forgetOldCounts(Statements &statements, qint64 nowMs);
 
 // The store file name of a stored book, empty when the token names none.
 QString findBookFile(Statements &statements, const QString &token, QueryStatus *status);
+
+} // namespace vk

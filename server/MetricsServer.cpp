@@ -7,6 +7,8 @@
 
 #include <microhttpd.h>
 
+namespace vk {
+
 namespace {
 
 // Enough for a monitoring system and a load balancer or two.
@@ -39,8 +41,8 @@ MHD_Result handleRequest(void *cls, MHD_Connection *connection, const char *url,
 } // namespace
 
 MetricsServer::MetricsServer(const PortalMetrics &metrics, HealthCheck health)
-    : _metrics(metrics)
-    , _health(std::move(health))
+    : m_metrics(metrics)
+    , m_health(std::move(health))
 {
 }
 
@@ -51,7 +53,7 @@ MetricsServer::~MetricsServer()
 
 QString MetricsServer::start(int listenFd)
 {
-    _daemon = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL, 0, nullptr, nullptr,
+    m_daemon = MHD_start_daemon(MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL, 0, nullptr, nullptr,
                                &handleRequest, this,
                                MHD_OPTION_LISTEN_SOCKET, listenFd,
                                MHD_OPTION_THREAD_POOL_SIZE, kThreads,
@@ -59,15 +61,15 @@ QString MetricsServer::start(int listenFd)
                                MHD_OPTION_CONNECTION_TIMEOUT, kIdleTimeoutSeconds,
                                MHD_OPTION_CONNECTION_MEMORY_LIMIT, size_t(32 * 1024),
                                MHD_OPTION_END);
-    return _daemon ? QString() : QStringLiteral("cannot serve health and metrics");
+    return m_daemon ? QString() : QStringLiteral("cannot serve health and metrics");
 }
 
 void MetricsServer::stop()
 {
-    if (!_daemon)
+    if (!m_daemon)
         return;
-    MHD_stop_daemon(_daemon);
-    _daemon = nullptr;
+    MHD_stop_daemon(m_daemon);
+    m_daemon = nullptr;
 }
 
 MetricsServer::Answer MetricsServer::answer(const QString &method, const QString &path)
@@ -75,15 +77,17 @@ MetricsServer::Answer MetricsServer::answer(const QString &method, const QString
     if (method != QStringLiteral("GET") && method != QStringLiteral("HEAD"))
         return {404, "not found"};
     if (path == QStringLiteral("/metrics"))
-        return {200, _metrics.exposition(), PortalMetrics::kContentType};
+        return {200, m_metrics.exposition(), PortalMetrics::kContentType};
     if (path != QStringLiteral("/healthz"))
         return {404, "not found"};
-    const QString error = _health();
+    const QString error = m_health();
     const bool healthy = error.isEmpty();
-    if (_healthy.exchange(healthy) != healthy) {
+    if (m_healthy.exchange(healthy) != healthy) {
         const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
         writeLogLine(healthy ? QStringLiteral("%1 health check: the database answers again").arg(now)
                              : QStringLiteral("%1 health check failed: %2").arg(now, loggableText(error, 512)));
     }
     return healthy ? Answer{200, "ok"} : Answer{503, "database unavailable"};
 }
+
+} // namespace vk

@@ -6,8 +6,11 @@
 #include <atomic>
 #include <functional>
 
-class PortalMetrics;
 struct MHD_Daemon;
+
+namespace vk {
+
+class PortalMetrics;
 
 // The operator's address beside the portal: plain HTTP, GET /healthz and
 // GET /metrics only, everything else 404. A daemon of its own, so a scrape
@@ -37,10 +40,12 @@ public:
     Answer answer(const QString &method, const QString &path);
 
 private:
-    const PortalMetrics &_metrics;
-    const HealthCheck _health;
+    const PortalMetrics &m_metrics;
+    const HealthCheck m_health;
     // Only a change between healthy and not is logged, so a load balancer
     // asking every second cannot flood the log.
-    std::atomic<bool> _healthy{true};
-    MHD_Daemon *_daemon = nullptr;
+    std::atomic<bool> m_healthy{true};
+    MHD_Daemon *m_daemon = nullptr;
 };
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+namespace vk {
+
 namespace {
 
 bool isPrintableAscii(const QString &value)
@@ -78,3 +80,5 @@ QString checkBookUrl(const QString &value)
         return QStringLiteral("book URL \"%1\" is not an absolute http(s) URL in ASCII").arg(value);
     return {};
 }
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace vk {
+
 // Checks on what an admin stores. Each returns an empty string when the value
 // is acceptable, else one line saying why it is not.
 
@@ -25,3 +27,5 @@ QString checkBookPassword(const QString &value);
 
 // External book locations: an absolute http or https URL in ASCII.
 QString checkBookUrl(const QString &value);
+
+} // namespace vk

@@ -10,6 +10,8 @@
 
 #include <exception>
 
+namespace vk {
+
 PdfInspection inspectPdf(const QString &path, const QString &password)
 {
     PdfInspection result;
@@ -54,3 +56,5 @@ QString encryptPdf(const QString &source, const PdfSink &sink, const QString &pa
     }
     return {};
 }
+
+} // namespace vk

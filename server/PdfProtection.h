@@ -4,6 +4,8 @@
 
 #include <functional>
 
+namespace vk {
+
 struct PdfInspection
 {
     bool readable = false; // a PDF with at least one page that opened with the password given
@@ -22,3 +24,5 @@ using PdfSink = std::function<void(const char *data, size_t size)>;
 // Writes `source` encrypted with AES-256 to `sink`, `password` being both the
 // user and the owner password. Returns an error text, empty on success.
 QString encryptPdf(const QString &source, const PdfSink &sink, const QString &password);
+
+} // namespace vk

@@ -2,13 +2,15 @@
 
 #include "velkarn.h"
 
+namespace vk {
+
 namespace {
 
-const QString separator = QStringLiteral("^^");
+const QString kSeparator = QStringLiteral("^^");
 // Never examined by the viewer; they must only keep clear of "^".
-const QString recordLeadIn = QStringLiteral("BK");
-const QString recordGap = QStringLiteral("---");
-const QString recordEnd = QStringLiteral(".+.");
+const QString kRecordLeadIn = QStringLiteral("BK");
+const QString kRecordGap = QStringLiteral("---");
+const QString kRecordEnd = QStringLiteral(".+.");
 
 QString flag(bool on)
 {
@@ -30,7 +32,7 @@ QByteArray serverCheckAnswer()
 QByteArray loginAnswer(const AccountRecord &account)
 {
     const QString text = flag(account.online) + flag(account.active) + flag(account.companyActive)
-        + account.company + separator + account.category + separator + scrambled(account.password);
+        + account.company + kSeparator + account.category + kSeparator + scrambled(account.password);
     return text.toUtf8();
 }
 
@@ -46,8 +48,8 @@ QByteArray bookAnswer(const QList<BookRecord> &books)
     QString text = QStringLiteral("*START*");
     for (const BookRecord &book : books) {
         const QString password = book.password.isEmpty() ? QStringLiteral("none") : book.password;
-        text += recordLeadIn + book.name + separator + scrambled(book.location) + separator
-            + scrambled(password) + separator + recordGap + recordEnd;
+        text += kRecordLeadIn + book.name + kSeparator + scrambled(book.location) + kSeparator
+            + scrambled(password) + kSeparator + kRecordGap + kRecordEnd;
     }
     text += QStringLiteral("*END*");
     return text.toUtf8();
@@ -57,3 +59,5 @@ QByteArray noBooksAnswer()
 {
     return "NOBOOKS";
 }
+
+} // namespace vk

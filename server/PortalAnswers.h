@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+namespace vk {
+
 // The texts the viewer parses. Plain fields go out as they are (names holding
 // "^" are refused when they are stored); passwords and locations go out in the
 // pair-swap encoding.
@@ -40,3 +42,5 @@ QByteArray unknownUserAnswer();
 QByteArray bookAnswer(const QList<BookRecord> &books);
 
 QByteArray noBooksAnswer();
+
+} // namespace vk

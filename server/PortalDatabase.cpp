@@ -6,6 +6,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+namespace vk {
+
 namespace {
 
 QAtomicInteger<quint64> connectionCounter;
@@ -63,15 +65,15 @@ QString defaultStoreDir(const QString &database)
 }
 
 ScopedConnection::ScopedConnection(const QString &database)
-    : _engine(sqlEngine(parseDatabaseLocation(database).engine))
-    , _name(nextConnectionName())
+    : m_engine(sqlEngine(parseDatabaseLocation(database).engine))
+    , m_name(nextConnectionName())
 {
-    openConnection(parseDatabaseLocation(database), _name, false);
+    openConnection(parseDatabaseLocation(database), m_name, false);
 }
 
 ScopedConnection::~ScopedConnection()
 {
-    dropConnection(_name);
+    dropConnection(m_name);
 }
 
 bool ScopedConnection::isOpen() const
@@ -86,12 +88,12 @@ QString ScopedConnection::errorText() const
 
 QSqlDatabase ScopedConnection::database() const
 {
-    return QSqlDatabase::database(_name, false);
+    return QSqlDatabase::database(m_name, false);
 }
 
 const SqlEngine &ScopedConnection::engine() const
 {
-    return _engine;
+    return m_engine;
 }
 
 QSqlQuery ScopedConnection::prepared(const QString &sql)
@@ -102,35 +104,35 @@ QSqlQuery ScopedConnection::prepared(const QString &sql)
 }
 
 PortalDatabase::PortalDatabase(const QString &database)
-    : _location(parseDatabaseLocation(database))
-    , _engine(sqlEngine(_location.engine))
-    , _id(connectionCounter.fetchAndAddRelaxed(1))
+    : m_location(parseDatabaseLocation(database))
+    , m_engine(sqlEngine(m_location.engine))
+    , m_id(connectionCounter.fetchAndAddRelaxed(1))
 {
 }
 
 QSqlDatabase PortalDatabase::connection()
 {
-    QString &name = threadConnections.connections[_id].name;
+    QString &name = threadConnections.connections[m_id].name;
     if (name.isEmpty()) {
         name = nextConnectionName();
-        return openConnection(_location, name, true);
+        return openConnection(m_location, name, true);
     }
     QSqlDatabase db = QSqlDatabase::database(name, false);
     if (!db.isOpen() && db.open())
-        _engine.configure(db);
+        m_engine.configure(db);
     return db;
 }
 
 bool PortalDatabase::hasConnection() const
 {
-    const auto held = threadConnections.connections.constFind(_id);
+    const auto held = threadConnections.connections.constFind(m_id);
     return held != threadConnections.connections.cend() && !held->name.isEmpty()
         && QSqlDatabase::database(held->name, false).isOpen();
 }
 
 void PortalDatabase::discardConnection()
 {
-    ThreadConnection connection = threadConnections.connections.take(_id);
+    ThreadConnection connection = threadConnections.connections.take(m_id);
     connection.statements.clear();
     if (!connection.name.isEmpty())
         dropConnection(connection.name);
@@ -139,7 +141,7 @@ void PortalDatabase::discardConnection()
 QSqlQuery PortalDatabase::prepared(const QString &sql)
 {
     const QSqlDatabase db = connection();
-    QHash<QString, QSqlQuery> &statements = threadConnections.connections[_id].statements;
+    QHash<QString, QSqlQuery> &statements = threadConnections.connections[m_id].statements;
     auto kept = statements.find(sql);
     if (kept != statements.end()) {
         // Copies of a QSqlQuery share one prepared statement, which is the
@@ -172,7 +174,7 @@ bool PortalDatabase::ping(QString *error)
 
 QString PortalDatabase::health()
 {
-    if (_location.engine != Engine::Sqlite) {
+    if (m_location.engine != Engine::Sqlite) {
         QString error;
         return ping(&error) ? QString() : (error.isEmpty() ? QStringLiteral("the database gave no reason") : error);
     }
@@ -183,7 +185,7 @@ QString PortalDatabase::health()
     QSqlError error;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(_location.path);
+        db.setDatabaseName(m_location.path);
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
         if (!db.open()) {
             error = db.lastError();
@@ -198,3 +200,5 @@ QString PortalDatabase::health()
         return {};
     return error.text().isEmpty() ? QStringLiteral("the database gave no reason") : error.text();
 }
+
+} // namespace vk

@@ -7,6 +7,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+namespace vk {
+
 // A library lives in one SQLite file, or in a PostgreSQL database that
 // several portal processes share (see DatabaseLocation). QtSql connections
 // belong to the thread that opened them, so every thread gets its own, under
@@ -34,8 +36,8 @@ public:
     QSqlQuery prepared(const QString &sql) override;
 
 private:
-    const SqlEngine &_engine;
-    QString _name;
+    const SqlEngine &m_engine;
+    QString m_name;
 };
 
 // The library a serving process answers from: each thread that asks gets a
@@ -49,7 +51,7 @@ public:
     PortalDatabase(const PortalDatabase &) = delete;
     PortalDatabase &operator=(const PortalDatabase &) = delete;
 
-    const SqlEngine &engine() const override { return _engine; }
+    const SqlEngine &engine() const override { return m_engine; }
     // Kept prepared on the calling thread's connection until it is dropped.
     QSqlQuery prepared(const QString &sql) override;
     // The calling thread's connection, opened when it has none or lost it.
@@ -68,7 +70,9 @@ public:
     QString health();
 
 private:
-    const DatabaseLocation _location;
-    const SqlEngine &_engine;
-    const quint64 _id;
+    const DatabaseLocation m_location;
+    const SqlEngine &m_engine;
+    const quint64 m_id;
 };
+
+} // namespace vk

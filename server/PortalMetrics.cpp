@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace vk {
+
 namespace {
 
 constexpr auto kRelaxed = std::memory_order_relaxed;
@@ -34,12 +36,12 @@ QByteArray endpointLabel(int endpoint)
 
 PortalMetrics::Endpoint PortalMetrics::endpointOf(const QString &path)
 {
-    static const QString adminPrefix = QStringLiteral("/adminportal/");
+    static const QString kAdminPrefix = QStringLiteral("/adminportal/");
     if (path.startsWith(QStringLiteral("/books/")))
         return Books;
-    if (!path.startsWith(adminPrefix))
+    if (!path.startsWith(kAdminPrefix))
         return Other;
-    const QStringView name = QStringView(path).mid(adminPrefix.size());
+    const QStringView name = QStringView(path).mid(kAdminPrefix.size());
     for (int endpoint = ServerCheck; endpoint <= StatusUpdate; ++endpoint) {
         if (name == QLatin1String(kEndpointNames[endpoint]))
             return Endpoint(endpoint);
@@ -50,31 +52,31 @@ PortalMetrics::Endpoint PortalMetrics::endpointOf(const QString &path)
 void PortalMetrics::requestDone(Endpoint endpoint, int status, qint64 elapsedNs)
 {
     const auto known = std::find(kStatuses.begin(), kStatuses.end(), status);
-    _requests[endpoint][known - kStatuses.begin()].fetch_add(1, kRelaxed);
+    m_requests[endpoint][known - kStatuses.begin()].fetch_add(1, kRelaxed);
     if (status == 429)
-        _rateLimited[endpoint].fetch_add(1, kRelaxed);
+        m_rateLimited[endpoint].fetch_add(1, kRelaxed);
     // A connection that ended without an answer took no meaningful time.
     if (status == 0)
         return;
     const qint64 us = std::max<qint64>(0, elapsedNs / 1000);
     const auto bucket = std::lower_bound(kBucketBoundsUs.begin(), kBucketBoundsUs.end(), us);
-    _latency[endpoint][bucket - kBucketBoundsUs.begin()].fetch_add(1, kRelaxed);
-    _latencySumUs[endpoint].fetch_add(quint64(us), kRelaxed);
+    m_latency[endpoint][bucket - kBucketBoundsUs.begin()].fetch_add(1, kRelaxed);
+    m_latencySumUs[endpoint].fetch_add(quint64(us), kRelaxed);
 }
 
 void PortalMetrics::databaseError()
 {
-    _databaseErrors.fetch_add(1, kRelaxed);
+    m_databaseErrors.fetch_add(1, kRelaxed);
 }
 
 void PortalMetrics::connectionOpened()
 {
-    _openConnections.fetch_add(1, kRelaxed);
+    m_openConnections.fetch_add(1, kRelaxed);
 }
 
 void PortalMetrics::connectionClosed()
 {
-    _openConnections.fetch_sub(1, kRelaxed);
+    m_openConnections.fetch_sub(1, kRelaxed);
 }
 
 QByteArray PortalMetrics::exposition() const
@@ -87,7 +89,7 @@ QByteArray PortalMetrics::exposition() const
              "Requests by endpoint and HTTP status; code \"none\": the connection ended before an answer.");
     for (int endpoint = 0; endpoint < EndpointCount; ++endpoint) {
         for (int slot = 0; slot < kStatusSlots; ++slot) {
-            const quint64 value = _requests[endpoint][slot].load(kRelaxed);
+            const quint64 value = m_requests[endpoint][slot].load(kRelaxed);
             if (value == 0)
                 continue;
             const QByteArray code = slot == kStatusSlots - 1 ? QByteArray("other")
@@ -104,13 +106,13 @@ QByteArray PortalMetrics::exposition() const
         // agree even while requests are being counted.
         quint64 cumulative = 0;
         for (int slot = 0; slot < kBucketSlots; ++slot) {
-            cumulative += _latency[endpoint][slot].load(kRelaxed);
+            cumulative += m_latency[endpoint][slot].load(kRelaxed);
             sample(out,
                    "velkarn_portal_request_duration_seconds_bucket{" + endpointLabel(endpoint) + ",le=\""
                        + kBucketLabels[slot] + "\"}",
                    cumulative);
         }
-        const quint64 sumUs = _latencySumUs[endpoint].load(kRelaxed);
+        const quint64 sumUs = m_latencySumUs[endpoint].load(kRelaxed);
         out += "velkarn_portal_request_duration_seconds_sum{" + endpointLabel(endpoint) + "} "
             + QByteArray::number(double(sumUs) / 1e6, 'f', 6) + '\n';
         sample(out, "velkarn_portal_request_duration_seconds_count{" + endpointLabel(endpoint) + '}', cumulative);
@@ -120,13 +122,15 @@ QByteArray PortalMetrics::exposition() const
              "Requests refused with 429 because their client address used up its share of the minute.");
     for (int endpoint = 0; endpoint < EndpointCount; ++endpoint)
         sample(out, "velkarn_portal_rate_limited_total{" + endpointLabel(endpoint) + '}',
-               _rateLimited[endpoint].load(kRelaxed));
+               m_rateLimited[endpoint].load(kRelaxed));
 
     describe(out, "velkarn_portal_database_errors_total", "counter",
              "Requests answered 503 because the database failed; the log says why.");
-    sample(out, "velkarn_portal_database_errors_total", _databaseErrors.load(kRelaxed));
+    sample(out, "velkarn_portal_database_errors_total", m_databaseErrors.load(kRelaxed));
 
     describe(out, "velkarn_portal_open_connections", "gauge", "Client connections open now.");
-    out += "velkarn_portal_open_connections " + QByteArray::number(_openConnections.load(kRelaxed)) + '\n';
+    out += "velkarn_portal_open_connections " + QByteArray::number(m_openConnections.load(kRelaxed)) + '\n';
     return out;
 }
+
+} // namespace vk

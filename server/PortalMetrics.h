@@ -6,6 +6,8 @@
 #include <array>
 #include <atomic>
 
+namespace vk {
+
 // What the portal has done since it started, for an operator's monitoring:
 // requests by endpoint and status, how long they took, refusals by the rate
 // limits, database failures and the connections open now. Counting is a
@@ -43,11 +45,13 @@ private:
     static constexpr int kBucketSlots = int(kBucketBoundsUs.size()) + 1; // the last: beyond every bound
 
     using Counter = std::atomic<quint64>;
-    std::array<std::array<Counter, kStatusSlots>, EndpointCount> _requests{};
+    std::array<std::array<Counter, kStatusSlots>, EndpointCount> m_requests{};
     // Each request counts in one bucket only; the text sums them up.
-    std::array<std::array<Counter, kBucketSlots>, EndpointCount> _latency{};
-    std::array<Counter, EndpointCount> _latencySumUs{};
-    std::array<Counter, EndpointCount> _rateLimited{};
-    Counter _databaseErrors{0};
-    std::atomic<qint64> _openConnections{0};
+    std::array<std::array<Counter, kBucketSlots>, EndpointCount> m_latency{};
+    std::array<Counter, EndpointCount> m_latencySumUs{};
+    std::array<Counter, EndpointCount> m_rateLimited{};
+    Counter m_databaseErrors{0};
+    std::atomic<qint64> m_openConnections{0};
 };
+
+} // namespace vk

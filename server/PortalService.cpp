@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QRegularExpression>
 
+namespace vk {
+
 namespace {
 
-const QString adminPrefix = QStringLiteral("/adminportal/");
-const QString booksPrefix = QStringLiteral("/books/");
+const QString kAdminPrefix = QStringLiteral("/adminportal/");
+const QString kBooksPrefix = QStringLiteral("/books/");
 
 PortalReply reply(int status, const QByteArray &body)
 {
@@ -25,17 +27,17 @@ PortalReply reply(int status, const QByteArray &body)
 } // namespace
 
 PortalService::PortalService(const PortalConfig &config)
-    : _config(config)
-    , _database(config.databasePath)
-    , _clock([] { return QDateTime::currentMSecsSinceEpoch(); })
-    , _userChecks(config.userChecksPerMinute)
-    , _statusUpdates(config.statusUpdatesPerMinute)
+    : m_config(config)
+    , m_database(config.databasePath)
+    , m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
+    , m_userChecks(config.userChecksPerMinute)
+    , m_statusUpdates(config.statusUpdatesPerMinute)
 {
 }
 
 void PortalService::setClock(std::function<qint64()> clock)
 {
-    _clock = std::move(clock);
+    m_clock = std::move(clock);
 }
 
 PortalReply PortalService::handle(const PortalRequest &request)
@@ -48,16 +50,16 @@ PortalReply PortalService::handle(const PortalRequest &request)
 
 std::variant<PortalReply, StatusWrite> PortalService::begin(const PortalRequest &request)
 {
-    if (request.body.size() > maxBodyBytes)
+    if (request.body.size() > kMaxBodyBytes)
         return reply(413, "request body too large");
-    if (request.path.startsWith(booksPrefix)) {
+    if (request.path.startsWith(kBooksPrefix)) {
         if (request.method != QStringLiteral("GET") && request.method != QStringLiteral("HEAD"))
             return reply(405, "method not allowed");
-        return bookFile(request.path.mid(booksPrefix.size()));
+        return bookFile(request.path.mid(kBooksPrefix.size()));
     }
-    if (!request.path.startsWith(adminPrefix))
+    if (!request.path.startsWith(kAdminPrefix))
         return reply(404, "not found");
-    const QString endpoint = request.path.mid(adminPrefix.size());
+    const QString endpoint = request.path.mid(kAdminPrefix.size());
     const bool known = endpoint == QStringLiteral("pdfserverchk.php")
         || endpoint == QStringLiteral("pdfuserchk.php") || endpoint == QStringLiteral("pdfbookchk.php")
         || endpoint == QStringLiteral("pdfloginupdate.php");
@@ -78,7 +80,7 @@ std::variant<PortalReply, StatusWrite> PortalService::begin(const PortalRequest 
 // that the library is unavailable.
 PortalReply PortalService::unavailable(const QString &what, const QString &error)
 {
-    _metrics.databaseError();
+    m_metrics.databaseError();
     writeLogLine(QStringLiteral("%1 database error in %2: %3")
                      .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), what,
                           loggableText(error, 512)));
@@ -90,39 +92,39 @@ auto PortalService::withConnection(QueryStatus *status, Query query)
 {
     // A connection opened just now has nothing stale to blame; trying again
     // would only double the wait on a database that does not answer.
-    const bool retry = _database.hasConnection();
+    const bool retry = m_database.hasConnection();
     auto result = query();
     if (status->ok)
         return result;
-    _database.discardConnection();
+    m_database.discardConnection();
     return retry ? query() : result;
 }
 
 std::unique_lock<std::mutex> PortalService::writeTurn()
 {
-    return _database.engine().oneWriterAtATime() ? std::unique_lock(_writes) : std::unique_lock<std::mutex>();
+    return m_database.engine().oneWriterAtATime() ? std::unique_lock(m_writes) : std::unique_lock<std::mutex>();
 }
 
 std::optional<PortalReply> PortalService::limit(const QString &kind, int perMinute, const QString &client)
 {
     if (perMinute <= 0)
         return std::nullopt;
-    const qint64 now = _clock();
+    const qint64 now = m_clock();
     const bool userCheck = kind == QStringLiteral("user");
     bool admitted = false;
-    if (_database.engine().countsInLibrary()) {
+    if (m_database.engine().countsInLibrary()) {
         QueryStatus status;
         const auto turn = writeTurn();
-        admitted = withConnection(&status, [&] { return admitEvent(_database, kind, client, perMinute, now, &status); });
+        admitted = withConnection(&status, [&] { return admitEvent(m_database, kind, client, perMinute, now, &status); });
         if (!status.ok)
             return unavailable(userCheck ? QStringLiteral("user check") : QStringLiteral("status update"), status.error);
         // One request a minute per process clears what no longer counts.
         const qint64 minute = now / 60000;
-        qint64 forgotten = _countsForgottenMinute.loadRelaxed();
-        if (forgotten < minute && _countsForgottenMinute.testAndSetRelaxed(forgotten, minute))
-            forgetOldCounts(_database, now);
+        qint64 forgotten = m_countsForgottenMinute.loadRelaxed();
+        if (forgotten < minute && m_countsForgottenMinute.testAndSetRelaxed(forgotten, minute))
+            forgetOldCounts(m_database, now);
     } else {
-        admitted = (userCheck ? _userChecks : _statusUpdates).allow(client, now);
+        admitted = (userCheck ? m_userChecks : m_statusUpdates).allow(client, now);
     }
     if (admitted)
         return std::nullopt;
@@ -137,15 +139,15 @@ PortalReply PortalService::serverCheck()
 
 PortalReply PortalService::userCheck(const PortalRequest &request)
 {
-    if (auto refused = limit(QStringLiteral("user"), _config.userChecksPerMinute, clientKey(request.client)))
+    if (auto refused = limit(QStringLiteral("user"), m_config.userChecksPerMinute, clientKey(request.client)))
         return *refused;
     const UserCheckBody body = parseUserCheckBody(request.body);
     if (!body.valid)
         return reply(200, unknownUserAnswer());
     QueryStatus status;
-    const qint64 ttlMs = qint64(_config.onlineTtlHours * 3600.0 * 1000.0);
+    const qint64 ttlMs = qint64(m_config.onlineTtlHours * 3600.0 * 1000.0);
     const auto account = withConnection(&status, [&] {
-        return findAccount(_database, body.user, _clock(), ttlMs, &status);
+        return findAccount(m_database, body.user, m_clock(), ttlMs, &status);
     });
     if (!status.ok)
         return unavailable(QStringLiteral("user check"), status.error);
@@ -159,13 +161,13 @@ PortalReply PortalService::bookCheck(const PortalRequest &request)
         return reply(200, noBooksAnswer());
     QueryStatus status;
     const QList<StoredBook> stored = withConnection(
-        &status, [&] { return findBooks(_database, body.company, body.category, &status); });
+        &status, [&] { return findBooks(m_database, body.company, body.category, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book check"), status.error);
     QList<BookRecord> books;
     for (const StoredBook &book : stored) {
         const QString location =
-            book.url.isEmpty() ? _config.publicUrl + booksPrefix + book.token : book.url;
+            book.url.isEmpty() ? m_config.publicUrl + kBooksPrefix + book.token : book.url;
         books.append({book.name, location, book.password});
     }
     return reply(200, bookAnswer(books));
@@ -183,12 +185,12 @@ PortalReply PortalService::write(const StatusWrite &update)
 {
     // Counted per address like user checks: unlimited, they would sign anyone
     // out and tell known addresses from unknown ones at full speed.
-    if (auto refused = limit(QStringLiteral("status"), _config.statusUpdatesPerMinute, update.client))
+    if (auto refused = limit(QStringLiteral("status"), m_config.statusUpdatesPerMinute, update.client))
         return *refused;
     QueryStatus status;
     const auto turn = writeTurn();
     const bool recorded = withConnection(&status, [&] {
-        return recordOnline(_database, update.user, update.online, _clock(), &status);
+        return recordOnline(m_database, update.user, update.online, m_clock(), &status);
     });
     if (!status.ok)
         return unavailable(QStringLiteral("status update"), status.error);
@@ -197,17 +199,19 @@ PortalReply PortalService::write(const StatusWrite &update)
 
 PortalReply PortalService::bookFile(const QString &token)
 {
-    static const QRegularExpression tokenPattern(QStringLiteral("^[0-9a-f]{32}$"));
-    if (!tokenPattern.match(token).hasMatch())
+    static const QRegularExpression kTokenPattern(QStringLiteral("^[0-9a-f]{32}$"));
+    if (!kTokenPattern.match(token).hasMatch())
         return reply(404, "not found");
     QueryStatus status;
     const QString file =
-        withConnection(&status, [&] { return findBookFile(_database, token, &status); });
+        withConnection(&status, [&] { return findBookFile(m_database, token, &status); });
     if (!status.ok)
         return unavailable(QStringLiteral("book download"), status.error);
     if (file.isEmpty())
         return reply(404, "not found");
     PortalReply r;
-    r.filePath = QDir(_config.storeDir).filePath(file);
+    r.filePath = QDir(m_config.storeDir).filePath(file);
     return r;
 }
+
+} // namespace vk

@@ -14,6 +14,8 @@
 #include <optional>
 #include <variant>
 
+namespace vk {
+
 struct PortalRequest
 {
     QString method;
@@ -61,7 +63,7 @@ public:
     // Throws CommandError for a database location it cannot take.
     explicit PortalService(const PortalConfig &config);
 
-    PortalDatabase &database() { return _database; }
+    PortalDatabase &database() { return m_database; }
 
     // Answers a request completely: begin(), then write() when it asks for one.
     PortalReply handle(const PortalRequest &request);
@@ -75,12 +77,12 @@ public:
     PortalReply write(const StatusWrite &update);
 
     // Database failures are counted here, everything else by the HTTP layer.
-    PortalMetrics &metrics() { return _metrics; }
+    PortalMetrics &metrics() { return m_metrics; }
 
     // Milliseconds since the epoch; replaceable so the online TTL can be exercised.
     void setClock(std::function<qint64()> clock);
 
-    static constexpr qsizetype maxBodyBytes = 64 * 1024;
+    static constexpr qsizetype kMaxBodyBytes = 64 * 1024;
 
 private:
     PortalReply serverCheck();
@@ -100,12 +102,14 @@ private:
     // Held around each write where the engine takes one writer at a time.
     std::unique_lock<std::mutex> writeTurn();
 
-    const PortalConfig _config;
-    PortalDatabase _database;
-    std::function<qint64()> _clock;
-    PortalMetrics _metrics;
-    RateLimiter _userChecks;
-    RateLimiter _statusUpdates;
-    QAtomicInteger<qint64> _countsForgottenMinute = 0;
-    std::mutex _writes;
+    const PortalConfig m_config;
+    PortalDatabase m_database;
+    std::function<qint64()> m_clock;
+    PortalMetrics m_metrics;
+    RateLimiter m_userChecks;
+    RateLimiter m_statusUpdates;
+    QAtomicInteger<qint64> m_countsForgottenMinute = 0;
+    std::mutex m_writes;
 };
+
+} // namespace vk

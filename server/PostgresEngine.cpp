@@ -2,6 +2,8 @@
 
 #include <QSqlError>
 
+namespace vk {
+
 namespace {
 
 // translate() folds ASCII letters only, as SQLite's NOCASE does; lower()
@@ -109,3 +111,5 @@ const SqlEngine &sqlEngine(Engine engine)
 {
     return engine == Engine::Postgres ? postgresEngine() : sqliteEngine();
 }
+
+} // namespace vk

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace vk {
+
 namespace {
 
 constexpr mode_t kPrivateFile = 0600;
@@ -62,3 +64,5 @@ void protectDatabaseFiles(const QString &path)
             keepPrivate(path + suffix);
     }
 }
+
+} // namespace vk

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+namespace vk {
+
 // The library holds account and book passwords as given (the protocol sends
 // them back), so its files are for their owner only, whatever the umask says.
 // Files of an older library made with looser modes are tightened when opened.
@@ -18,3 +20,5 @@ void protectDatabaseFiles(const QString &path);
 // Clears the group and other bits of an existing file or directory, where
 // this user may; a file that is not ours stays as it is.
 void keepPrivate(const QString &path);
+
+} // namespace vk

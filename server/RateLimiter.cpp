@@ -1,21 +1,23 @@
 #include "RateLimiter.h"
 
+namespace vk {
+
 RateLimiter::RateLimiter(int perMinute)
-    : _perMinute(perMinute)
+    : m_perMinute(perMinute)
 {
 }
 
 bool RateLimiter::allow(const QString &client, qint64 nowMs)
 {
-    if (_perMinute <= 0)
+    if (m_perMinute <= 0)
         return true;
-    const std::lock_guard lock(_mutex);
-    if (_events.size() >= pruneThreshold && !_events.contains(client))
+    const std::lock_guard lock(m_mutex);
+    if (m_events.size() >= kPruneThreshold && !m_events.contains(client))
         forgetIdleClients(nowMs);
-    QList<qint64> &times = _events[client];
-    while (!times.isEmpty() && nowMs - times.first() >= windowMs)
+    QList<qint64> &times = m_events[client];
+    while (!times.isEmpty() && nowMs - times.first() >= kWindowMs)
         times.removeFirst();
-    if (times.size() >= _perMinute)
+    if (times.size() >= m_perMinute)
         return false;
     times.append(nowMs);
     return true;
@@ -23,16 +25,18 @@ bool RateLimiter::allow(const QString &client, qint64 nowMs)
 
 qsizetype RateLimiter::trackedClients() const
 {
-    const std::lock_guard lock(_mutex);
-    return _events.size();
+    const std::lock_guard lock(m_mutex);
+    return m_events.size();
 }
 
 void RateLimiter::forgetIdleClients(qint64 nowMs)
 {
-    for (auto it = _events.begin(); it != _events.end();) {
-        if (it->isEmpty() || nowMs - it->last() >= windowMs)
-            it = _events.erase(it);
+    for (auto it = m_events.begin(); it != m_events.end();) {
+        if (it->isEmpty() || nowMs - it->last() >= kWindowMs)
+            it = m_events.erase(it);
         else
             ++it;
     }
 }
+
+} // namespace vk

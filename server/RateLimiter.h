@@ -6,6 +6,8 @@
 
 #include <mutex>
 
+namespace vk {
+
 // At most `perMinute` events per client in any sliding minute. Refused events
 // are not counted, so a client that keeps hammering gets through again as soon
 // as its oldest accepted event is a minute old. Thread-safe.
@@ -22,12 +24,14 @@ public:
 private:
     void forgetIdleClients(qint64 nowMs);
 
-    static constexpr qint64 windowMs = 60 * 1000;
+    static constexpr qint64 kWindowMs = 60 * 1000;
     // Bounds memory when many addresses pass by: beyond this many clients,
     // those idle for a whole window are dropped.
-    static constexpr qsizetype pruneThreshold = 4096;
+    static constexpr qsizetype kPruneThreshold = 4096;
 
-    const int _perMinute;
-    mutable std::mutex _mutex;
-    QHash<QString, QList<qint64>> _events;
+    const int m_perMinute;
+    mutable std::mutex m_mutex;
+    QHash<QString, QList<qint64>> m_events;
 };
+
+} // namespace vk

@@ -1,5 +1,7 @@
 #include "RequestBody.h"
 
+namespace vk {
+
 namespace {
 
 // Bytes that are not UTF-8 cannot name anything stored, so they make the body
@@ -56,3 +58,5 @@ BookCheckBody parseBookCheckBody(const QByteArray &body)
         && decodeUtf8(body.mid(split + separator.size()), &result.category);
     return result;
 }
+
+} // namespace vk

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace vk {
+
 // The viewer writes its form bodies by plain concatenation without escaping,
 // so values may hold "+", "&" or "=" as typed. These readers never decode
 // anything and split only at the field names the viewer writes.
@@ -39,3 +41,5 @@ StatusBody parseStatusBody(const QByteArray &body);
 // "&categoryname=" (refused when they are created), so the split is at the
 // first one and a category may hold anything.
 BookCheckBody parseBookCheckBody(const QByteArray &body);
+
+} // namespace vk

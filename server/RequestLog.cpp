@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace vk {
+
 namespace {
 
 constexpr qsizetype kMaxLoggedPath = 256;
@@ -19,10 +21,10 @@ bool isControl(char16_t c)
 
 QString shortenTokens(const QString &text)
 {
-    static const QRegularExpression token(QStringLiteral("[0-9A-Fa-f]{32,}"));
+    static const QRegularExpression kTokenRun(QStringLiteral("[0-9A-Fa-f]{32,}"));
     QString result;
     qsizetype from = 0;
-    for (auto it = token.globalMatch(text); it.hasNext();) {
+    for (auto it = kTokenRun.globalMatch(text); it.hasNext();) {
         const QRegularExpressionMatch match = it.next();
         result += QStringView(text).mid(from, match.capturedStart() - from);
         result += QStringView(text).mid(match.capturedStart(), kTokenKept);
@@ -79,3 +81,5 @@ void writeLogLine(const QString &line)
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
 }
+
+} // namespace vk

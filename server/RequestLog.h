@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QString>
 
+namespace vk {
+
 // One line per request: time, client, method and path, status, duration.
 // Bodies are never logged, so no address or password reaches the log.
 // A status of 0 means the connection ended before an answer was sent.
@@ -26,3 +28,5 @@ QString libraryLogLine(const QString &message);
 // Writes one line to standard error in a single call, so lines written by
 // different request threads never interleave.
 void writeLogLine(const QString &line);
+
+} // namespace vk

@@ -4,6 +4,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+namespace vk {
+
 namespace {
 
 // -1 when it cannot be read. A library made before numbered schemas has the
@@ -100,3 +102,5 @@ QString checkSchema(QSqlDatabase db, const QString &shownName)
             .arg(knownSchemaVersion());
     return {};
 }
+
+} // namespace vk

@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+namespace vk {
+
 // A library records the number of the last schema step applied to it. `init`
 // brings any library up to the steps this program knows; everything else
 // works only on a library at exactly that number, so two portal versions
@@ -19,3 +21,5 @@ QString applyMigrations(QSqlDatabase db, const SqlEngine &engine, const QString 
 // Empty when the library is at the known version, else one line saying what
 // to run.
 QString checkSchema(QSqlDatabase db, const QString &shownName);
+
+} // namespace vk

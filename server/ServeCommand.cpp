@@ -18,6 +18,8 @@
 #include <optional>
 #include <pthread.h>
 
+namespace vk {
+
 namespace {
 
 QByteArray readPem(const QString &path, const QString &what)
@@ -178,3 +180,5 @@ int runServe(const QStringList &args)
     std::fprintf(stderr, "velkarn-portal: stopped (signal %d)\n", received);
     return 0;
 }
+
+} // namespace vk

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace vk {
+
 struct ListenAddress
 {
     QString host;
@@ -18,3 +20,5 @@ QString httpsUrl(const QString &host, quint16 port);
 
 // Runs the portal until SIGTERM or SIGINT. Throws CommandError when it cannot start.
 int runServe(const QStringList &args);
+
+} // namespace vk

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace vk {
+
 // What differs between the two engines a library can live in. Everything else
 // the portal says to its database is plain SQL that both understand.
 class SqlEngine
@@ -50,3 +52,5 @@ public:
 const SqlEngine &sqliteEngine();
 const SqlEngine &postgresEngine();
 const SqlEngine &sqlEngine(Engine engine);
+
+} // namespace vk

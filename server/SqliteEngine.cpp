@@ -5,6 +5,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+namespace vk {
+
 namespace {
 
 constexpr qint64 kWalSizeLimitBytes = 4 * 1024 * 1024;
@@ -108,3 +110,5 @@ const SqlEngine &sqliteEngine()
     static const SqliteEngine engine;
     return engine;
 }
+
+} // namespace vk

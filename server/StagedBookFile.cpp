@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace vk {
+
 namespace {
 
 constexpr qsizetype kBufferBytes = 1024 * 1024;
@@ -25,89 +27,89 @@ QString systemError()
 } // namespace
 
 StagedBookFile::StagedBookFile(const QString &storeDir, const QString &fileName)
-    : _storeDir(storeDir)
-    , _fileName(fileName)
+    : m_storeDir(storeDir)
+    , m_fileName(fileName)
 {
     const QByteArray path = QFile::encodeName(currentPath());
     // A leftover of the same name would be another run's: never write into it.
-    _fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (_fd < 0)
+    m_fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (m_fd < 0)
         throw CommandError{QStringLiteral("cannot create a file in the book store %1: %2").arg(storeDir, systemError())};
-    ::fchmod(_fd, 0600);
-    ::flock(_fd, LOCK_EX | LOCK_NB);
-    _buffer.reserve(kBufferBytes);
+    ::fchmod(m_fd, 0600);
+    ::flock(m_fd, LOCK_EX | LOCK_NB);
+    m_buffer.reserve(kBufferBytes);
 }
 
 StagedBookFile::~StagedBookFile()
 {
-    if (!_kept)
+    if (!m_kept)
         ::unlink(QFile::encodeName(currentPath()).constData());
     // Closing releases the lock, only after the file is gone or kept.
-    if (_fd >= 0)
-        ::close(_fd);
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 QString StagedBookFile::currentPath() const
 {
-    return QDir(_storeDir).filePath(_inPlace ? _fileName : QLatin1String(kPartialPrefix) + _fileName);
+    return QDir(m_storeDir).filePath(m_inPlace ? m_fileName : QLatin1String(kPartialPrefix) + m_fileName);
 }
 
 bool StagedBookFile::fail(const QString &what)
 {
-    if (_error.isEmpty())
-        _error = what;
+    if (m_error.isEmpty())
+        m_error = what;
     return false;
 }
 
 bool StagedBookFile::flushBuffer()
 {
-    const char *data = _buffer.constData();
-    qsizetype left = _buffer.size();
+    const char *data = m_buffer.constData();
+    qsizetype left = m_buffer.size();
     while (left > 0) {
-        const ssize_t n = ::write(_fd, data, size_t(left));
+        const ssize_t n = ::write(m_fd, data, size_t(left));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return fail(QStringLiteral("write failed after %1 bytes: %2").arg(_written).arg(systemError()));
+            return fail(QStringLiteral("write failed after %1 bytes: %2").arg(m_written).arg(systemError()));
         data += n;
         left -= n;
-        _written += n;
+        m_written += n;
     }
-    _buffer.clear();
+    m_buffer.clear();
     return true;
 }
 
 bool StagedBookFile::write(const char *data, qint64 size)
 {
-    if (!_error.isEmpty())
+    if (!m_error.isEmpty())
         return false;
-    _buffer.append(data, qsizetype(size));
-    return _buffer.size() < kBufferBytes || flushBuffer();
+    m_buffer.append(data, qsizetype(size));
+    return m_buffer.size() < kBufferBytes || flushBuffer();
 }
 
 bool StagedBookFile::finish()
 {
-    if (!_error.isEmpty() || !flushBuffer())
+    if (!m_error.isEmpty() || !flushBuffer())
         return false;
-    if (::fsync(_fd) != 0)
+    if (::fsync(m_fd) != 0)
         return fail(QStringLiteral("cannot sync the copy to disk: %1").arg(systemError()));
     struct stat status {};
-    if (::fstat(_fd, &status) != 0)
+    if (::fstat(m_fd, &status) != 0)
         return fail(QStringLiteral("cannot check the copy: %1").arg(systemError()));
-    if (status.st_size != _written)
-        return fail(QStringLiteral("the copy holds %1 bytes instead of %2").arg(qint64(status.st_size)).arg(_written));
+    if (status.st_size != m_written)
+        return fail(QStringLiteral("the copy holds %1 bytes instead of %2").arg(qint64(status.st_size)).arg(m_written));
     return true;
 }
 
 bool StagedBookFile::moveIntoPlace()
 {
     const QString partial = currentPath();
-    const QString target = QDir(_storeDir).filePath(_fileName);
+    const QString target = QDir(m_storeDir).filePath(m_fileName);
     if (::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0)
         return fail(QStringLiteral("cannot move the copy into place: %1").arg(systemError()));
-    _inPlace = true;
+    m_inPlace = true;
     // Without this a crash could keep the row and lose the name.
-    const int dir = ::open(QFile::encodeName(_storeDir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(QFile::encodeName(m_storeDir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0 || ::fsync(dir) != 0) {
         fail(QStringLiteral("cannot sync the book store: %1").arg(systemError()));
         if (dir >= 0)
@@ -120,5 +122,7 @@ bool StagedBookFile::moveIntoPlace()
 
 void StagedBookFile::keep()
 {
-    _kept = true;
+    m_kept = true;
 }
+
+} // namespace vk

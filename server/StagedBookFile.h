@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+namespace vk {
+
 // A book file on its way into the store. It is written as ".partial-NAME",
 // created for its owner only, with every write and the final flush to disk
 // checked, so that a full disk shows up as an error instead of a short book.
@@ -28,11 +30,11 @@ public:
     // The row naming the file is committed: leave the file where it is.
     void keep();
 
-    QString errorText() const { return _error; }
-    QString fileName() const { return _fileName; }
+    QString errorText() const { return m_error; }
+    QString fileName() const { return m_fileName; }
     // Where the file is now: the partial name until moveIntoPlace().
     QString currentPath() const;
-    qint64 bytesWritten() const { return _written; }
+    qint64 bytesWritten() const { return m_written; }
 
     static constexpr const char *kPartialPrefix = ".partial-";
 
@@ -40,12 +42,14 @@ private:
     bool flushBuffer();
     bool fail(const QString &what);
 
-    QString _storeDir;
-    QString _fileName;
-    int _fd = -1;
-    QByteArray _buffer;
-    qint64 _written = 0;
-    bool _inPlace = false;
-    bool _kept = false;
-    QString _error;
+    QString m_storeDir;
+    QString m_fileName;
+    int m_fd = -1;
+    QByteArray m_buffer;
+    qint64 m_written = 0;
+    bool m_inPlace = false;
+    bool m_kept = false;
+    QString m_error;
 };
+
+} // namespace vk

@@ -5,6 +5,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+namespace vk {
+
 // Where the portal's queries get their prepared statements: a serving
 // process keeps each statement prepared on each thread's connection (on
 // PostgreSQL a preparation costs round trips of its own), a one-off
@@ -18,3 +20,5 @@ public:
     // The statement for `sql`; a failed preparation shows when it is run.
     virtual QSqlQuery prepared(const QString &sql) = 0;
 };
+
+} // namespace vk

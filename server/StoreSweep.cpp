@@ -20,12 +20,14 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace vk {
+
 namespace {
 
 bool isBookFileName(const QString &name)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9a-f]{32}\\.pdf$"));
-    return pattern.match(name).hasMatch();
+    static const QRegularExpression kBookFilePattern(QStringLiteral("^[0-9a-f]{32}\\.pdf$"));
+    return kBookFilePattern.match(name).hasMatch();
 }
 
 // A running add holds its file locked from creation until its row is
@@ -87,3 +89,5 @@ void sweepBookStoreAtStart(const QString &databasePath, const QString &storeDir)
     if (connection.isOpen())
         reportSweep(sweepBookStore(connection.database(), storeDir, QDateTime::currentMSecsSinceEpoch()), storeDir);
 }
+
+} // namespace vk

@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+namespace vk {
+
 // What an interrupted `book add` can leave in the store: a ".partial-" copy
 // (killed while writing) or a book file without its row (killed between the
 // rename and the commit). Nothing else ever removes them, so the admin
@@ -24,3 +26,5 @@ void sweepBookStoreAtStart(const QString &databasePath, const QString &storeDir)
 
 // One line on standard error when a sweep removed files.
 void reportSweep(int removed, const QString &storeDir);
+
+} // namespace vk

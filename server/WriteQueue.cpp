@@ -1,8 +1,10 @@
 #include "WriteQueue.h"
 
+namespace vk {
+
 WriteQueue::WriteQueue(std::size_t capacity)
-    : _capacity(capacity)
-    , _thread([this] { work(); })
+    : m_capacity(capacity)
+    , m_thread([this] { work(); })
 {
 }
 
@@ -14,24 +16,24 @@ WriteQueue::~WriteQueue()
 bool WriteQueue::submit(Job job)
 {
     {
-        const std::lock_guard lock(_mutex);
-        if (_stopping || _jobs.size() >= _capacity)
+        const std::lock_guard lock(m_mutex);
+        if (m_stopping || m_jobs.size() >= m_capacity)
             return false;
-        _jobs.push_back(std::move(job));
+        m_jobs.push_back(std::move(job));
     }
-    _wake.notify_one();
+    m_wake.notify_one();
     return true;
 }
 
 void WriteQueue::stop()
 {
     {
-        const std::lock_guard lock(_mutex);
-        _stopping = true;
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
-    _wake.notify_one();
-    if (_thread.joinable())
-        _thread.join();
+    m_wake.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void WriteQueue::work()
@@ -40,14 +42,16 @@ void WriteQueue::work()
         Job job;
         bool run = true;
         {
-            std::unique_lock lock(_mutex);
-            _wake.wait(lock, [this] { return _stopping || !_jobs.empty(); });
-            if (_jobs.empty())
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_jobs.empty())
                 return;
-            job = std::move(_jobs.front());
-            _jobs.pop_front();
-            run = !_stopping;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            run = !m_stopping;
         }
         job(run);
     }
 }
+
+} // namespace vk

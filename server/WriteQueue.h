@@ -6,6 +6,8 @@
 #include <mutex>
 #include <thread>
 
+namespace vk {
+
 // One thread that runs the portal's database writes in turn. SQLite lets one
 // writer in at a time anyway, and a write that waits for the lock (an admin
 // command, an outside session) then waits here instead of in a request
@@ -30,10 +32,12 @@ public:
 private:
     void work();
 
-    const std::size_t _capacity;
-    std::mutex _mutex;
-    std::condition_variable _wake;
-    std::deque<Job> _jobs;
-    bool _stopping = false;
-    std::thread _thread;
+    const std::size_t m_capacity;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Job> m_jobs;
+    bool m_stopping = false;
+    std::thread m_thread;
 };
+
+} // namespace vk

@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <memory>
 
+using namespace vk;
+
 namespace {
 
-const char usage[] =
+const char kUsage[] =
     "usage: velkarn-portal COMMAND [options]\n"
     "  (DB: a SQLite FILE or postgresql://USER@HOST:PORT/NAME; password in PGPASSWORD or ~/.pgpass)\n"
     "  serve --db DB --listen HOST:PORT --cert PEM --key PEM [--store DIR]\n"
@@ -44,7 +46,7 @@ int dispatch(const QString &command, const QStringList &args)
     else if (command == QStringLiteral("demo"))
         runDemo(args);
     else
-        throw CommandError{QStringLiteral("unknown command \"%1\"\n%2").arg(command, QString::fromLatin1(usage).trimmed())};
+        throw CommandError{QStringLiteral("unknown command \"%1\"\n%2").arg(command, QString::fromLatin1(kUsage).trimmed())};
     return 0;
 }
 
@@ -53,7 +55,7 @@ int dispatch(const QString &command, const QStringList &args)
 int main(int argc, char **argv)
 {
     if (argc < 2 || QByteArray(argv[1]) == "help" || QByteArray(argv[1]) == "--help") {
-        std::fputs(usage, argc < 2 ? stderr : stdout);
+        std::fputs(kUsage, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
     // The demo draws its books with QPainter, which needs a GUI application;

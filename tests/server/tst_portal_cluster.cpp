@@ -1,25 +1,16 @@
 #include "BookAnswer.h"
 #include "DemoCertificates.h"
 #include "LoginAnswer.h"
-#include "PortalProcess.h"
+#include "PortalClient.h"
 #include "PostgresServer.h"
 #include "velkarn.h"
 
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QSslCertificate>
 #include <QtTest>
 
 using namespace vk;
 
 namespace {
-
-struct HttpReply
-{
-    int status = 0;
-    QByteArray body;
-};
 
 const QByteArray kReader = "reader@example.test";
 constexpr int kGenerousMs = 60000;
@@ -31,7 +22,8 @@ QString readable(const QByteArray &answer)
     velkarn v;
     const QString text = QString::fromUtf8(answer);
     if (!text.startsWith(QStringLiteral("*START*")))
-        return text.left(text.indexOf(QStringLiteral("^^")) + 2) + v.decodestr(parseLoginAnswer(v, text, {}).passwordenc);
+        return text.left(text.indexOf(QStringLiteral("^^")) + 2)
+            + v.decodestr(parseLoginAnswer(v, text, {}).passwordenc);
     const BookList books = parseBookAnswer(v, text);
     return (books.names + books.locations + books.passwords).join(u'|');
 }
@@ -44,24 +36,14 @@ class PortalCluster : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir _dir;
-    PostgresServer _postgres;
-    int _databases = 0;
-    QNetworkAccessManager _network;
-    QSslConfiguration _ssl = QSslConfiguration::defaultConfiguration();
+    QTemporaryDir m_dir;
+    PostgresServer m_postgres;
+    int m_databases = 0;
+    PortalClient m_client;
 
-    HttpReply post(const PortalProcess &portal, const QString &endpoint, const QByteArray &body)
+    HttpAnswer post(const PortalProcess &portal, const QString &endpoint, const QByteArray &body)
     {
-        QNetworkRequest request{QUrl(portal.url() + "/adminportal/" + endpoint)};
-        request.setSslConfiguration(_ssl);
-        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-        QNetworkReply *reply = _network.post(request, body);
-        QSignalSpy finished(reply, &QNetworkReply::finished);
-        if (!reply->isFinished())
-            finished.wait(kGenerousMs);
-        const HttpReply result{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll()};
-        reply->deleteLater();
-        return result;
+        return m_client.post(portal, endpoint, body);
     }
 
     QByteArray userCheck(const PortalProcess &portal, const QByteArray &address = kReader)
@@ -71,34 +53,26 @@ class PortalCluster : public QObject
 
     bool serve(PortalProcess &portal, const QStringList &options = {})
     {
-        return portal.start(_dir.filePath("server.pem"), _dir.filePath("server.key"),
+        return portal.start(m_dir.filePath("server.pem"), m_dir.filePath("server.key"),
                             QStringList{"--public-url", "https://books.example.test"} + options);
     }
 
     // A new PostgreSQL library holding one company and its reader.
     QString newLibrary()
     {
-        const QString url = _postgres.createDatabase(QStringLiteral("cluster%1").arg(++_databases));
+        const QString url = m_postgres.createDatabase(QStringLiteral("cluster%1").arg(++m_databases));
         if (url.isEmpty())
             return {};
-        PortalProcess maker(url, _dir.filePath("store"));
-        fill(maker);
-        return url;
-    }
-
-    static void fill(const PortalProcess &library)
-    {
-        library.admin({"company", "add", "--name", "Acme"});
-        library.admin({"user", "add", "--email", QString::fromLatin1(kReader), "--company", "Acme", "--category", "K",
-                       "--password", "pw"});
+        const PortalProcess maker(url, m_dir.filePath("store"));
+        return addReader(maker, kReader, "pw") ? url : QString();
     }
 
 private slots:
     void initTestCase()
     {
-        QCOMPARE(makeDemoCertificates(_dir.path()), QString());
-        _ssl.addCaCertificates(QSslCertificate::fromPath(_dir.filePath("ca.pem")));
-        VELKARN_REQUIRE_POSTGRES(_postgres);
+        QCOMPARE(makeDemoCertificates(m_dir.path()), QString());
+        m_client.trust(m_dir.filePath("ca.pem"));
+        VELKARN_REQUIRE_POSTGRES(m_postgres);
     }
 
     // A sign-in through one process is seen by the other, and so is an
@@ -106,9 +80,9 @@ private slots:
     void twoProcessesShareOneLibrary()
     {
         const QString url = newLibrary();
-        QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
-        PortalProcess a(url, _dir.filePath("store"));
-        PortalProcess b(url, _dir.filePath("store"));
+        QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
+        PortalProcess a(url, m_dir.filePath("store"));
+        PortalProcess b(url, m_dir.filePath("store"));
         QVERIFY2(serve(a, {"--user-checks-per-minute", "4"}), a.errors().constData());
         QVERIFY2(serve(b, {"--user-checks-per-minute", "4"}), b.errors().constData());
 
@@ -116,8 +90,8 @@ private slots:
         QCOMPARE(post(a, "pdfloginupdate.php", "user=" + kReader + "&status=Y").body, QByteArray("1"));
         QVERIFY(userCheck(b).startsWith("YYY"));
 
-        QCOMPARE(a.admin({"user", "add", "--email", "new@example.test", "--company", "Acme", "--category", "K",
-                          "--password", "pw2"}).exitCode, 0);
+        QVERIFY(a.admin({"user", "add", "--email", "new@example.test", "--company", "Acme", "--category", "K",
+                         "--password", "pw2"}).exitCode == 0);
         QVERIFY(userCheck(a, "new@example.test").startsWith("NYY"));
         QVERIFY(userCheck(b, "new@example.test").startsWith("NYY"));
         // Four checks so far from this address, through both.
@@ -135,12 +109,12 @@ private slots:
     void databaseOutage()
     {
         const QString url = newLibrary();
-        QVERIFY2(!url.isEmpty(), qPrintable(_postgres.reason()));
-        PortalProcess portal(url, _dir.filePath("store"));
+        QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
+        PortalProcess portal(url, m_dir.filePath("store"));
         QVERIFY2(serve(portal), portal.errors().constData());
         QVERIFY(userCheck(portal).startsWith("NYY"));
 
-        QVERIFY2(_postgres.stopServer(), qPrintable(_postgres.reason()));
+        QVERIFY2(m_postgres.stopServer(), qPrintable(m_postgres.reason()));
         QElapsedTimer outage;
         outage.start();
         for (const auto &[endpoint, body] : {std::pair{"pdfuserchk.php", "user=" + kReader},
@@ -150,9 +124,10 @@ private slots:
         qInfo("three requests refused in %lld ms while the database was down", outage.elapsed());
         QCOMPARE(post(portal, "pdfserverchk.php", {}).body, QByteArray("1"));
         QByteArray log;
-        QTRY_VERIFY_WITH_TIMEOUT((log += portal.errors()).contains("database error in user check"), kGenerousMs);
+        QTRY_VERIFY_WITH_TIMEOUT((log += portal.errors()).contains("database error in user check"),
+                                 kGenerousMs);
 
-        QVERIFY2(_postgres.startServer(), qPrintable(_postgres.reason()));
+        QVERIFY2(m_postgres.startServer(), qPrintable(m_postgres.reason()));
         QElapsedTimer back;
         back.start();
         QTRY_VERIFY_WITH_TIMEOUT(userCheck(portal).startsWith("NYY"), kGenerousMs);
@@ -163,10 +138,10 @@ private slots:
     // original does, byte for byte, and list the same library.
     void migrationRoundTrip()
     {
-        const QString target = _postgres.createDatabase(QStringLiteral("migrated"));
-        QVERIFY2(!target.isEmpty(), qPrintable(_postgres.reason()));
+        const QString target = m_postgres.createDatabase(QStringLiteral("migrated"));
+        QVERIFY2(!target.isEmpty(), qPrintable(m_postgres.reason()));
         PortalProcess original;
-        fill(original);
+        QVERIFY(addReader(original, kReader, "pw"));
         original.admin({"company", "add", "--name", "Zeta", "--active", "N"});
         original.admin({"user", "add", "--email", "Old@Example.test", "--company", "Zeta", "--category", "K",
                         "--password", "pw3", "--active", "N"});
@@ -178,7 +153,7 @@ private slots:
         QCOMPARE(post(original, "pdfloginupdate.php", "user=" + kReader + "&status=Y").body, QByteArray("1"));
         original.stop();
 
-        const QString back = _dir.filePath("back.db");
+        const QString back = m_dir.filePath("back.db");
         PortalCommand r = PortalProcess::run({"migrate", "--from", original.databasePath(), "--to", target});
         QVERIFY2(r.exitCode == 0, r.errors.constData());
         r = PortalProcess::run({"migrate", "--from", target, "--to", back});
@@ -187,18 +162,20 @@ private slots:
         QVERIFY2(r.exitCode == 1 && r.errors.contains("empty"), r.errors.constData());
 
         const QList<QByteArray> requests = {
-            "pdfuserchk.php user=" + kReader, "pdfuserchk.php user=old@example.TEST", "pdfuserchk.php user=none@x",
+            "pdfuserchk.php user=" + kReader, "pdfuserchk.php user=old@example.TEST",
+            "pdfuserchk.php user=none@x",
             "pdfbookchk.php company=Acme&categoryname=K", "pdfbookchk.php company=Zeta&categoryname=K"};
         QList<QByteArray> expected;
         for (const QString &library : {original.databasePath(), target, back}) {
-            PortalProcess copy(library, _dir.filePath("store"));
+            PortalProcess copy(library, m_dir.filePath("store"));
             QByteArray seen;
             for (const char *listing : {"company", "user", "book"})
                 seen += copy.admin({listing, "list"}).output;
             QVERIFY(serve(copy));
             for (const QByteArray &request : requests) {
                 const qsizetype space = request.indexOf(' ');
-                seen += readable(post(copy, QString::fromLatin1(request.left(space)), request.mid(space + 1)).body).toUtf8() + '\n';
+                const QString endpoint = QString::fromLatin1(request.left(space));
+                seen += readable(post(copy, endpoint, request.mid(space + 1)).body).toUtf8() + '\n';
             }
             if (expected.isEmpty())
                 expected.append(seen);

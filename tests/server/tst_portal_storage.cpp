@@ -18,6 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace vk;
+
 namespace {
 
 // What the child portal process runs under: a file size limit stands in for a
@@ -58,12 +60,18 @@ void age(const QString &path, int minutes)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * minutes), QFileDevice::FileModificationTime));
+    const QDateTime then = QDateTime::currentDateTime().addSecs(-60 * minutes);
+    QVERIFY(file.setFileTime(then, QFileDevice::FileModificationTime));
 }
 
 QStringList bookAdd(const QString &name, const QString &file)
 {
     return {"book", "add", "--company", "Acme", "--category", "K", "--name", name, "--file", file};
+}
+
+QStringList userAdd(const QString &email)
+{
+    return {"user", "add", "--email", email, "--company", "Acme", "--category", "K", "--password", "p"};
 }
 
 } // namespace
@@ -74,27 +82,27 @@ class PortalStorage : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir _dir;
-    QString _book; // about 190 KB, so encrypting it takes a while
-    std::unique_ptr<PortalProcess> _portal;
+    QTemporaryDir m_dir;
+    QString m_book; // about 190 KB, so encrypting it takes a while
+    std::unique_ptr<PortalProcess> m_portal;
 
     PortalCommand admin(const QStringList &args, const ChildSetup &setup = {}) const
     {
-        return runPortal(args + QStringList{"--db", _portal->databasePath()}, setup);
+        return runPortal(args + QStringList{"--db", m_portal->databasePath()}, setup);
     }
-    QString store() const { return _portal->databasePath() + ".books"; }
+    QString store() const { return m_portal->databasePath() + ".books"; }
     QStringList storeFiles() const { return QDir(store()).entryList(QDir::Files | QDir::Hidden); }
 
 private slots:
     void initTestCase()
     {
-        _book = _dir.filePath("long.pdf");
-        QCOMPARE(writeDemoPdf(_book, "Long", 120), QString());
+        m_book = m_dir.filePath("long.pdf");
+        QCOMPARE(writeDemoPdf(m_book, "Long", 120), QString());
     }
 
     void init()
     {
-        _portal = std::make_unique<PortalProcess>();
+        m_portal = std::make_unique<PortalProcess>();
         QCOMPARE(admin({"company", "add", "--name", "Acme"}).exitCode, 0);
     }
 
@@ -108,13 +116,13 @@ private slots:
     void fullDiskLeavesNothing()
     {
         QFETCH(QStringList, extra);
-        const PortalCommand full = admin(bookAdd("B", _book) + extra, {64 * 1024, false});
+        const PortalCommand full = admin(bookAdd("B", m_book) + extra, {64 * 1024, false});
         QCOMPARE(full.exitCode, 1);
         QVERIFY2(full.errors.contains("cannot store"), full.errors.constData());
         QCOMPARE(storeFiles(), QStringList());
         QVERIFY(!admin({"book", "list"}).output.contains("\tB\t"));
         // The same command succeeds with room to write.
-        QCOMPARE(admin(bookAdd("B", _book) + extra).exitCode, 0);
+        QCOMPARE(admin(bookAdd("B", m_book) + extra).exitCode, 0);
         QCOMPARE(storeFiles().size(), 1);
     }
 
@@ -125,14 +133,15 @@ private slots:
         std::atomic<bool> stop = false;
         std::atomic<int> writes = 0;
         std::atomic<int> writeFailures = 0;
-        QCOMPARE(admin({"user", "add", "--email", "busy@x", "--company", "Acme", "--category", "K", "--password", "p"}).exitCode, 0);
+        QCOMPARE(admin(userAdd("busy@x")).exitCode, 0);
         std::thread statusUpdates([&] {
             {
                 QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "status-updates");
-                db.setDatabaseName(_portal->databasePath());
+                db.setDatabaseName(m_portal->databasePath());
                 db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
                 QSqlQuery update(db);
-                if (!db.open() || !update.prepare("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'"))
+                if (!db.open()
+                    || !update.prepare("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'"))
                     ++writeFailures;
                 // About 300 a second, a busy portal's pace.
                 for (auto next = std::chrono::steady_clock::now(); !stop && db.isOpen();
@@ -148,9 +157,8 @@ private slots:
         QStringList failures;
         for (int i = 0; i < 15; ++i) {
             const PortalCommand r = i % 5 == 4
-                ? admin(bookAdd(QString("Book %1").arg(i), _book) + QStringList{"--password", "pw"})
-                : admin({"user", "add", "--email", QString("u%1@x").arg(i), "--company", "Acme", "--category", "K",
-                         "--password", "p"});
+                ? admin(bookAdd(QString("Book %1").arg(i), m_book) + QStringList{"--password", "pw"})
+                : admin(userAdd(QString("u%1@x").arg(i)));
             if (r.exitCode != 0)
                 failures << QString::fromUtf8(r.errors);
         }
@@ -164,29 +172,29 @@ private slots:
     // Account and book passwords live here: nothing is readable by other users.
     void filesArePrivateWhateverTheUmask()
     {
-        QFile::remove(_portal->databasePath());
+        QFile::remove(m_portal->databasePath());
         QCOMPARE(admin({"init"}, {-1, true}).exitCode, 0);
-        QCOMPARE(modeOf(_portal->databasePath()), 0600);
+        QCOMPARE(modeOf(m_portal->databasePath()), 0600);
         QCOMPARE(admin({"company", "add", "--name", "Acme"}, {-1, true}).exitCode, 0);
-        QCOMPARE(admin(bookAdd("B", _book), {-1, true}).exitCode, 0);
+        QCOMPARE(admin(bookAdd("B", m_book), {-1, true}).exitCode, 0);
         QCOMPARE(modeOf(store()), 0700);
         const QString stored = QDir(store()).filePath(storeFiles().value(0));
         QCOMPARE(modeOf(stored), 0600);
 
         // A library made loose by an older portal is tightened at the next
         // command, companions included (this connection keeps them in place).
-        for (const QString &path : {_portal->databasePath(), stored})
+        for (const QString &path : {m_portal->databasePath(), stored})
             QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
         QVERIFY(::chmod(QFile::encodeName(store()).constData(), 0755) == 0);
         {
             QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "observer");
-            db.setDatabaseName(_portal->databasePath());
+            db.setDatabaseName(m_portal->databasePath());
             QVERIFY(db.open());
             QVERIFY(QSqlQuery(db).exec("SELECT COUNT(*) FROM books"));
-            QCOMPARE(modeOf(_portal->databasePath() + "-wal"), 0644);
+            QCOMPARE(modeOf(m_portal->databasePath() + "-wal"), 0644);
             QCOMPARE(admin({"company", "list"}).exitCode, 0);
             for (const char *suffix : {"", "-wal", "-shm"})
-                QCOMPARE(modeOf(_portal->databasePath() + QLatin1String(suffix)), 0600);
+                QCOMPARE(modeOf(m_portal->databasePath() + QLatin1String(suffix)), 0600);
             db.close();
         }
         QSqlDatabase::removeDatabase("observer");
@@ -199,19 +207,19 @@ private slots:
     // the write-ahead log away under them.
     void newConnectionKeepsOthersLocks()
     {
-        ScopedConnection serving(_portal->databasePath());
+        ScopedConnection serving(m_portal->databasePath());
         QVERIFY(QSqlQuery(serving.database()).exec("SELECT COUNT(*) FROM users"));
-        ScopedConnection another(_portal->databasePath());
+        ScopedConnection another(m_portal->databasePath());
         QVERIFY(another.isOpen());
         QCOMPARE(admin({"company", "add", "--name", "Other"}).exitCode, 0);
-        QVERIFY(QFile::exists(_portal->databasePath() + "-wal"));
+        QVERIFY(QFile::exists(m_portal->databasePath() + "-wal"));
     }
 
     // Leftovers of interrupted adds go; rows' files, young files, files a
     // running add holds and files that are not books stay.
     void sweepRemovesOnlyLeftovers()
     {
-        QCOMPARE(admin(bookAdd("Listed", _book)).exitCode, 0);
+        QCOMPARE(admin(bookAdd("Listed", m_book)).exitCode, 0);
         const QString listed = storeFiles().value(0);
         const QString hex(32, u'a');
         struct Entry
@@ -251,13 +259,13 @@ private slots:
 
         // serve sweeps before it listens.
         const QString orphan = QDir(store()).filePath(QString(32, u'e') + ".pdf");
-        QVERIFY(QFile::copy(_book, orphan));
+        QVERIFY(QFile::copy(m_book, orphan));
         age(orphan, 60);
-        QVERIFY(makeDemoCertificates(_dir.path()).isEmpty());
-        QVERIFY(_portal->start(_dir.filePath("server.pem"), _dir.filePath("server.key")));
+        QVERIFY(makeDemoCertificates(m_dir.path()).isEmpty());
+        QVERIFY(m_portal->start(m_dir.filePath("server.pem"), m_dir.filePath("server.key")));
         QVERIFY(!QFile::exists(orphan));
         QVERIFY(QFile::exists(QDir(store()).filePath(listed)));
-        QCOMPARE(_portal->stop(), 0);
+        QCOMPARE(m_portal->stop(), 0);
     }
 };
 
