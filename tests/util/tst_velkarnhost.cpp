@@ -41,11 +41,14 @@ private slots:
     void certificates()
     {
         velkarn v;
-        const QStringList found = v.GetCerts("1) \"Developer ID Application: A (X1)\"\n2) \"Developer ID Installer: A (X1)\"");
-        QCOMPARE(found, QStringList({"Developer ID Installer: A (X1)", "Developer ID Application: A (X1)"}));
+        const QString application = "Developer ID Application: A (X1)";
+        const QString installer = "Developer ID Installer: A (X1)";
+        const QString listed = "1) \"" + application + "\"\n2) \"" + installer + "\"";
+        QCOMPARE(v.GetCerts(listed), (QStringList{installer, application}));
         QCOMPARE(v.GetCerts("Developer ID Application: A"), QStringList({""}));
-        QCOMPARE(velkarn::Cert2use("Developer ID Application: A (X1)"), QString("Developer ID Application: A (X1) Non Store App"));
-        QCOMPARE(velkarn::Cert2use("3rd Party Mac Developer Installer: A"), QString("3rd Party Mac Developer Installer: A Store Installer"));
+        QCOMPARE(velkarn::Cert2use(application), application + " Non Store App");
+        QCOMPARE(velkarn::Cert2use("3rd Party Mac Developer Installer: A"),
+                 QString("3rd Party Mac Developer Installer: A Store Installer"));
         QCOMPARE(velkarn::Cert2use("Other"), QString("Other"));
     }
 

@@ -111,7 +111,10 @@ private Q_SLOTS:
         QSignalSpy indexed(&doc, &PdfDocument::textIndexed);
         QSignalSpy loaded(&doc, &PdfDocument::loaded);
         QSignalSpy resized(&doc, &PdfDocument::pageSizesChanged);
-        doc.loadInBackground(locked ? PdfFixtures::encryptPdf(bytes, password) : bytes, locked ? password : QString());
+        if (locked)
+            doc.loadInBackground(PdfFixtures::encryptPdf(bytes, password), password);
+        else
+            doc.loadInBackground(bytes, QString());
         QVERIFY(loaded.wait(10000));
         QVERIFY(indexed.count() == 1 || indexed.wait(30000));
         qunsetenv("VELKARN_PDF_TEXT_HELPER");
@@ -192,8 +195,9 @@ private Q_SLOTS:
 
         // Outside the text, the document or the book: nothing, and no call to PDFium
         // that would leak the page.
-        for (const PdfSelection &outside : {PdfSelection{doc.id(), 0, 5000, 3}, PdfSelection{doc.id(), 1, 0, 3},
-                                            PdfSelection{doc.id(), 9, 0, 3}, PdfSelection{doc.id() + 1000, 0, 0, 5}})
+        const auto id = doc.id();
+        for (const PdfSelection &outside : {PdfSelection{id, 0, 5000, 3}, PdfSelection{id, 1, 0, 3},
+                                            PdfSelection{id, 9, 0, 3}, PdfSelection{id + 1000, 0, 0, 5}})
             QVERIFY(doc.selectionBounds(outside).isEmpty());
 
         // A length past the end of the page text is cut at the end.

@@ -38,12 +38,18 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<QByteArray>("error");
-        QTest::newRow("decode") << QStringList{"decode", "50464646"} << QByteArray() << 0 << QByteArray("abc\n") << QByteArray();
-        QTest::newRow("stdin") << QStringList{"encode", "--second", "5", "-"} << QByteArray("abc\n") << 0 << QByteArray("50464646\n") << QByteArray();
-        QTest::newRow("crc mismatch") << QStringList{"decodecrc", "0000012750464646"} << QByteArray() << 1 << QByteArray("abc\n") << QByteArray("checksum: mismatch\n");
-        QTest::newRow("dated rejected") << QStringList{"decodenew", "xxinvalid"} << QByteArray() << 1 << QByteArray() << QByteArray("rejected: the text contains \"invalid\"\n");
-        QTest::newRow("not Latin-1") << QStringList{"encode", QString::fromUtf8("€")} << QByteArray() << 1 << QByteArray() << QByteArray("error: only characters up to U+00FF");
-        QTest::newRow("usage") << QStringList{"decode"} << QByteArray() << 2 << QByteArray() << QByteArray("velkarn-tool: decode takes one TEXT\nusage:");
+        const QByteArray none;
+        QTest::newRow("decode") << QStringList{"decode", "50464646"} << none << 0 << QByteArray("abc\n") << none;
+        QTest::newRow("stdin") << QStringList{"encode", "--second", "5", "-"} << QByteArray("abc\n") << 0
+                               << QByteArray("50464646\n") << none;
+        QTest::newRow("crc mismatch") << QStringList{"decodecrc", "0000012750464646"} << none << 1
+                                      << QByteArray("abc\n") << QByteArray("checksum: mismatch\n");
+        QTest::newRow("dated rejected") << QStringList{"decodenew", "xxinvalid"} << none << 1 << none
+                                        << QByteArray("rejected: the text contains \"invalid\"\n");
+        QTest::newRow("not Latin-1") << QStringList{"encode", QString::fromUtf8("€")} << none << 1 << none
+                                     << QByteArray("error: only characters up to U+00FF");
+        QTest::newRow("usage") << QStringList{"decode"} << none << 2 << none
+                               << QByteArray("velkarn-tool: decode takes one TEXT\nusage:");
     }
     void runsAsProgram()
     {
