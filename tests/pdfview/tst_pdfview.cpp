@@ -65,19 +65,14 @@ private Q_SLOTS:
         QVERIFY(view);
         view->setScaleFactor(1.0);
         view->setDocument(document(fivePages));
-        QScrollBar *bar = view->verticalScrollBar();
-        view->goToNextPage();
-        QCOMPARE(view->currentPageIndex(), 1);
-        view->goToLastPage();
-        QCOMPARE(view->currentPageIndex(), 4);
-
         // Zooming keeps the current page, also where the end of the book clamps.
+        view->goToLastPage();
         view->setScaleFactor(0.5);
         QCOMPARE(view->currentPageIndex(), 4);
         view->setScaleFactor(1.0);
 
         // Scrolling by hand: the page at the top of the view is current.
-        bar->setValue(2 * (842 + 8) + 400);
+        view->verticalScrollBar()->setValue(2 * (842 + PdfPageLayout::gap) + 400);
         QCOMPARE(view->currentPageIndex(), 2);
     }
 
