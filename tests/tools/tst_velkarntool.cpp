@@ -10,25 +10,21 @@ class TestVelkarnTool : public QObject
     Q_OBJECT
 
 private slots:
-    void parsesArguments_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("second");
-        QTest::newRow("second after text") << QStringList{"encode", "abc", "--second", "59"} << 59;
-        QTest::newRow("dated") << QStringList{"encodenew", "--second", "0", "t", "k"} << 0;
-        QTest::newRow("base64") << QStringList{"decodenew", "--base64", "QUJD"} << -1;
-        QTest::newRow("no command") << QStringList{} << -2;
-        QTest::newRow("second 60") << QStringList{"encode", "--second", "60", "x"} << -2;
-        QTest::newRow("two from stdin") << QStringList{"encodenew", "-", "-"} << -2;
-    }
+    // The second to encode at, -1 when none was given; -2 here stands for arguments refused.
     void parsesArguments()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, second);
-        QString error;
-        const auto command = parseVelkarnToolArguments(arguments, &error);
-        QCOMPARE(command ? command->second : -2, second);
-        QCOMPARE(error.isEmpty(), bool(command));
+        const QList<QPair<QStringList, int>> cases{{{"encode", "abc", "--second", "59"}, 59},
+                                                   {{"encodenew", "--second", "0", "t", "k"}, 0},
+                                                   {{"decodenew", "--base64", "QUJD"}, -1},
+                                                   {{}, -2},
+                                                   {{"encode", "--second", "60", "x"}, -2},
+                                                   {{"encodenew", "-", "-"}, -2}};
+        for (const auto &[arguments, second] : cases) {
+            QString error;
+            const auto command = parseVelkarnToolArguments(arguments, &error);
+            QCOMPARE(command ? command->second : -2, second);
+            QCOMPARE(error.isEmpty(), bool(command));
+        }
     }
 
     void runsAsProgram_data()
