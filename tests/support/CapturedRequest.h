@@ -12,8 +12,16 @@ struct CapturedRequest
     QList<QPair<QByteArray, QByteArray>> headers; // in order, names as sent
     QByteArray body;   // the Content-Length bytes, untouched
 
-    QByteArray path() const; // target without its query
-    QByteArray header(const QByteArray &name) const; // case-insensitive; empty when absent
+    QByteArray path() const { return target.split('?').first(); }
+    // Case-insensitive; empty when absent.
+    QByteArray header(const QByteArray &name) const
+    {
+        for (const auto &[key, value] : headers) {
+            if (key.compare(name, Qt::CaseInsensitive) == 0)
+                return value;
+        }
+        return {};
+    }
 };
 
 // How the server answers one path.

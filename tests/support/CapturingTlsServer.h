@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CapturedRequest.h"
+#include "TestCertificates.h"
 
 #include <QObject>
 #include <QString>
@@ -21,6 +22,11 @@ class CapturingTlsServer : public QObject
 public:
     // Listens at once with the given PEM certificate and RSA key; see isListening().
     CapturingTlsServer(const QString &certificatePath, const QString &keyPath, QObject *parent = nullptr);
+    // With the certificates' server pair, the one their CA signed.
+    explicit CapturingTlsServer(const TestCertificates &certificates, QObject *parent = nullptr)
+        : CapturingTlsServer(certificates.serverCertificatePath(), certificates.serverKeyPath(), parent)
+    {
+    }
     ~CapturingTlsServer() override;
 
     bool isListening() const { return m_listening; }
@@ -30,38 +36,21 @@ public:
     QList<CapturedRequest> requests() const;
 
     using Kind = CaptureAnswer::Kind;
-    // Any answer; the setters below name the ones the suites use.
+    // Any answer; the setters below name the ones several suites use.
     void setAnswer(const QByteArray &path, const CaptureAnswer &answer);
     // Answers requests for path (the part before any '?') with this status and body.
     void setAnswer(const QByteArray &path, const QByteArray &body, int status = 200)
     {
         setAnswer(path, {Kind::Sized, status, body});
     }
-    // The body ends where the server closes the connection: no Content-Length.
-    void setAnswerWithoutLength(const QByteArray &path, const QByteArray &body)
-    {
-        setAnswer(path, {Kind::CloseDelimited, 200, body});
-    }
     // Records requests for path but leaves their connection open, unanswered.
     void setSilent(const QByteArray &path) { setAnswer(path, {Kind::Silent}); }
-    // Sends bytes as they are, without a status line or headers, and closes.
-    void setRaw(const QByteArray &path, const QByteArray &bytes) { setAnswer(path, {Kind::Raw, 0, bytes}); }
     // Resets the connection (RST) instead of answering.
     void setReset(const QByteArray &path) { setAnswer(path, {Kind::Reset}); }
     // A 200 whose body never ends, at bytesPerSecond; announcedLength < 0 sends no Content-Length.
     void setTrickle(const QByteArray &path, int bytesPerSecond, qint64 announcedLength = -1)
     {
         setAnswer(path, {Kind::Trickle, 200, "%PDF-1.7 trickle ", {}, bytesPerSecond, announcedLength});
-    }
-    // A body that never ends, at a megabyte a second.
-    void setEndless(const QByteArray &path, int status = 200, qint64 announcedLength = -1)
-    {
-        setAnswer(path, {Kind::Trickle, status, "endless answer ", {}, 1 << 20, announcedLength});
-    }
-    // Answers with status and a Location header; a location pointing back makes a loop.
-    void setRedirect(const QByteArray &path, const QByteArray &location, int status = 302)
-    {
-        setAnswer(path, {Kind::Sized, status, {}, location});
     }
 
     // Client connections the server holds open right now.

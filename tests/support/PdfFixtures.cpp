@@ -13,6 +13,19 @@
 
 #include <exception>
 
+namespace {
+
+// Writes the document the writer was set up with to memory.
+QByteArray written(QPDFWriter &writer)
+{
+    writer.setOutputMemory();
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+}
+
+} // namespace
+
 namespace PdfFixtures {
 
 QByteArray makePdf(const QList<Page> &pages, int fontPixels)
@@ -76,15 +89,11 @@ QByteArray encryptPdf(const QByteArray &pdf, const QString &password)
         QPDF in;
         in.processMemoryFile("fixture.pdf", pdf.constData(), size_t(pdf.size()));
         QPDFWriter writer(in);
-        writer.setOutputMemory();
         const QByteArray user = password.toUtf8();
         const QByteArray owner = user + "-owner";
         writer.setR6EncryptionParameters(user.constData(), owner.constData(), true, true, true,
                                          true, true, true, qpdf_r3p_full, true);
-        writer.write();
-        auto buffer = writer.getBufferSharedPointer();
-        return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()),
-                          qsizetype(buffer->getSize()));
+        return written(writer);
     } catch (const std::exception &) {
         return {};
     }
@@ -102,11 +111,8 @@ QByteArray paddedPdf(int bytes)
         c = char(QRandomGenerator::global()->generate());
     page.replaceKey("/PieceInfo", pdf.newStream(data));
     QPDFWriter writer(pdf);
-    writer.setOutputMemory();
     writer.setStreamDataMode(qpdf_s_preserve);
-    writer.write();
-    auto buffer = writer.getBufferSharedPointer();
-    return QByteArray(reinterpret_cast<const char *>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+    return written(writer);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

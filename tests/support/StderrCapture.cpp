@@ -26,7 +26,9 @@ QList<QByteArray> StderrCapture::linesWith(const QByteArray &part)
     std::fflush(stderr);
     QFile written(m_file.fileName());
     QList<QByteArray> found;
-    for (const QByteArray &line : written.open(QIODevice::ReadOnly) ? written.readAll().split('\n') : QByteArrayList()) {
+    if (!written.open(QIODevice::ReadOnly))
+        return found;
+    for (const QByteArray &line : written.readAll().split('\n')) {
         if (line.contains(part))
             found.append(line);
     }

@@ -19,7 +19,8 @@ bool TestCertificates::create()
     const QString days = QStringLiteral("2");
     return openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", days,
                     "-subj", "/CN=Velkarn Test CA", "-keyout", path("ca.key"), "-out", caCertificatePath(),
-                    "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign"})
+                    "-addext", "basicConstraints=critical,CA:TRUE",
+                    "-addext", "keyUsage=critical,keyCertSign,cRLSign"})
         && openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
                     "-keyout", serverKeyPath(), "-out", path("server.csr")})
         && openssl({"x509", "-req", "-in", path("server.csr"), "-days", days,

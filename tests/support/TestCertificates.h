@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSslCertificate>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -13,6 +14,7 @@ public:
     QString errorText() const { return m_error; }
 
     QString caCertificatePath() const { return path("ca.pem"); }
+    QList<QSslCertificate> caCertificates() const { return QSslCertificate::fromPath(caCertificatePath()); }
     QString serverCertificatePath() const { return path("server.pem"); }
     QString serverKeyPath() const { return path("server.key"); }
     QString untrustedCertificatePath() const { return path("untrusted.pem"); }

@@ -56,50 +56,20 @@ private slots:
         QVERIFY(PdfFixtures::writeFile(_threePages, PdfFixtures::colouredPdf(3)));
     }
 
-    void pageRectangles_data()
+    void stackGeometry()
     {
-        QTest::addColumn<QRectF>("bounds");
-        QTest::addColumn<qint32>("page");
-        QTest::addColumn<bool>("flipped");
-        QTest::addColumn<QRectF>("expected");
-
-        QTest::newRow("upright page 1 highest") << letter << 1 << false << QRectF(0, 1584, 612, 792);
-        QTest::newRow("flipped page 1 at top") << letter << 1 << true << QRectF(0, 0, 612, 792);
-        QTest::newRow("origin carried, upright") << QRectF(10, 20, 612, 792) << 2 << false
-                                                 << QRectF(10, 812, 612, 792);
+        // Upright, page 1 lies highest; flipped, at the top; the first page's origin is kept.
+        QCOMPARE(pageRect(letter, 3, 1, false), QRectF(0, 1584, 612, 792));
+        QCOMPARE(pageRect(letter, 3, 1, true), QRectF(0, 0, 612, 792));
+        QCOMPARE(pageRect(QRectF(10, 20, 612, 792), 3, 2, false), QRectF(10, 812, 612, 792));
+        // A height up to 3 off the stack's is kept (more is corrected: see loadedFile); a
+        // fractional stack rounds up; without pages any height stands.
+        QCOMPARE(correctedStackHeight(letter, 3, 612, 2379), 2379.0);
+        QCOMPARE(correctedStackHeight(QRectF(0, 0, 10, 10.25), 3, 10, 0), 31.0);
+        QCOMPARE(correctedStackHeight(QRectF(), 0, 500, 7), 7.0);
     }
 
-    void pageRectangles()
-    {
-        QFETCH(QRectF, bounds);
-        QFETCH(qint32, page);
-        QFETCH(bool, flipped);
-        QFETCH(QRectF, expected);
-        QCOMPARE(pageRect(bounds, 3, page, flipped), expected);
-    }
-
-    void heightCorrection_data()
-    {
-        QTest::addColumn<QRectF>("bounds");
-        QTest::addColumn<QSizeF>("requested");
-        QTest::addColumn<double>("expected");
-
-        QTest::newRow("half width rounds in single precision") << letter << QSizeF(306, 1200) << 1188.0;
-        QTest::newRow("4 off is corrected") << letter << QSizeF(612, 2380) << 2376.0;
-        QTest::newRow("exactly 3 off is kept") << letter << QSizeF(612, 2379) << 2379.0;
-        QTest::newRow("fractional stack rounds up") << QRectF(0, 0, 10, 10.25) << QSizeF(10, 0) << 31.0;
-        QTest::newRow("no pages keeps any height") << QRectF() << QSizeF(500, 7) << 7.0;
-    }
-
-    void heightCorrection()
-    {
-        QFETCH(QRectF, bounds);
-        QFETCH(QSizeF, requested);
-        QFETCH(double, expected);
-        QCOMPARE(correctedStackHeight(bounds, bounds.isNull() ? 0 : 3, requested.width(),
-                                      requested.height()), expected);
-    }
-
+    // Exactly the pages whose rectangle meets the area are drawn, in page order.
     void drawsOnlyPagesMeetingRedrawArea_data()
     {
         QTest::addColumn<QRectF>("bounds");
@@ -123,7 +93,6 @@ private slots:
         QImage canvas(1, 1, QImage::Format_ARGB32);
         QPainter painter(&canvas);
         for (const bool flipped : {true, false}) {
-            // Exactly the pages whose rectangle meets the area, in page order.
             QList<QPair<qint32, QRectF>> meeting;
             for (qint32 i = 0; i < 1000; ++i) {
                 const QRectF rect = pageRect(bounds, 1000, i + 1, flipped);
@@ -157,6 +126,8 @@ private slots:
         QVERIFY(near(canvas.pixel(200, 850), PdfFixtures::pageColor(1)));
         QVERIFY(near(view.grab().toImage().pixel(300, 2000), PdfFixtures::pageColor(2)));
 
+        // Asked for a height the pages cannot fill, the view takes theirs, rounded in
+        // single precision at half width.
         view.setFrameSize(QSizeF(306, 1200));
         QCOMPARE(view.size(), QSize(306, 1188));
         // A plain resize of a shown view is corrected the same way.

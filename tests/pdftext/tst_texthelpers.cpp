@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -42,6 +43,15 @@ class TestTextHelpers : public QObject
         return QByteArray();
     }
     static inline const QByteArray kCap = "1610612736"; // 1.5 GiB
+
+    // Helpers started from now on append their pid to pids and hang.
+    bool useHangingHelpers(const QString &pids)
+    {
+        const QString hang = dir.filePath(QStringLiteral("hang.sh"));
+        qputenv("VELKARN_PDF_TEXT_HELPER", QFile::encodeName(hang));
+        return PdfFixtures::writeFile(hang, "#!/bin/sh\necho $$ >> '" + pids.toUtf8() + "'\nexec sleep 600\n")
+            && QFile::setPermissions(hang, QFile::ReadOwner | QFile::ExeOwner);
+    }
 
 private Q_SLOTS:
     void cleanupTestCase()
@@ -109,14 +119,23 @@ private Q_SLOTS:
         QCOMPARE(orphan.readAllStandardOutput(), QByteArray());
     }
 
+    // Helpers that send nothing are given up (and ended): the viewer reads the text itself.
+    void stalledHelperIsGivenUp()
+    {
+        QVERIFY(useHangingHelpers(dir.filePath(QStringLiteral("stalled"))));
+        PdfTextHelpers helpers(std::chrono::milliseconds(300));
+        QSignalSpy finished(&helpers, &PdfTextHelpers::finished);
+        helpers.start("pdf", QString(), 4, 2);
+        qunsetenv("VELKARN_PDF_TEXT_HELPER");
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toBool(), false);
+    }
+
     // The program's end skips every destructor: it kills the helpers itself.
     void killAllRunningEndsEveryHelper()
     {
         const QString pids = dir.filePath(QStringLiteral("pids"));
-        const QString hang = dir.filePath(QStringLiteral("hang.sh"));
-        QVERIFY(PdfFixtures::writeFile(hang, "#!/bin/sh\necho $$ >> '" + pids.toUtf8() + "'\nexec sleep 600\n"));
-        QVERIFY(QFile::setPermissions(hang, QFile::ReadOwner | QFile::ExeOwner));
-        qputenv("VELKARN_PDF_TEXT_HELPER", hang.toLocal8Bit());
+        QVERIFY(useHangingHelpers(pids));
         PdfTextHelpers first;
         PdfTextHelpers second;
         first.start("pdf", QString(), 200, 2);

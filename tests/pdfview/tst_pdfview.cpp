@@ -1,5 +1,6 @@
 #include "PdfDocument.h"
 #include "PdfFixtures.h"
+#include "PdfImageCache.h"
 #include "PdfTiles.h"
 #include "PdfView.h"
 
@@ -64,19 +65,14 @@ private Q_SLOTS:
         QVERIFY(view);
         view->setScaleFactor(1.0);
         view->setDocument(document(fivePages));
-        QScrollBar *bar = view->verticalScrollBar();
-        view->goToNextPage();
-        QCOMPARE(view->currentPageIndex(), 1);
-        view->goToLastPage();
-        QCOMPARE(view->currentPageIndex(), 4);
-
         // Zooming keeps the current page, also where the end of the book clamps.
+        view->goToLastPage();
         view->setScaleFactor(0.5);
         QCOMPARE(view->currentPageIndex(), 4);
         view->setScaleFactor(1.0);
 
         // Scrolling by hand: the page at the top of the view is current.
-        bar->setValue(2 * (842 + 8) + 400);
+        view->verticalScrollBar()->setValue(2 * (842 + PdfPageLayout::gap) + 400);
         QCOMPARE(view->currentPageIndex(), 2);
     }
 
@@ -204,6 +200,46 @@ private Q_SLOTS:
             QVERIFY(bounds.wait(20000));
             QCOMPARE(rendered.contains(1), scale == 1.0);
         }
+    }
+
+    // The least recently used image goes first, except the pinned ones: whole
+    // images of the pinned pages, and pinned tiles one by one, so that scrolling
+    // over a tiled page lets the tiles behind go.
+    void imageCacheKeepsTheNewestAndThePinned()
+    {
+        const QImage image(100, 100, QImage::Format_ARGB32); // 40,000 bytes
+        const auto whole = [&](int p) { return PdfImageKey{p, image.size(), {}}; };
+        PdfImageCache cache(100000);
+        cache.insert(whole(0), image);
+        cache.insert(whole(1), image);
+        QVERIFY(!cache.find(whole(0)).isNull()); // 0 is now newer than 1
+        cache.insert(whole(2), image);
+        cache.insert(whole(2), image); // same key again: replaced, not counted twice
+        QCOMPARE(cache.bytes(), 80000);
+        QVERIFY(cache.contains(whole(0)) && !cache.contains(whole(1)));
+        cache.insert({2, QSize(120, 120), {}}, QImage(120, 120, QImage::Format_ARGB32));
+        QCOMPARE(cache.findAnySize(2).size(), QSize(120, 120));
+        QVERIFY(cache.bytes() <= cache.maxBytes());
+
+        // Only pinned pages left: the newcomer still gets in, over the budget.
+        cache.setPinned({3, 4});
+        for (int i : {3, 4, 5})
+            cache.insert(whole(i), image);
+        QCOMPARE(cache.count(), 3);
+        cache.setPinned({5, 5});
+        cache.insert(whole(6), image);
+        QCOMPARE(cache.count(), 2);
+        QVERIFY(cache.contains(whole(5)) && cache.contains(whole(6)));
+
+        // Tiles of another page size are other images, and never stand in for a whole page.
+        const auto tile = [&](int x) { return PdfImageKey{7, QSize(100000, 100000), QRect(x, 0, 100, 100)}; };
+        cache.setPinned({7, 7}, {tile(0), tile(100)});
+        for (int x : {0, 100, 200, 300})
+            cache.insert(tile(x), image);
+        QCOMPARE(cache.count(), 3);
+        QVERIFY(cache.contains(tile(0)) && cache.contains(tile(100)) && cache.contains(tile(300)));
+        QVERIFY(!cache.contains({7, QSize(50000, 50000), QRect(0, 0, 100, 100)}));
+        QVERIFY(cache.findAnySize(7).isNull());
     }
 };
 
