@@ -1,3 +1,4 @@
+#include "BookLocation.h"
 #include "BookOpening.h"
 #include "PdfDocument.h"
 #include "PdfFixtures.h"
@@ -37,6 +38,32 @@ class TestReader : public QObject
     }
 
 private slots:
+    // Only https, unless the test switch lets http and file through; a refusal
+    // names the scheme, cut short so that a hostile one cannot fill the log.
+    void bookLocations_data()
+    {
+        QTest::addColumn<QString>("location");
+        QTest::addColumn<bool>("allowInsecure");
+        QTest::addColumn<QString>("refusedScheme"); // empty: fetched
+        QTest::newRow("https, any case") << "HTTPS://h/b.pdf" << false << "";
+        QTest::newRow("clear text") << "http://h/b.pdf" << false << "http";
+        QTest::newRow("local file") << "file:///b.pdf" << false << "file";
+        QTest::newRow("clear text, when allowed") << "http://h/b.pdf" << true << "";
+        QTest::newRow("local file, when allowed") << "file:///b.pdf" << true << "";
+        QTest::newRow("other scheme, even when allowed") << "ftp://h/b.pdf" << true << "ftp";
+        QTest::newRow("long scheme") << QString(100, u'x') + ":b" << true << QString(32, u'x');
+    }
+    void bookLocations()
+    {
+        QFETCH(QString, location);
+        QFETCH(bool, allowInsecure);
+        QFETCH(QString, refusedScheme);
+        const QString refusal = bookLocationRefusal(QUrl(location), allowInsecure);
+        QCOMPARE(refusal.isEmpty(), refusedScheme.isEmpty());
+        if (!refusedScheme.isEmpty())
+            QVERIFY2(refusal.contains("scheme \"" + refusedScheme + '"'), qPrintable(refusal));
+    }
+
     // Whatever an opening that was replaced or discarded still delivers is
     // dropped: only the book asked for last reaches the view.
     void latestOpeningWins_data()

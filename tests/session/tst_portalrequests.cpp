@@ -45,8 +45,6 @@ private slots:
         QTest::addColumn<qint32>("value");
         QTest::addColumn<bool>("unanswered");
         QTest::newRow("up") << QByteArray(" 1\n") << 1 << false;
-        QTest::newRow("down") << QByteArray("0") << 0 << false;
-        QTest::newRow("not a number") << QByteArray("<html>") << 0 << false;
         QTest::newRow("reset") << QByteArray() << 0 << true;
     }
     void serverCheck()
