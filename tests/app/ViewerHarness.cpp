@@ -1,15 +1,8 @@
 #include "ViewerHarness.h"
 
 #include "MainInterface.h"
-#include "PanelView.h"
 #include "TestCertificates.h"
 #include "velkarn.h"
-
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
 
 using namespace vk;
 

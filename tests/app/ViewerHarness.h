@@ -1,9 +1,21 @@
 #pragma once
 
+// Besides its own helpers, the harness brings the window's controls and the
+// document model, which every window suite reaches into.
 #include "AppDelegate.h"
 #include "CapturingTlsServer.h"
 #include "CustomNSWindow.h"
+#include "PanelView.h"
+#include "PdfDocument.h"
+#include "PdfView.h"
 #include "PortalProcess.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 
 #include <memory>
 

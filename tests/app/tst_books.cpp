@@ -1,16 +1,7 @@
-#include "PanelView.h"
-#include "PdfDocument.h"
 #include "PdfFixtures.h"
-#include "PdfView.h"
 #include "ViewerHarness.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
 
 using namespace vk;
 

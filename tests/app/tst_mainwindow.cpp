@@ -1,14 +1,7 @@
-#include "PanelView.h"
-#include "PdfView.h"
 #include "ViewerHarness.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
-#include <QPushButton>
-#include <QTest>
 
 using namespace vk;
 

@@ -1,17 +1,10 @@
 #include "ContentsPanel.h"
-#include "PdfDocument.h"
 #include "PdfFixtures.h"
-#include "PdfView.h"
 #include "ViewerHarness.h"
 
-#include <QComboBox>
 #include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTreeWidget>
 
 using namespace vk;
@@ -134,9 +127,10 @@ private slots:
     {
         QVERIFY(m_server = startCapturingPortal());
         // Every book opens with "kilo52", which unencrypted ones ignore.
-        const QStringList books{url("outlined.pdf"), url("plain.pdf"), url("locked.pdf")};
-        m_server->setAnswer(kBookPath, bookAnswer({{books[0], "kilo52"}, {books[1], "kilo52"},
-                                                   {books[2], "kilo52"}}));
+        QList<QStringList> books;
+        for (const char *name : {"outlined.pdf", "plain.pdf", "locked.pdf"})
+            books.append({url(name), "kilo52"});
+        m_server->setAnswer(kBookPath, bookAnswer(books));
         m_viewer = std::make_unique<LaunchedViewer>();
         QVERIFY(m_viewer->signIn("reader@example.org", "pw"));
         QCOMPARE(label(), QString()); // no book yet
