@@ -68,6 +68,7 @@ private slots:
         QVERIFY(app.tooltip1()->isVisible() && app.view3()->isVisible() && app.logonb()->isEnabled());
         QCOMPARE(app.guardValue(), quint8(0));
         QVERIFY(!statusArrived("Y"));
+        QTRY_VERIFY_WITH_TIMEOUT(app.tooltip1()->isHidden(), kWaitMs); // a message goes by itself
 
         // The portal recovers, and Return in the password field is heard again.
         server->setAnswer(kUserPath, loginAnswer());

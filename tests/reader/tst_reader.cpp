@@ -93,43 +93,6 @@ private slots:
         QCOMPARE(opened.first()->pageCount(), 3);
     }
 
-    // An opening that cannot fetch its book still ends in a document, one that
-    // says why there is no page.
-    void failedOpeningEndsInADocument_data()
-    {
-        QTest::addColumn<QString>("location"); // a file name here, or a URL
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<bool>("allowInsecure");
-        QTest::addColumn<int>("state");
-        const QByteArray pdf = makePdf(pageTexts(2));
-        const int unreadable = int(PdfDocument::State::Unreadable);
-        QTest::newRow("refused scheme") << "book.pdf" << pdf << QString() << false << unreadable;
-        QTest::newRow("refused connection") << "https://127.0.0.1:1/none.pdf" << QByteArray()
-                                            << QString() << false << unreadable;
-        // Whether the bytes open is the document's business; that the password
-        // reaches it is this class's.
-        QTest::newRow("password passed on") << "open.pdf" << encryptPdf(pdf, QStringLiteral("right"))
-                                            << QStringLiteral("right") << true
-                                            << int(PdfDocument::State::Ready);
-    }
-    void failedOpeningEndsInADocument()
-    {
-        QFETCH(QString, location);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, password);
-        QFETCH(bool, allowInsecure);
-        QFETCH(int, state);
-        const QUrl url = location.contains(u':') ? QUrl(location) : fileUrl(location, bytes);
-        BookOpening opening(m_session);
-        std::shared_ptr<PdfDocument> document;
-        connect(&opening, &BookOpening::opened, this,
-                [&](std::shared_ptr<PdfDocument> d) { document = d; });
-        opening.open(url, password, allowInsecure);
-        QTRY_VERIFY_WITH_TIMEOUT(document, longWait);
-        QCOMPARE(int(document->state()), state);
-    }
-
     // A search made before the text index is complete runs once it is, and a
     // newer search or a drop replaces the one kept.
     void pendingSearch()
