@@ -2,13 +2,12 @@
 #include "WindowSize.h"
 
 #include <QDialog>
-#include <QFileDialog>
 #include <QtTest>
 
 using namespace vk;
 
 // The window's pieces that need no window: the size it takes on a screen and
-// the file dialog's set-up and answer.
+// the file dialog's answer.
 class TestAppUnits : public QObject
 {
     Q_OBJECT
@@ -40,27 +39,8 @@ private slots:
         QCOMPARE(contentSizeFor(available, windowDecoration(22)), content);
     }
 
-    // One dialog mode holds one kind of entry: files win when both are allowed.
-    void openPanelMode_data()
-    {
-        QTest::addColumn<bool>("files");
-        QTest::addColumn<bool>("directories");
-        QTest::addColumn<int>("mode");
-        QTest::newRow("files") << true << false << int(QFileDialog::ExistingFile);
-        QTest::newRow("directories") << false << true << int(QFileDialog::Directory);
-        QTest::newRow("both") << true << true << int(QFileDialog::ExistingFile);
-    }
-    void openPanelMode()
-    {
-        QFETCH(bool, files);
-        QFETCH(bool, directories);
-        QFETCH(int, mode);
-        QFileDialog dialog;
-        configureOpenPanel(dialog, files, directories);
-        QCOMPARE(int(dialog.fileMode()), mode);
-        QCOMPARE(dialog.testOption(QFileDialog::ShowDirsOnly), !files && directories);
-    }
-
+    // What the file dialog hands back: nothing when cancelled, else the path
+    // in URL form, a directory ending in "/".
     void openPanelAnswer_data()
     {
         QTest::addColumn<int>("result");
