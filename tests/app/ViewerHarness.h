@@ -56,7 +56,7 @@ public:
     bool waitForIdle(); // until no portal request is outstanding
     // Picks a listed book, presses "Open Book" and waits until it is fetched and read.
     bool openBook(int index);
-    // Types pattern, presses the search button and waits for the counter's verdict.
+    // Types pattern, presses the search button and waits for the counter's final word.
     bool search(const QString &pattern);
     bool exitedOnceWithZero() const { return m_exitCalls == 1 && m_exitStatus == 0; }
 
