@@ -1,24 +1,18 @@
 #include "ViewerHarness.h"
 
 #include "MainInterface.h"
-#include "PanelView.h"
 #include "TestCertificates.h"
 #include "velkarn.h"
 
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTest>
-
 using namespace vk;
 
-void usePortalPort(quint16 port)
-{
-    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
-}
+namespace {
 
+// Certificates for the whole process; the first call sets VELKARN_PORTAL_CA,
+// which the URL session reads only once. A static object, not a leaked one, so
+// that its directory goes at exit.
 const TestCertificates &testCertificates()
 {
-    // A static object, not a leaked one, so that its directory goes at exit.
     static TestCertificates certificates;
     static const bool made = [] {
         if (!certificates.create())
@@ -28,6 +22,13 @@ const TestCertificates &testCertificates()
     }();
     Q_UNUSED(made);
     return certificates;
+}
+
+} // namespace
+
+void usePortalPort(quint16 port)
+{
+    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
 }
 
 std::unique_ptr<CapturingTlsServer> startCapturingPortal()
@@ -85,43 +86,65 @@ bool addReader(PortalProcess &portal, const QString &email, const QString &passw
 }
 
 LaunchedViewer::LaunchedViewer()
-    : delegate(std::make_unique<AppDelegate>())
+    : m_delegate(std::make_unique<AppDelegate>())
 {
     testCertificates();
-    delegate->setExitFunction([this](int status) { ++exitCalls; exitStatus = status; });
-    mainWindow = makeMainInterface(delegate.get());
-    delegate->applicationWillFinishLaunching();
-    delegate->applicationDidFinishLaunching();
-    mainWindow->show();
+    m_delegate->setExitFunction([this](int status) {
+        ++m_exitCalls;
+        m_exitStatus = status;
+    });
+    m_window = makeMainInterface(m_delegate.get());
+    m_delegate->applicationWillFinishLaunching();
+    m_delegate->applicationDidFinishLaunching();
+    m_window->show();
 }
 
 LaunchedViewer::~LaunchedViewer()
 {
     // The controller's teardown waits for the transfers that still hold it.
-    mainWindow->setDelegate(nullptr);
-    mainWindow.reset();
-    delegate.reset();
+    m_window->setDelegate(nullptr);
+    m_window.reset();
+    m_delegate.reset();
 }
 
 bool LaunchedViewer::submitLogin(const QString &email, const QString &password)
 {
-    if (!QTest::qWaitFor([this] { return delegate->view3()->isVisible() && delegate->logonb()->isEnabled(); },
-                         kWaitMs))
+    AppDelegate *app = m_delegate.get();
+    if (!QTest::qWaitFor([app] { return app->view3()->isVisible() && app->logonb()->isEnabled(); }, kWaitMs))
         return false;
-    delegate->usertf()->setText(email);
-    delegate->passtf()->setText(password);
-    delegate->logonb()->click();
+    m_delegate->usertf()->setText(email);
+    m_delegate->passtf()->setText(password);
+    m_delegate->logonb()->click();
     return true;
 }
 
 bool LaunchedViewer::signIn(const QString &email, const QString &password)
 {
-    return submitLogin(email, password) && QTest::qWaitFor([this] {
-               return delegate->bookview()->isVisible() && !delegate->isBookTimerLive();
-           }, kWaitMs);
+    AppDelegate *app = m_delegate.get();
+    const auto listed = [app] { return app->bookview()->isVisible() && !app->isBookTimerLive(); };
+    return submitLogin(email, password) && QTest::qWaitFor(listed, kWaitMs);
 }
 
 bool LaunchedViewer::waitForIdle()
 {
-    return QTest::qWaitFor([this] { return delegate->guardValue() == 0; }, kWaitMs);
+    return QTest::qWaitFor([this] { return m_delegate->guardValue() == 0; }, kWaitMs);
+}
+
+bool LaunchedViewer::openBook(int index)
+{
+    m_delegate->bookcombo()->setCurrentIndex(index);
+    m_delegate->bookbutton()->click();
+    return QTest::qWaitFor([this] { return !m_delegate->isDownloading(); }, kWaitMs);
+}
+
+bool LaunchedViewer::search(const QString &pattern)
+{
+    m_delegate->searchtv()->setText(pattern);
+    m_delegate->searchf()->click();
+    // A count still growing ends in "+".
+    const QLabel *counter = m_delegate->matchl();
+    const auto decided = [counter] {
+        return !counter->text().startsWith(QLatin1String("Searching")) && !counter->text().endsWith(u'+');
+    };
+    return QTest::qWaitFor(decided, kWaitMs);
 }

@@ -1,13 +1,23 @@
 #pragma once
 
+// Besides its own helpers, the harness brings the window's controls and the
+// document model, which every window suite reaches into.
 #include "AppDelegate.h"
 #include "CapturingTlsServer.h"
 #include "CustomNSWindow.h"
+#include "PanelView.h"
+#include "PdfDocument.h"
+#include "PdfView.h"
 #include "PortalProcess.h"
 
-#include <memory>
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 
-class TestCertificates;
+#include <memory>
 
 constexpr int kWaitMs = 20000;
 inline const QByteArray kServerPath = "/adminportal/pdfserverchk.php";
@@ -15,9 +25,6 @@ inline const QByteArray kUserPath = "/adminportal/pdfuserchk.php";
 inline const QByteArray kBookPath = "/adminportal/pdfbookchk.php";
 inline const QByteArray kStatusPath = "/adminportal/pdfloginupdate.php";
 
-// Certificates for the whole process; the first call sets VELKARN_PORTAL_CA,
-// which the URL session reads only once.
-const TestCertificates &testCertificates();
 // A recording portal, from now on the viewer's: any address with password "pw"
 // signs in for Acme, Sales, and no books are listed. Null when it cannot listen.
 std::unique_ptr<CapturingTlsServer> startCapturingPortal();
@@ -41,17 +48,21 @@ class LaunchedViewer
 public:
     LaunchedViewer();
     ~LaunchedViewer();
-    AppDelegate &app() { return *delegate; }
-    CustomNSWindow &window() { return *mainWindow; }
+    AppDelegate &app() { return *m_delegate; }
+    CustomNSWindow &window() { return *m_window; }
     // Waits for the login panel, fills both fields and presses "Login".
     bool submitLogin(const QString &email, const QString &password);
     bool signIn(const QString &email, const QString &password); // and waits for the book list
     bool waitForIdle(); // until no portal request is outstanding
-    bool exitedOnceWithZero() const { return exitCalls == 1 && exitStatus == 0; }
+    // Picks a listed book, presses "Open Book" and waits until it is fetched and read.
+    bool openBook(int index);
+    // Types pattern, presses the search button and waits for the counter's final word.
+    bool search(const QString &pattern);
+    bool exitedOnceWithZero() const { return m_exitCalls == 1 && m_exitStatus == 0; }
 
 private:
-    int exitCalls = 0;
-    int exitStatus = -1;
-    std::unique_ptr<AppDelegate> delegate;
-    std::unique_ptr<CustomNSWindow> mainWindow;
+    int m_exitCalls = 0;
+    int m_exitStatus = -1;
+    std::unique_ptr<AppDelegate> m_delegate;
+    std::unique_ptr<CustomNSWindow> m_window;
 };

@@ -1,14 +1,7 @@
-#include "PanelView.h"
-#include "PdfView.h"
 #include "ViewerHarness.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
-#include <QPushButton>
-#include <QTest>
 
 using namespace vk;
 
@@ -33,234 +26,208 @@ QString menuItems(AppDelegate &app)
 class MainWindowTest : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void init() { QVERIFY(server = startCapturingPortal()); }
-    void cleanup() { server.reset(); }
-    void startUpState();
-    void keyViewChainAndExitBeforeSignIn();
-    void sessionMenuAndRequests();
-    void secondSubmissionWhileCheckingIsIgnored();
-    void serverDown();
-    void realExitReportsGoneAndEndsWithZero();
-    void refusedLogin_data();
-    void refusedLogin();
-    void signInLeaveAndSignInAgain_data();
-    void signInLeaveAndSignInAgain();
 
-private:
-    QList<QByteArray> bodiesTo(const QByteArray &path) const { return ::bodiesTo(*server, path); }
     std::unique_ptr<CapturingTlsServer> server;
     PortalProcess portal;
-};
 
-void MainWindowTest::initTestCase()
-{
-    QVERIFY(addReader(portal, "ann@example.org", "ann-pass", "Acme"));
-    QVERIFY(addReader(portal, "bob@example.org", "bob-pass", "Acme", false));
-    QVERIFY(addReader(portal, "cy@example.org", "cy-pass", "Acme"));
-    QVERIFY(addReader(portal, "dee+x&y@example.org", "dee-pass", "Beta"));
-    for (int i = 0; i < kBooks.size(); ++i)
-        QCOMPARE(portal.admin({"book", "add", "--company", "Acme", "--category", "Sales", "--name", kBooks.at(i),
-                               "--url", QStringLiteral("https://books.example/%1.pdf").arg(i)}).exitCode, 0);
-    QVERIFY2(startRealPortal(portal), portal.errors().constData());
-}
+    QList<QByteArray> bodiesTo(const QByteArray &path) const { return ::bodiesTo(*server, path); }
 
-void MainWindowTest::startUpState()
-{
-    server->setSilent(kServerPath);
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer"));
-    for (QWidget *view : std::initializer_list<QWidget *>{app.view1(), app.view2(), app.view3(), app.bookview(),
-                                                          app.tooltip1()})
-        QVERIFY(view->isHidden());
-    QCOMPARE(menuItems(app), QStringLiteral("000"));
-    QVERIFY(app.submenu()->actions().value(4)->isEnabled());
+private slots:
+    void init() { QVERIFY(server = startCapturingPortal()); }
+    void cleanup() { server.reset(); }
 
-    // The portal never answers: the server check stays outstanding.
-    QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 1, kWaitMs);
-    QCOMPARE(app.guardValue(), quint8(1));
-    QVERIFY(app.isServerTimerLive());
-}
-
-void MainWindowTest::keyViewChainAndExitBeforeSignIn()
-{
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QTRY_VERIFY_WITH_TIMEOUT(app.view3()->isVisible(), kWaitMs);
-    viewer.window().activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&viewer.window()));
-    QTRY_COMPARE(QApplication::focusWidget(), app.usertf());
-    for (auto [from, to] : {std::pair<QWidget *, QWidget *>{app.usertf(), app.passtf()}, {app.passtf(), app.usertf()},
-                            {app.logonb(), app.usertf()}}) {
-        from->setFocus();
-        QTest::keyClick(from, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), to);
+    void initTestCase()
+    {
+        QVERIFY(addReader(portal, "ann@example.org", "ann-pass", "Acme"));
+        QVERIFY(addReader(portal, "bob@example.org", "bob-pass", "Acme", false));
+        QVERIFY(addReader(portal, "cy@example.org", "cy-pass", "Acme"));
+        QVERIFY(addReader(portal, "dee+x&y@example.org", "dee-pass", "Beta"));
+        for (int i = 0; i < kBooks.size(); ++i) {
+            const QString url = QStringLiteral("https://books.example/%1.pdf").arg(i);
+            QCOMPARE(portal.admin({"book", "add", "--company", "Acme", "--category", "Sales", "--name",
+                                   kBooks.at(i), "--url", url}).exitCode, 0);
+        }
+        QVERIFY2(startRealPortal(portal), portal.errors().constData());
     }
 
-    // Leaving before any sign-in reports nothing.
-    viewer.window().close();
-    QVERIFY(viewer.exitedOnceWithZero());
-    QCOMPARE(server->requests().size(), 1); // the server check alone
-}
+    // Before the portal has answered nothing can be chosen but Exit; then the login
+    // panel takes the keys, and leaving from there reports nothing.
+    void beforeSignIn()
+    {
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer"));
+        for (QWidget *view : std::initializer_list<QWidget *>{app.view1(), app.view2(), app.view3(),
+                                                              app.bookview(), app.tooltip1()})
+            QVERIFY(view->isHidden());
+        QCOMPARE(menuItems(app), QStringLiteral("000"));
+        QVERIFY(app.submenu()->actions().value(4)->isEnabled());
 
-// Sign-in refused, accepted, logout, login panel again, exit: menu items and
-// every request body along the way.
-void MainWindowTest::sessionMenuAndRequests()
-{
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QVERIFY(viewer.submitLogin("a+b&c=d@x.y", "wrong"));
-    QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
-    QCOMPARE(menuItems(app), QStringLiteral("000"));
-    QCOMPARE(bodiesTo(kUserPath), QList<QByteArray>{"POST user=a+b&c=d@x.y"});
-    QVERIFY(bodiesTo(kStatusPath).isEmpty());
-    // The shared request carried that body; the next server check carries none.
-    app.checkserver();
-    QTRY_COMPARE_WITH_TIMEOUT(bodiesTo(kServerPath), (QList<QByteArray>{"POST ", "POST "}), kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(app.view3()->isVisible(), kWaitMs);
+        viewer.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer.window()));
+        QTRY_COMPARE(QApplication::focusWidget(), app.usertf());
+        using Step = std::pair<QWidget *, QWidget *>;
+        for (auto [from, to] : {Step{app.usertf(), app.passtf()}, Step{app.passtf(), app.usertf()},
+                                Step{app.logonb(), app.usertf()}}) {
+            from->setFocus();
+            QTest::keyClick(from, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), to);
+        }
 
-    QVERIFY(viewer.signIn("a+b&c=d@x.y", "pw"));
-    QCOMPARE(menuItems(app), QStringLiteral("011"));
-    QCOMPARE(bodiesTo(kBookPath), QList<QByteArray>{"POST company=Acme&categoryname=Sales"});
-    app.winAMenuItem2()->trigger();
-    QCOMPARE(menuItems(app), QStringLiteral("100"));
-    QVERIFY(app.bookview()->isHidden() && app.view3()->isHidden());
-    QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Acme"));
-    app.winAMenuItem()->trigger();
-    QCOMPARE(menuItems(app), QStringLiteral("000"));
-    QVERIFY(app.view3()->isVisible());
-    QCOMPARE(QApplication::focusWidget(), app.usertf());
-
-    // The accepted login outlives the logout, so leaving reports once more, and
-    // the exit waits for that report.
-    QTRY_COMPARE_WITH_TIMEOUT(bodiesTo(kStatusPath).size(), 2, kWaitMs);
-    app.exitappnow();
-    QVERIFY(viewer.exitedOnceWithZero());
-    QCOMPARE(bodiesTo(kStatusPath), (QList<QByteArray>{"POST user=a+b&c=d@x.y&status=Y",
-                                                       "POST user=a+b&c=d@x.y&status=N",
-                                                       "POST user=a+b&c=d@x.y&status=N"}));
-}
-
-void MainWindowTest::secondSubmissionWhileCheckingIsIgnored()
-{
-    server->setSilent(kUserPath);
-    LaunchedViewer viewer;
-    QVERIFY(viewer.submitLogin("a@b.c", "pw"));
-    QVERIFY(!viewer.app().logonb()->isEnabled());
-    QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 2, kWaitMs);
-    QTest::keyClick(viewer.app().passtf(), Qt::Key_Return);
-    viewer.app().checkserver();
-    QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 3, kWaitMs);
-    QCOMPARE(server->requests().last().path(), kServerPath);
-}
-
-// An answer that is no number above 0 means the portal is down, whatever its status.
-void MainWindowTest::serverDown()
-{
-    server->setAnswer(kServerPath, "<html>Bad Gateway</html>", 502);
-    LaunchedViewer viewer;
-    QTRY_VERIFY_WITH_TIMEOUT(!viewer.app().isServerTimerLive(), kWaitMs);
-    QVERIFY(viewer.app().view3()->isHidden() && !viewer.app().winAMenuItem()->isEnabled());
-    QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Server Down"));
-    QCOMPARE(bodiesTo(kServerPath), QList<QByteArray>{"POST "});
-}
-
-void MainWindowTest::realExitReportsGoneAndEndsWithZero()
-{
-    QProcess viewer;
-    viewer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    viewer.start(QStringLiteral(VELKARN_SIGNIN_EXIT_BIN), {"x@y.z", "pw"});
-    if (!viewer.waitForFinished(60000)) {
-        viewer.kill();
-        viewer.waitForFinished(kWaitMs);
-        QFAIL("the viewer did not end");
+        viewer.window().close();
+        QVERIFY(viewer.exitedOnceWithZero());
+        QCOMPARE(server->requests().size(), 1); // the server check alone
     }
-    QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(viewer.exitCode(), 0);
-    QCOMPARE(bodiesTo(kStatusPath), (QList<QByteArray>{"POST user=x@y.z&status=Y", "POST user=x@y.z&status=N"}));
-}
 
-void MainWindowTest::refusedLogin_data()
-{
-    QTest::addColumn<QString>("email");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("wrong password") << "ann@example.org" << "Ann-pass" << "Login Failed, please re-enter";
-    QTest::newRow("inactive account") << "bob@example.org" << "bob-pass" << "Login Failed, please re-enter";
-    QTest::newRow("unknown address") << "nobody@example.org" << "x" << "Login Failed, please re-enter";
-    QTest::newRow("signed in elsewhere") << "cy@example.org" << "wrong" << "User Already Logged On";
-    // Nothing is sent for these.
-    QTest::newRow("address empty") << "" << "pw" << "Please enter User";
-    QTest::newRow("password empty") << "ann@example.org" << "" << "Please enter Password";
-}
+    // Sign-in refused, accepted, logout, login panel again, exit: menu items and
+    // every request body along the way.
+    void sessionMenuAndRequests()
+    {
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        QVERIFY(viewer.submitLogin("a+b&c=d@x.y", "wrong"));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
+        QCOMPARE(menuItems(app), QStringLiteral("000"));
+        QCOMPARE(bodiesTo(kUserPath), QList<QByteArray>{"POST user=a+b&c=d@x.y"});
+        QVERIFY(bodiesTo(kStatusPath).isEmpty());
+        // The shared request carried that body; the next server check carries none.
+        app.checkserver();
+        QTRY_COMPARE_WITH_TIMEOUT(bodiesTo(kServerPath), (QList<QByteArray>{"POST ", "POST "}), kWaitMs);
 
-void MainWindowTest::refusedLogin()
-{
-    QFETCH(QString, email);
-    QFETCH(QString, password);
-    QFETCH(QString, message);
-    usePortalPort(portal.port());
-    if (message == QLatin1String("User Already Logged On")) {
-        LaunchedViewer other; // signs in and goes without telling the portal
-        QVERIFY(other.signIn(email, "cy-pass"));
+        QVERIFY(viewer.signIn("a+b&c=d@x.y", "pw"));
+        QCOMPARE(menuItems(app), QStringLiteral("011"));
+        QCOMPARE(bodiesTo(kBookPath), QList<QByteArray>{"POST company=Acme&categoryname=Sales"});
+        app.winAMenuItem2()->trigger();
+        QCOMPARE(menuItems(app), QStringLiteral("100"));
+        QVERIFY(app.bookview()->isHidden() && app.view3()->isHidden());
+        QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Acme"));
+        app.winAMenuItem()->trigger();
+        QCOMPARE(menuItems(app), QStringLiteral("000"));
+        QVERIFY(app.view3()->isVisible());
+        QCOMPARE(QApplication::focusWidget(), app.usertf());
+
+        // The accepted login outlives the logout, so leaving reports once more, and
+        // the exit waits for that report.
+        QTRY_COMPARE_WITH_TIMEOUT(bodiesTo(kStatusPath).size(), 2, kWaitMs);
+        app.exitappnow();
+        QVERIFY(viewer.exitedOnceWithZero());
+        QCOMPARE(bodiesTo(kStatusPath), (QList<QByteArray>{"POST user=a+b&c=d@x.y&status=Y",
+                                                           "POST user=a+b&c=d@x.y&status=N",
+                                                           "POST user=a+b&c=d@x.y&status=N"}));
     }
-    LaunchedViewer viewer;
-    AppDelegate &app = viewer.app();
-    QVERIFY(viewer.submitLogin(email, password));
-    QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
-    QCOMPARE(viewer.window().windowTitle(), message.startsWith("Please") ? QStringLiteral("Velkarn PDF Viewer")
-                                                                         : QStringLiteral("Velkarn PDF Viewer - Failed Login"));
-    QCOMPARE(app.tooltip1()->text(), message);
-    QVERIFY(app.tooltip1()->isVisible() && app.view3()->isVisible() && app.logonb()->isEnabled());
-    QCOMPARE(app.passtf()->text(), password);
-    QTRY_VERIFY_WITH_TIMEOUT(app.tooltip1()->isHidden(), kWaitMs);
-}
 
-void MainWindowTest::signInLeaveAndSignInAgain_data()
-{
-    QTest::addColumn<QString>("email");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("company");
-    QTest::addColumn<bool>("closeWindow");
-    QTest::newRow("logout") << "ann@example.org" << "ann-pass" << "Acme" << false;
-    // Reserved characters in the address must survive the portal's form decoding.
-    QTest::newRow("closing the window") << "dee+x&y@example.org" << "dee-pass" << "Beta" << true;
-}
+    void secondSubmissionWhileCheckingIsIgnored()
+    {
+        server->setSilent(kUserPath);
+        LaunchedViewer viewer;
+        QVERIFY(viewer.submitLogin("a@b.c", "pw"));
+        QVERIFY(!viewer.app().logonb()->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 2, kWaitMs);
+        QTest::keyClick(viewer.app().passtf(), Qt::Key_Return);
+        viewer.app().checkserver();
+        QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 3, kWaitMs);
+        QCOMPARE(server->requests().last().path(), kServerPath);
+    }
 
-// The portal accepts an account again only once it has taken the "N" for it.
-void MainWindowTest::signInLeaveAndSignInAgain()
-{
-    QFETCH(QString, email);
-    QFETCH(QString, password);
-    QFETCH(QString, company);
-    QFETCH(bool, closeWindow);
-    usePortalPort(portal.port());
-    const QStringList books = company == "Acme" ? kBooks : QStringList();
-    auto viewer = std::make_unique<LaunchedViewer>();
-    for (int round = 0; round < 2; ++round) {
-        AppDelegate &app = viewer->app();
-        QVERIFY(viewer->signIn(email, password));
-        QCOMPARE(viewer->window().windowTitle(), "Velkarn PDF Viewer - " + company);
-        QVERIFY(app.view3()->isHidden() && app.bookbutton()->isEnabled() && !app.logonb()->isEnabled());
-        QStringList shown; // in the portal's order, refilled rather than appended to
-        for (int i = 0; i < app.bookcombo()->count(); ++i)
-            shown.append(app.bookcombo()->itemText(i));
-        QCOMPARE(shown, books);
-        QCOMPARE(app.bookcombo()->currentIndex(), books.isEmpty() ? -1 : 0);
-        QCOMPARE(app.booklocs().value(2), books.isEmpty() ? QString() : "https://books.example/2.pdf");
-        if (round == 0 && closeWindow) {
-            viewer->window().close();
-            QVERIFY(viewer->exitedOnceWithZero());
-            viewer.reset();
-            viewer = std::make_unique<LaunchedViewer>();
-        } else {
-            app.logout();
-            QVERIFY(viewer->waitForIdle());
-            app.login();
+    void realExitReportsGoneAndEndsWithZero()
+    {
+        QProcess viewer;
+        viewer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        viewer.start(QStringLiteral(VELKARN_SIGNIN_EXIT_BIN), {"x@y.z", "pw"});
+        if (!viewer.waitForFinished(60000)) {
+            viewer.kill();
+            viewer.waitForFinished(kWaitMs);
+            QFAIL("the viewer did not end");
+        }
+        QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(viewer.exitCode(), 0);
+        QCOMPARE(bodiesTo(kStatusPath),
+                 (QList<QByteArray>{"POST user=x@y.z&status=Y", "POST user=x@y.z&status=N"}));
+    }
+
+    void refusedLogin_data()
+    {
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        const QString failed = QStringLiteral("Login Failed, please re-enter");
+        QTest::newRow("wrong password") << "ann@example.org" << "Ann-pass" << failed;
+        QTest::newRow("inactive account") << "bob@example.org" << "bob-pass" << failed;
+        QTest::newRow("unknown address") << "nobody@example.org" << "x" << failed;
+        QTest::newRow("signed in elsewhere") << "cy@example.org" << "wrong" << "User Already Logged On";
+        // Nothing is sent for these.
+        QTest::newRow("address empty") << "" << "pw" << "Please enter User";
+        QTest::newRow("password empty") << "ann@example.org" << "" << "Please enter Password";
+    }
+
+    void refusedLogin()
+    {
+        QFETCH(QString, email);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        usePortalPort(portal.port());
+        if (message == QLatin1String("User Already Logged On")) {
+            LaunchedViewer other; // signs in and goes without telling the portal
+            QVERIFY(other.signIn(email, "cy-pass"));
+        }
+        LaunchedViewer viewer;
+        AppDelegate &app = viewer.app();
+        QVERIFY(viewer.submitLogin(email, password));
+        QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
+        const QString title = QStringLiteral("Velkarn PDF Viewer");
+        QCOMPARE(viewer.window().windowTitle(),
+                 message.startsWith("Please") ? title : title + " - Failed Login");
+        QCOMPARE(app.tooltip1()->text(), message);
+        QVERIFY(app.tooltip1()->isVisible() && app.view3()->isVisible() && app.logonb()->isEnabled());
+        QCOMPARE(app.passtf()->text(), password);
+    }
+
+    void signInLeaveAndSignInAgain_data()
+    {
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<bool>("closeWindow");
+        QTest::newRow("logout") << "ann@example.org" << "ann-pass" << "Acme" << false;
+        // Reserved characters in the address must survive the portal's form decoding.
+        QTest::newRow("closing the window") << "dee+x&y@example.org" << "dee-pass" << "Beta" << true;
+    }
+
+    // The portal accepts an account again only once it has taken the "N" for it.
+    void signInLeaveAndSignInAgain()
+    {
+        QFETCH(QString, email);
+        QFETCH(QString, password);
+        QFETCH(QString, company);
+        QFETCH(bool, closeWindow);
+        usePortalPort(portal.port());
+        const QStringList books = company == "Acme" ? kBooks : QStringList();
+        auto viewer = std::make_unique<LaunchedViewer>();
+        for (int round = 0; round < 2; ++round) {
+            AppDelegate &app = viewer->app();
+            QVERIFY(viewer->signIn(email, password));
+            QCOMPARE(viewer->window().windowTitle(), "Velkarn PDF Viewer - " + company);
+            QVERIFY(app.view3()->isHidden() && app.bookbutton()->isEnabled() && !app.logonb()->isEnabled());
+            QStringList shown; // in the portal's order, refilled rather than appended to
+            for (int i = 0; i < app.bookcombo()->count(); ++i)
+                shown.append(app.bookcombo()->itemText(i));
+            QCOMPARE(shown, books);
+            QCOMPARE(app.bookcombo()->currentIndex(), books.isEmpty() ? -1 : 0);
+            QCOMPARE(app.booklocs().value(2), books.isEmpty() ? QString() : "https://books.example/2.pdf");
+            if (round == 0 && closeWindow) {
+                viewer->window().close();
+                QVERIFY(viewer->exitedOnceWithZero());
+                viewer.reset();
+                viewer = std::make_unique<LaunchedViewer>();
+            } else {
+                app.logout();
+                QVERIFY(viewer->waitForIdle());
+                app.login();
+            }
         }
     }
-}
+};
 
 QTEST_MAIN(MainWindowTest)
 #include "tst_mainwindow.moc"

@@ -39,43 +39,29 @@ private slots:
         QVERIFY2(m_server->isListening(), qPrintable(m_server->errorText()));
     }
 
-    void serverCheck_data()
-    {
-        QTest::addColumn<QByteArray>("answer"); // empty: the connection is reset
-        QTest::addColumn<qint32>("value");
-        QTest::addColumn<bool>("unanswered");
-        QTest::newRow("up") << QByteArray(" 1\n") << 1 << false;
-        QTest::newRow("down") << QByteArray("0") << 0 << false;
-        QTest::newRow("not a number") << QByteArray("<html>") << 0 << false;
-        QTest::newRow("reset") << QByteArray() << 0 << true;
-    }
+    // The handler gets the portal's number while the guard is still up; the
+    // guard comes down after it (an unanswered check is the window suites').
     void serverCheck()
     {
-        QFETCH(QByteArray, answer);
-        QFETCH(qint32, value);
-        QFETCH(bool, unanswered);
-        const QByteArray path = "/adminportal/pdfserverchk.php";
-        if (answer.isEmpty())
-            m_server->setReset(path);
-        else
-            m_server->setAnswer(path, answer);
+        m_server->setAnswer("/adminportal/pdfserverchk.php", " 1\n");
         auto requests = makeRequests();
         std::atomic<int> calls = 0;
         std::atomic<qint32> seen = -1;
         std::atomic<quint8> guardWhileHandled = 0;
         // The answer may come before this thread looks again, so the guard is
         // read where the answer is handled.
-        requests->checkServer([&](qint32 v) { seen = v; guardWhileHandled = m_guard.load(); ++calls; });
+        requests->checkServer([&](qint32 value) {
+            seen = value;
+            guardWhileHandled = m_guard.load();
+            ++calls;
+        });
         QTRY_VERIFY_WITH_TIMEOUT(requests->isServerAnswered(), longWait);
         QTRY_COMPARE_WITH_TIMEOUT(m_guard.load(), quint8(0), longWait);
         QCOMPARE(guardWhileHandled.load(), quint8(1));
         QCOMPARE(calls.load(), 1);
-        QCOMPARE(seen.load(), value);
-        QCOMPARE(requests->serverUnanswered(), unanswered);
+        QCOMPARE(seen.load(), 1);
+        QVERIFY(!requests->serverUnanswered());
         QVERIFY(m_responseData.isEmpty());
-        const CapturedRequest sent = m_server->requests().last();
-        QCOMPARE(sent.method, QByteArray("POST"));
-        QCOMPARE(sent.path(), path);
     }
 
     // A user check that ends without an answer must not hand over anything, yet

@@ -1,18 +1,10 @@
 #include "ContentsPanel.h"
-#include "PdfDocument.h"
 #include "PdfFixtures.h"
-#include "PdfView.h"
 #include "ViewerHarness.h"
-#include "velkarn.h"
 
-#include <QComboBox>
 #include <QInputDialog>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTreeWidget>
 
 using namespace vk;
@@ -45,9 +37,11 @@ QByteArray outlinedPdf()
     for (int i = 0; i < kPages; ++i) {
         const QByteArray text = "page " + QByteArray::number(i + 1) + (i == 4 ? " needle" : "");
         const QByteArray stream = "BT /F1 24 Tf 72 700 Td (" + text + ") Tj ET";
-        objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 8 0 R >> >>"
-                   " /Contents " + QByteArray::number(10 + 2 * i) + " 0 R >>"
-                << "<< /Length " + QByteArray::number(stream.size()) + " >>\nstream\n" + stream + "\nendstream";
+        const QByteArray contents = QByteArray::number(10 + 2 * i) + " 0 R";
+        objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792]"
+                   " /Resources << /Font << /F1 8 0 R >> >> /Contents " + contents + " >>"
+                << "<< /Length " + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
+                       + "\nendstream";
     }
     QByteArray pdf = "%PDF-1.4\n";
     QList<qsizetype> offsets;
@@ -62,16 +56,6 @@ QByteArray outlinedPdf()
     pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
            + QByteArray::number(xref) + "\n%%EOF\n";
     return pdf;
-}
-
-// Every book opens with password "kilo52", which unencrypted ones ignore.
-QByteArray bookAnswer(const QStringList &locations)
-{
-    velkarn v;
-    QString text = QStringLiteral("*START*");
-    for (const QString &location : locations)
-        text += "01Book^^" + v.encodestr(location) + "^^" + v.encodestr("kilo52") + "^^abc.+.";
-    return (text + "*END*").toUtf8();
 }
 
 QTreeWidgetItem *findEntry(QTreeWidget *tree, const QString &title)
@@ -103,17 +87,17 @@ class ReadingTest : public QObject
     PdfView *view() { return app().pdfView(); }
     QString url(const QString &name) const { return QUrl::fromLocalFile(m_dir.filePath(name)).toString(); }
 
-    bool open(int index)
+    bool reopen(int index)
     {
-        app().bookcombo()->setCurrentIndex(index);
-        app().bookbutton()->click();
-        return QTest::qWaitFor([&] { return !app().isDownloading() && view()->document(); }, kWaitMs);
+        app().openbookm();
+        return m_viewer->openBook(index);
     }
     QString label() { return app().pagel()->text(); }
     int page() { return view()->currentPageIndex(); }
-    bool askFor(const QString &typed)
+    // The Go menu's keys, pressed while the pages have the focus.
+    void press(QKeyCombination keys) { QTest::keySequence(&m_viewer->window(), QKeySequence(keys)); }
+    bool answerPageDialog(const QString &typed)
     {
-        app().goToPageAsked();
         QInputDialog *dialog = app().pageDialog();
         if (!dialog || !dialog->isVisible())
             return false;
@@ -133,7 +117,8 @@ private slots:
     {
         qputenv("VELKARN_ALLOW_INSECURE_BOOKS", "1");
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("outlined.pdf"), outlinedPdf()));
-        QVERIFY(PdfFixtures::writeFile(m_dir.filePath("plain.pdf"), PdfFixtures::makePdf(QStringList{"one", "two"})));
+        const QByteArray plain = PdfFixtures::makePdf(QStringList{"one", "two"});
+        QVERIFY(PdfFixtures::writeFile(m_dir.filePath("plain.pdf"), plain));
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("locked.pdf"),
                                        PdfFixtures::encryptPdf(outlinedPdf(), "kilo52")));
     }
@@ -141,12 +126,19 @@ private slots:
     void init()
     {
         QVERIFY(m_server = startCapturingPortal());
-        m_server->setAnswer("/adminportal/pdfbookchk.php", bookAnswer({url("outlined.pdf"), url("plain.pdf"), url("locked.pdf")}));
+        // Every book opens with "kilo52", which unencrypted ones ignore.
+        QList<QStringList> books;
+        for (const char *name : {"outlined.pdf", "plain.pdf", "locked.pdf"})
+            books.append({url(name), "kilo52"});
+        m_server->setAnswer(kBookPath, bookAnswer(books));
         m_viewer = std::make_unique<LaunchedViewer>();
         QVERIFY(m_viewer->signIn("reader@example.org", "pw"));
         QCOMPARE(label(), QString()); // no book yet
-        QVERIFY(open(0));
+        QVERIFY(m_viewer->openBook(0));
         QCOMPARE(view()->scaleFactor(), 1.0);
+        m_viewer->window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&m_viewer->window()));
+        view()->setFocus();
     }
 
     void cleanup()
@@ -173,47 +165,29 @@ private slots:
         QCOMPARE(label(), QStringLiteral("Page 6 of 6"));
         app().first()->click();
         QCOMPARE(label(), QStringLiteral("Page 1 of 6"));
-        app().openbookm();
-        QVERIFY(open(1));
-        QCOMPARE(label(), QStringLiteral("Page 1 of 2"));
     }
 
-    // A good number shows its page; a bad one asks again, saying why, and the
-    // view stays where it was.
-    void goToPage_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("page"); // -1: refused
-        QTest::newRow("fourth") << "4" << 3;
-        QTest::newRow("last") << "6" << 5;
-        QTest::newRow("zero") << "0" << -1;
-        QTest::newRow("past the end") << "7" << -1;
-        QTest::newRow("words") << "four" << -1;
-    }
+    // A number past the end asks again, saying why, and the view stays where
+    // it was; a good one shows its page.
     void goToPage()
     {
-        QFETCH(QString, typed);
-        QFETCH(int, page);
         app().goToPageNumber("2");
-        QVERIFY(askFor(typed));
-        QInputDialog *dialog = app().pageDialog();
-        if (page < 0) {
-            QCOMPARE(this->page(), 1);
-            QVERIFY(dialog->isVisible());
-            QVERIFY(dialog->labelText().contains(QStringLiteral("pages 1 to 6")));
-            dialog->reject();
-        } else {
-            QVERIFY(!dialog->isVisible());
-            QCOMPARE(this->page(), page);
-            QCOMPARE(label(), QStringLiteral("Page %1 of 6").arg(page + 1));
-        }
+        press(Qt::CTRL | Qt::Key_G);
+        QVERIFY(answerPageDialog("7"));
+        QCOMPARE(page(), 1);
+        QVERIFY(app().pageDialog()->isVisible());
+        QVERIFY(app().pageDialog()->labelText().contains(QStringLiteral("pages 1 to 6")));
+        QVERIFY(answerPageDialog("6"));
+        QVERIFY(!app().pageDialog()->isVisible());
+        QCOMPARE(page(), 5);
+        QCOMPARE(label(), QStringLiteral("Page 6 of 6"));
     }
 
     // Every level of the outline is there; an entry shows its page, at its
     // line when it names one; a book without outline says so.
     void contents()
     {
-        app().toggleContents();
+        press(Qt::Key_F9);
         ContentsPanel *panel = app().contents();
         QVERIFY(panel->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
@@ -233,51 +207,39 @@ private slots:
 
         app().toggleContents();
         QVERIFY(panel->isHidden());
-        app().openbookm();
-        QVERIFY(open(1));
+        QVERIFY(reopen(1));
+        QCOMPARE(label(), QStringLiteral("Page 1 of 2"));
         app().toggleContents();
         QTRY_COMPARE_WITH_TIMEOUT(panel->notice(), QStringLiteral("This book has no contents"), kWaitMs);
         QVERIFY(!panel->hasOutline());
 
         // An encrypted book's outline is read with the book's password; the
         // open panel asks for it when the book arrives.
-        app().openbookm();
-        QVERIFY(open(2));
+        QVERIFY(reopen(2));
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
         QVERIFY(findEntry(panel->tree(), "Section 1.1"));
     }
 
-    // Back and forward retrace go-to-page, contents and search jumps; a new
-    // jump drops the way forward; another book starts a new history.
+    // Back and forward (by their keys) retrace go-to-page, contents and search
+    // jumps; another book starts a new history.
     void backAndForward()
     {
         app().toggleContents();
         QTRY_VERIFY_WITH_TIMEOUT(app().contents()->hasOutline(), kWaitMs);
         app().goToPageNumber("4");
         choose("Chapter 1");
-        app().searchtv()->setText("NEEDLE");
-        app().searchf()->click();
-        QTRY_COMPARE_WITH_TIMEOUT(app().matchl()->text(), QStringLiteral("1 of 1"), kWaitMs);
+        QVERIFY(m_viewer->search("NEEDLE"));
         QCOMPARE(page(), 4);
 
         QList<int> pages;
-        for (int i = 0; i < 4; ++i) {
-            app().goBack();
-            pages << page();
-        }
-        for (int i = 0; i < 2; ++i) {
-            app().goForward();
+        const Qt::Key back = Qt::Key_Left;
+        const Qt::Key forward = Qt::Key_Right;
+        for (const Qt::Key arrow : {back, back, back, back, forward, forward}) {
+            press(Qt::ALT | arrow);
             pages << page();
         }
         QCOMPARE(pages, (QList<int>{1, 3, 0, 0, 3, 1}));
-        app().goToPageNumber("6");
-        app().goForward();
-        QCOMPARE(page(), 5);
-        app().goBack();
-        QCOMPARE(page(), 1);
-
-        app().openbookm();
-        QVERIFY(open(0));
+        QVERIFY(reopen(0));
         app().goBack();
         QCOMPARE(page(), 0);
     }
@@ -291,31 +253,10 @@ private slots:
         QScrollBar *bar = view()->verticalScrollBar();
         bar->setValue(pageTop - view()->viewport()->height() + 50);
         const int start = bar->value();
-        app().searchtv()->setText("needle");
-        app().searchf()->click();
+        QVERIFY(m_viewer->search("needle"));
         QTRY_VERIFY_WITH_TIMEOUT(bar->value() > start, kWaitMs);
         app().goBack();
         QVERIFY(qAbs(bar->value() - start) <= 1);
-    }
-
-    // The Go menu's keys reach its items from anywhere in the window.
-    void goMenuKeys()
-    {
-        CustomNSWindow &window = m_viewer->window();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        view()->setFocus();
-        QTest::keySequence(&window, QKeySequence(Qt::Key_F9));
-        QVERIFY(app().contents()->isVisible());
-        QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_G));
-        QVERIFY(app().pageDialog() && app().pageDialog()->isVisible());
-        app().pageDialog()->setTextValue("5");
-        app().pageDialog()->accept();
-        QCOMPARE(page(), 4);
-        QTest::keySequence(&window, QKeySequence(Qt::ALT | Qt::Key_Left));
-        QCOMPARE(page(), 0);
-        QTest::keySequence(&window, QKeySequence(Qt::ALT | Qt::Key_Right));
-        QCOMPARE(page(), 4);
     }
 
     // Ctrl and the wheel step the zoom choices as the keys do, keeping the

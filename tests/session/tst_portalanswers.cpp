@@ -1,0 +1,187 @@
+#include "AnswerText.h"
+#include "BookAnswer.h"
+#include "LoginAnswer.h"
+#include "ShownText.h"
+#include "velkarn.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <limits>
+
+using namespace vk;
+
+namespace {
+
+QString enc(const QString &plain)
+{
+    return velkarn().encodestr(plain);
+}
+
+QString record(const QString &name, const QString &location, const QString &password,
+               const QString &mark = ".+.")
+{
+    return "01" + name + "^^" + enc(location) + "^^" + enc(password) + "^^xyz" + mark;
+}
+
+// A random edit: a span replaced by marks and odd characters, or the end cut off.
+void mutate(QString &text, QRandomGenerator &random)
+{
+    const QString alphabet = QStringLiteral("^^.+.*END*START*\x00\xff\u00e9\xd800");
+    const int at = random.bounded(int(text.size()));
+    const QString piece = alphabet.mid(random.bounded(int(alphabet.size())), random.bounded(4));
+    if (random.bounded(4) == 0)
+        text.truncate(at);
+    else
+        text.replace(at, random.bounded(7), piece);
+}
+
+} // namespace
+
+// What the viewer makes of the portal's answers, and how much of a text it shows.
+class PortalAnswersTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void loginAnswer_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("fields"); // useronline, company, category
+        const QString pw = enc("s3cret");
+        const QStringList nas{"N", "A", "S"};
+        QTest::newRow("accepted") << "NYYAc^^Sa^^" + pw << "s3cret" << true << QStringList{"N", "Ac", "Sa"};
+        QTest::newRow("already online") << "YYYA^^S^^" + pw << "s3cret" << false
+                                        << QStringList{"Y", "A", "S"};
+        QTest::newRow("account inactive") << "NNYA^^S^^" + pw << "s3cret" << false << nas;
+        QTest::newRow("third flag off") << "NYNA^^S^^" + pw << "s3cret" << false << nas;
+        QTest::newRow("flags in lower case") << "nyyA^^S^^" + pw << "s3cret" << false
+                                             << QStringList{"n", "A", "S"};
+        QTest::newRow("password case differs") << "NYYA^^S^^" + pw << "S3CRET" << false << nas;
+        QTest::newRow("empty company") << "NYY^^S^^" + pw << "s3cret" << true << QStringList{"N", "", "S"};
+        // The second search starts inside the first separator: "^^^^" is two overlapping ones.
+        QTest::newRow("adjacent separators") << "NYYA^^^^" + pw << "s3cret" << false
+                                             << QStringList{"N", "A", ""};
+        QTest::newRow("one separator") << "NYYA^^S" << "s3cret" << false << QStringList{"N", "A", ""};
+        QTest::newRow("error page") << "<html>502 Bad Gateway</html>" << "s3cret" << false
+                                    << QStringList{"<", "", ""};
+    }
+    void loginAnswer()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, fields);
+        velkarn v;
+        const LoginAnswer answer = parseLoginAnswer(v, text, typed);
+        QCOMPARE(answer.accepted, accepted);
+        QCOMPARE((QStringList{answer.useronline, answer.company, answer.category}), fields);
+    }
+
+    // Expected books are "name|location|password"; "name|*" for a trailing entry
+    // whose location and password mean nothing.
+    void bookAnswer_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("books");
+        const QString a = "https://portal/books/a.pdf";
+        const QString b = "file:///srv/b.pdf";
+        const QString start = "*START*";
+        const QString alpha = record("Alpha", a, "p");
+        QTest::newRow("two records") << start + record("Alpha", a, "none") + record("Beta", b, "k") + "*END*"
+                                     << QStringList{"Alpha|" + a + "|", "Beta|" + b + "|k"};
+        QTest::newRow("bad record mark ends the list")
+            << start + record("Alpha", a, "p", ".-.") + record("Beta", b, "q") + "*END*"
+            << QStringList{"Alpha|" + a + "|p"};
+        QTest::newRow("no end mark") << start + alpha << QStringList{"Alpha|" + a + "|p", "|*"};
+        QTest::newRow("ends inside the record mark") << (start + alpha).chopped(1)
+                                                     << QStringList{"Alpha|" + a + "|p"};
+        QTest::newRow("start mark only") << start << QStringList{"||"};
+        QTest::newRow("short location") << start + "01Alpha^^00^^" + enc("p") + "^^xyz.+.*END*"
+                                        << QStringList{"Alpha||p"};
+        QTest::newRow("short start mark") << "*START" + alpha + "*END*" << QStringList{};
+        // Without separators the searches restart at the beginning of the text, where
+        // the first record's marks would be read again and again.
+        QTest::newRow("searches restart") << start + "01A^^B^^C^^.+..+." << QStringList{"A||", "|*"};
+    }
+    void bookAnswer()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, books);
+        velkarn v;
+        const BookList list = parseBookAnswer(v, text);
+        QCOMPARE(list.locations.size(), list.names.size());
+        QCOMPARE(list.passwords.size(), list.names.size());
+        QStringList got;
+        for (qsizetype i = 0; i < list.names.size(); ++i)
+            got.append(list.names[i] + '|'
+                       + (books.value(i).endsWith("|*") ? "*" : list.locations[i] + '|' + list.passwords[i]));
+        QCOMPARE(got, books);
+    }
+
+    void serverAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("value");
+        QTest::newRow("white space, line break") << QByteArray(" \t+1\r\n") << 1;
+        QTest::newRow("digits then text") << QByteArray("12abc") << 12;
+        QTest::newRow("negative") << QByteArray("-1") << -1;
+        QTest::newRow("text") << QByteArray("OK") << 0;
+        QTest::newRow("sign only") << QByteArray("-") << 0;
+        QTest::newRow("not UTF-8") << QByteArray("1\xff") << 0;
+        QTest::newRow("too large") << QByteArray("99999999999") << std::numeric_limits<int>::max();
+    }
+    void serverAnswer()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, value);
+        QCOMPARE(leadingIntValue(answerText(bytes)), value);
+    }
+
+    // Whatever the edits, no sign-in is accepted against its flags and the
+    // three book lists keep one length.
+    void mutatedAnswersKeepInvariants()
+    {
+        const QString books = "*START*" + record("A", "https://h/a", "pw") + record("B", "h", "") + "*END*";
+        const QString answers[] = {"NYYAcme^^Sales^^" + enc("s3cret"), books};
+        QRandomGenerator random(20240501);
+        velkarn v;
+        for (int round = 0; round < 4000; ++round) {
+            QString text = answers[round % 2];
+            for (int edits = 1 + random.bounded(8); edits > 0 && !text.isEmpty(); --edits)
+                mutate(text, random);
+            const LoginAnswer login = parseLoginAnswer(v, text, "s3cret");
+            QVERIFY(!login.accepted
+                    || (login.useronline == "N" && login.useractive == "Y" && login.resactive == "Y"));
+            const BookList list = parseBookAnswer(v, text);
+            QCOMPARE(list.locations.size(), list.names.size());
+            QCOMPARE(list.passwords.size(), list.names.size());
+        }
+    }
+
+    void shownText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QString ellipsis(QChar(0x2026));
+        const QString pair = QStringLiteral("\U0001F4D6");
+        const QString a(kMaxShownChars, u'a');
+        QTest::newRow("at the limit") << a << a;
+        QTest::newRow("one over") << a + 'a' << a.chopped(1) + ellipsis;
+        // The cut would fall between the two halves of one character.
+        QTest::newRow("surrogate pair at the cut") << a.chopped(2) + pair + "bb" << a.chopped(2) + ellipsis;
+        QTest::newRow("surrogate pair before the cut") << a.chopped(3) + pair + "bb"
+                                                       << a.chopped(3) + pair + ellipsis;
+    }
+    void shownText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(::shownText(text), shown);
+    }
+};
+
+QTEST_GUILESS_MAIN(PortalAnswersTest)
+#include "tst_portalanswers.moc"
