@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CustomNSWindow.h"
+#include "GrowingSearch.h"
 #include "PdfSelection.h"
 #include "PendingSearch.h"
 #include "ReadingHistory.h"
@@ -235,6 +236,7 @@ private:
     // Search.
     // Runs search now, or once the shown document's text is indexed; true when now.
     bool runWhenTextIndexed(std::function<void()> search);
+    void searchGrew(const vk::GrowingSearch::Update &update);
     void applySearchStep(const vk::SearchStep &step);
     void selectMatch();
     void showMatchCount();
@@ -321,6 +323,10 @@ private:
     // A newer opening, the book list or a logout discards the one under way.
     std::unique_ptr<vk::BookOpening> m_opening;
     vk::PendingSearch m_pendingSearch;
+    // The search of results while the book's text is still arriving; until
+    // it is complete, results holds the matches of the pages read so far.
+    vk::GrowingSearch m_growingSearch;
+    bool m_resultsComplete = true;
 
     QLabel *_matchl = nullptr;
     ExitFunction m_exitFunction;
