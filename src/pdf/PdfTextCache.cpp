@@ -75,6 +75,13 @@ void PdfTextCache::put(const QString &location, const QByteArray &digest, qint64
     }
 }
 
+void PdfTextCache::clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_entries.clear();
+    m_memory = 0;
+}
+
 int PdfTextCache::bookCount() const
 {
     std::lock_guard lock(m_mutex);

@@ -36,6 +36,9 @@ public:
     void put(const QString &location, const QByteArray &digest, qint64 byteCount,
              const QList<PdfTextStore::PagePtr> &pages);
 
+    // Lets every kept book go, so that the next opening reads its text again.
+    void clear();
+
     int bookCount() const;
     qint64 memoryUse() const;
 

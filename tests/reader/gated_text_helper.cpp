@@ -3,14 +3,10 @@
 // exists, so a test sees the viewer while a book's text is half read. Each run
 // adds a line to VELKARN_TEST_HELPER_RUNS.
 
-#include "PdfTextProtocol.h"
-#include "PdfUnlock.h"
+#include "PdfHelperBook.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QFile>
-#include <QPdfDocument>
 #include <QThread>
 
 using namespace vk;
@@ -39,29 +35,16 @@ int main(int argc, char **argv)
     if (runs.open(QIODevice::Append))
         runs.write("run\n");
     runs.close();
-    QFile input;
-    QFile output;
-    if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
-        return 1;
-    const std::optional<PdfTextRequest> request = decodeTextRequest(input.readAll());
-    if (!request)
-        return 1;
-    QBuffer buffer;
-    buffer.setData(request->pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument pdf;
-    pdf.load(&buffer);
-    if (pdf.status() != QPdfDocument::Status::Ready && !request->password.isEmpty())
-        reopenWithPassword(pdf, request->password, &buffer);
-    if (pdf.status() != QPdfDocument::Status::Ready)
-        return 2;
+    PdfHelperBook book;
+    if (const int status = book.open())
+        return status;
     const int gatePage = qEnvironmentVariableIntValue("VELKARN_TEST_GATE_PAGE");
-    const int end = qMin(request->endPage, pdf.pageCount());
-    for (int page = request->firstPage; page < end; page += request->stride) {
+    const int end = qMin(book.request.endPage, book.pdf.pageCount());
+    for (int page = book.request.firstPage; page < end; page += book.request.stride) {
         if (page >= gatePage && !waitForGate())
             return 1;
-        output.write(encodePageRecord({page, pdf.getAllText(page).text()}));
-        output.flush();
+        book.output.write(encodePageRecord({page, book.pdf.getAllText(page).text()}));
+        book.output.flush();
     }
     return 0;
 }
