@@ -163,6 +163,20 @@ private slots:
         QVERIFY(cache.find("huge", "huge").isEmpty());
     }
 
+    // Pages arrive out of order from helpers taking turns; only the run from
+    // page 0 without a gap counts as read.
+    void readPrefixHasNoGaps()
+    {
+        PdfTextStore store;
+        store.reset(5);
+        QList<int> prefixes;
+        for (int page : {1, 3, 0, 4, 2}) {
+            store.put(page, QStringLiteral("text"));
+            prefixes.append(store.readPrefix());
+        }
+        QCOMPARE(prefixes, (QList<int>{0, 0, 2, 2, 5}));
+    }
+
     void helpersFollowFreeCores_data()
     {
         QTest::addColumn<int>("cores");
