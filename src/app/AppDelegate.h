@@ -47,7 +47,8 @@ using PanelView = vk::Panel<QWidget>;
 // The one controller of the viewer: it owns the window's controls, the portal
 // session, the book list, the open document and the search state. Its
 // operations stay short: the portal's requests are vk::PortalRequests', the
-// opening of books vk::BookOpening's and the waiting search vk::PendingSearch's.
+// opening of books vk::BookOpening's, the search over text still arriving
+// vk::GrowingSearch's and the one that waits for all of it vk::PendingSearch's.
 class AppDelegate : public QObject, public WindowDelegate
 {
     Q_OBJECT
