@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
+#include <QTest>
 
 #include <cstdlib>
 
@@ -114,16 +115,41 @@ std::optional<ViewerSession::Opened> ViewerSession::openBook(const QString &name
 std::optional<ViewerSession::Found> ViewerSession::search(const QString &pattern)
 {
     AppDelegate &app = *delegate;
+    const PdfView *view = app.pdfView();
+    QSignalSpy painted(view, &PdfView::pagePainted);
     app.searchtv()->setText(pattern);
     QElapsedTimer t;
     t.start();
-    app.searchf()->click();
-    // Until the text index is complete the label says so; then it shows the count.
-    if (!waitUntil([&] { return !app.matchl()->text().startsWith(QLatin1String("Searching")); }, kSearchWaitMs)) {
+    QTest::keyClick(app.searchtv(), Qt::Key_Return);
+    Found found;
+    // The first match counts as shown once its page is painted with the match's
+    // outline known, which the paint needs to draw it.
+    qsizetype outlinedAt = -1;
+    const auto firstMatchPainted = [&] {
+        const std::optional<PdfSelection> match = view->currentSelection();
+        if (!app.searchResults() || app.searchResults()->isEmpty() || !match)
+            return false;
+        if (outlinedAt < 0 && view->document()->cachedSelectionBounds(*match))
+            outlinedAt = painted.size();
+        for (qsizetype i = qMax<qsizetype>(0, outlinedAt); outlinedAt >= 0 && i < painted.size(); ++i)
+            if (painted.at(i).first().toInt() == match->page)
+                return true;
+        return false;
+    };
+    // Until the whole book is searched the label says "Searching" or "n of m+".
+    const auto complete = [&] {
+        const QString label = app.matchl()->text();
+        return !label.startsWith(QLatin1String("Searching")) && !label.endsWith(u'+');
+    };
+    if (!waitUntil([&] { return firstMatchPainted() || complete(); }, kSearchWaitMs)) {
+        failed(QStringLiteral("the search for \"%1\" showed nothing").arg(pattern));
+        return std::nullopt;
+    }
+    found.firstMatchMs = msSince(t);
+    if (!waitUntil(complete, kSearchWaitMs)) {
         failed(QStringLiteral("the search for \"%1\" did not finish").arg(pattern));
         return std::nullopt;
     }
-    Found found;
     found.ms = msSince(t);
     found.matches = app.searchResults() ? int(app.searchResults()->size()) : 0;
     return found;

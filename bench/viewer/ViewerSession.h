@@ -23,7 +23,8 @@ public:
     };
     struct Found
     {
-        double ms = 0; // the search button until its result is shown
+        double firstMatchMs = 0; // Return until the first match is painted, or the search ended
+        double ms = 0;           // Return until every page was searched and the count is whole
         int matches = 0;
     };
 

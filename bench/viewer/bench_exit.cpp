@@ -6,6 +6,7 @@
 // outside, since it must really end.
 
 #include "FigureTable.h"
+#include "PdfTextCache.h"
 #include "PortalLibrary.h"
 #include "ProcStatus.h"
 #include "TextHeavyBook.h"
@@ -60,6 +61,12 @@ int runViewer(const QString &book)
         return fail(QStringLiteral("the helpers never started or never finished"));
     std::printf("read %d %.1f %.1f\n", helpersSeen, peakMiB, double(t.elapsed()) / 1000);
 
+    // A book read whole is kept in memory (once hashed, off the GUI thread) and
+    // not read again when reopened; this run needs its helpers at work once more.
+    vk::PdfTextCache &kept = vk::PdfTextCache::session();
+    if (!waitUntil([&] { return kept.bookCount() > 0; }, kHelperWaitMs))
+        return fail(QStringLiteral("the book's text was not kept"));
+    kept.clear();
     if (!viewer.openBook(book))
         return fail(viewer.errorText());
     QList<qint64> reading;

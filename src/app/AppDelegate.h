@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CustomNSWindow.h"
+#include "GrowingSearch.h"
 #include "PdfSelection.h"
 #include "PendingSearch.h"
 #include "ReadingHistory.h"
@@ -46,7 +47,8 @@ using PanelView = vk::Panel<QWidget>;
 // The one controller of the viewer: it owns the window's controls, the portal
 // session, the book list, the open document and the search state. Its
 // operations stay short: the portal's requests are vk::PortalRequests', the
-// opening of books vk::BookOpening's and the waiting search vk::PendingSearch's.
+// opening of books vk::BookOpening's, the search over text still arriving
+// vk::GrowingSearch's and the one that waits for all of it vk::PendingSearch's.
 class AppDelegate : public QObject, public WindowDelegate
 {
     Q_OBJECT
@@ -235,6 +237,7 @@ private:
     // Search.
     // Runs search now, or once the shown document's text is indexed; true when now.
     bool runWhenTextIndexed(std::function<void()> search);
+    void searchGrew(const vk::GrowingSearch::Update &update);
     void applySearchStep(const vk::SearchStep &step);
     void selectMatch();
     void showMatchCount();
@@ -321,6 +324,10 @@ private:
     // A newer opening, the book list or a logout discards the one under way.
     std::unique_ptr<vk::BookOpening> m_opening;
     vk::PendingSearch m_pendingSearch;
+    // The search of results while the book's text is still arriving; until
+    // it is complete, results holds the matches of the pages read so far.
+    vk::GrowingSearch m_growingSearch;
+    bool m_resultsComplete = true;
 
     QLabel *_matchl = nullptr;
     ExitFunction m_exitFunction;

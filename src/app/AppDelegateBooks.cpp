@@ -82,7 +82,8 @@ void AppDelegate::openbookempty()
 
 void AppDelegate::showDocument(std::shared_ptr<PdfDocument> document)
 {
-    if (m_pendingSearch.drop())
+    const bool growing = m_growingSearch.drop();
+    if (m_pendingSearch.drop() || growing)
         _matchl->clear();
     _pdfView->setDocument(std::move(document));
     readingDocumentChanged();

@@ -3,6 +3,7 @@
 #include "Log.h"
 #include "PdfDocument.h"
 #include "PdfView.h"
+#include "GrowingSearch.h"
 #include "SearchStepping.h"
 
 #include <QLabel>
@@ -45,31 +46,51 @@ bool AppDelegate::runWhenTextIndexed(std::function<void()> search)
 
 void AppDelegate::findfirsttext(const QString &pattern)
 {
-    const bool done = runWhenTextIndexed([this, pattern] {
-        findcount = 0;
-        const std::shared_ptr<PdfDocument> document = _pdfView->document();
-        if (document)
-            results = document->findString(pattern);
-        else
-            results.reset();
-        if (!results || results->isEmpty()) {
-            _searchp->setEnabled(false);
-            _searchn->setEnabled(false);
+    m_pendingSearch.drop();
+    findcount = 0;
+    const std::shared_ptr<PdfDocument> document = _pdfView->document();
+    if (!document) {
+        m_growingSearch.drop();
+        results.reset();
+        searchGrew({{}, true, 0, 0});
+        return;
+    }
+    // The first match shows as soon as the pages up to it are read; the rest
+    // join the list while the book's text arrives.
+    results = QList<PdfSelection>();
+    m_growingSearch.start(this, document, pattern,
+                          [this](const GrowingSearch::Update &update) { searchGrew(update); });
+}
+
+void AppDelegate::searchGrew(const GrowingSearch::Update &update)
+{
+    m_resultsComplete = update.complete;
+    if (!results || (results->isEmpty() && update.added.isEmpty())) {
+        _searchp->setEnabled(false);
+        _searchn->setEnabled(false);
+        if (update.complete)
             showMatchCount();
-            return;
-        }
+        else
+            _matchl->setText(QStringLiteral("Searching ... %1%")
+                                 .arg(qint64(update.pagesRead) * 100 / qMax(1, update.pageCount)));
+        return;
+    }
+    const bool first = results->isEmpty();
+    results->append(update.added);
+    if (first) {
         jump([this] {
             _pdfView->setCurrentSelection(results->at(0));
             _pdfView->scrollSelectionToVisible();
         });
         findcount = 0;
         _searchp->setEnabled(true);
+    }
+    if (!update.added.isEmpty()) {
+        // ">" stopped at the last match found so far; there is a next one now.
         _searchn->setEnabled(true);
         _pdfView->setHighlightedSelections(*results);
-        showMatchCount();
-    });
-    if (!done)
-        _matchl->setText(QStringLiteral("Searching ..."));
+    }
+    showMatchCount();
 }
 
 void AppDelegate::findnexttext()
@@ -114,7 +135,10 @@ void AppDelegate::showMatchCount()
     else if (results->isEmpty())
         _matchl->setText(QStringLiteral("No matches"));
     else
-        _matchl->setText(QStringLiteral("%1 of %2").arg(findcount + 1).arg(results->size()));
+        _matchl->setText(QStringLiteral("%1 of %2%3")
+                             .arg(findcount + 1)
+                             .arg(results->size())
+                             .arg(m_resultsComplete ? QString() : QStringLiteral("+")));
 }
 
 void AppDelegate::findtext(const QString &pattern)
@@ -139,6 +163,9 @@ void AppDelegate::findtext(const QString &pattern)
 
 void AppDelegate::findnexttext2(const QString &pattern)
 {
+    // It replaces results with the whole book's matches.
+    m_growingSearch.drop();
+    m_resultsComplete = true;
     runWhenTextIndexed([this, pattern] {
         const std::shared_ptr<PdfDocument> document = _pdfView->document();
         if (document)

@@ -3,6 +3,7 @@
 #include "Log.h"
 #include "PdfBook.h"
 #include "PdfHelperText.h"
+#include "PdfTextCache.h"
 #include "PdfTextHelpers.h"
 #include "PdfWorker.h"
 
@@ -38,6 +39,11 @@ struct PdfDocument::Private
     QList<QSizeF> pageSizes;
     bool sizesMeasured = false;
     bool indexReported = false;
+    int prefixReported = 0;
+    // The next background load's origin, and texts a reopening found kept.
+    QString textLocation;
+    QList<PdfTextStore::PagePtr> keptText;
+    bool textWasKept = false;
 
     // The object signals go to; null once it is gone, so a worker finishing a
     // job after that reports to nobody.
@@ -106,15 +112,23 @@ void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &passw
     const quint64 generation = ++d->generation;
     finishLoad(PdfLoadResult{});
     startWorker();
-    m_worker->post([p = d.get(), bytes, password, generation] {
+    const QString location = d->textLocation;
+    // The digest is taken only when a book of that size was kept there, and
+    // then on the worker: a large book takes a while to hash.
+    const bool mayBeKept = !location.isEmpty() && PdfTextCache::session().mayHold(location, bytes.size());
+    m_worker->post([p = d.get(), bytes, password, generation, location, mayBeKept] {
+        QList<PdfTextStore::PagePtr> kept;
+        if (mayBeKept)
+            kept = PdfTextCache::session().find(location, PdfTextCache::digestOf(bytes));
         p->book.loadBytes(bytes);
         if (!password.isEmpty() && p->book.loadState() == State::Locked)
             p->book.reloadWithPassword(password);
         const PdfLoadResult result = p->book.settle(generation);
         p->toFront([&](PdfDocument *q) {
-            QMetaObject::invokeMethod(q, [q, result, generation] {
+            QMetaObject::invokeMethod(q, [q, result, generation, kept] {
                 if (generation != q->d->generation)
                     return;
+                q->d->keptText = kept;
                 q->finishLoad(result);
                 Q_EMIT q->loaded();
             }, Qt::QueuedConnection);
@@ -122,8 +136,13 @@ void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &passw
     });
     // Started before the book is parsed here: they parse it themselves, and a
     // book that turns out small or locked costs only their start.
-    if (!bytes.isEmpty())
+    if (!bytes.isEmpty() && !mayBeKept)
         m_helperText->start(bytes, password, PdfTextHelpers::kUnknownPageCount);
+}
+
+void PdfDocument::setTextLocation(const QString &location)
+{
+    d->textLocation = location;
 }
 
 bool PdfDocument::unlockWithPassword(const QString &password)
@@ -143,13 +162,24 @@ bool PdfDocument::finishLoad(const PdfLoadResult &result)
     d->pageSizes = QList<QSizeF>(result.pages, result.firstPageSize);
     d->sizesMeasured = result.pages <= 1;
     d->indexReported = false;
+    d->prefixReported = 0;
+    d->textWasKept = false;
+    const QList<PdfTextStore::PagePtr> kept = std::exchange(d->keptText, {});
     if (d->state == State::Unreadable)
         logLine(QStringLiteral("PDF could not be read (QPdfDocument error %1)").arg(result.error));
     if (d->state != State::Ready)
         return false;
     if (!m_worker)
         startWorker();
-    if (helped && m_helperText->isRunning()) {
+    if (!kept.isEmpty()) {
+        d->book.texts.adopt(kept);
+        d->textWasKept = d->book.texts.isComplete();
+    }
+    if (d->textWasKept) {
+        m_helperText->stop();
+        m_worker->startIndexing(); // measures the page sizes; the text is there
+        QMetaObject::invokeMethod(this, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
+    } else if (helped && m_helperText->isRunning()) {
         m_helperText->documentReady(d->pages);
     } else if (helped && !d->book.pdfBytes().isEmpty()) {
         m_helperText->start(d->book.pdfBytes(), d->book.password(), d->pages);
@@ -167,6 +197,8 @@ void PdfDocument::takeHelperPage(const PdfPageRecord &record)
     const int done = d->book.texts.cachedCount();
     if (done % kProgressStep == 0 || done == d->pages)
         reportIndexProgress();
+    else
+        reportPrefix();
 }
 
 void PdfDocument::helpersFinished(bool complete)
@@ -240,10 +272,32 @@ void PdfDocument::reportIndexProgress()
         return;
     const int done = d->book.texts.cachedCount();
     Q_EMIT textIndexProgress(done, pageCount());
+    reportPrefix();
     if (done == pageCount()) {
         d->indexReported = true;
+        keepText();
         Q_EMIT textIndexed();
     }
+}
+
+void PdfDocument::reportPrefix()
+{
+    const int prefix = d->book.texts.readPrefix();
+    if (d->state != State::Ready || prefix <= d->prefixReported)
+        return;
+    d->prefixReported = prefix;
+    Q_EMIT textPrefixRead(prefix);
+}
+
+void PdfDocument::keepText()
+{
+    const QByteArray bytes = d->book.pdfBytes();
+    if (d->textLocation.isEmpty() || d->textWasKept || bytes.isEmpty())
+        return;
+    // Hashing a large book takes tens of milliseconds: not on this thread.
+    QThreadPool::globalInstance()->start([location = d->textLocation, bytes, pages = d->book.texts.pages()] {
+        PdfTextCache::session().put(location, PdfTextCache::digestOf(bytes), bytes.size(), pages);
+    });
 }
 
 PdfDocument::State PdfDocument::state() const
@@ -283,17 +337,30 @@ int PdfDocument::textExtractionCount() const
     return d->book.texts.extractionCount();
 }
 
+int PdfDocument::textReadPrefix() const
+{
+    return d->state == State::Ready ? d->book.texts.readPrefix() : 0;
+}
+
 QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
+{
+    return findString(pattern, 0, pageCount());
+}
+
+QList<PdfSelection> PdfDocument::findString(const QString &pattern, int firstPage, int endPage) const
 {
     QList<PdfSelection> found;
     const FoldedText folded = foldCase(pattern);
     if (folded.text.isEmpty() || d->state != State::Ready)
         return found;
-    const bool wasIndexed = d->book.texts.isComplete();
+    firstPage = qMax(0, firstPage);
+    endPage = qMin(endPage, pageCount());
+    // Pages already read need no pause of the worker.
+    const bool wasIndexed = d->book.texts.isComplete() || endPage <= d->book.texts.readPrefix();
     if (!wasIndexed && m_worker)
         m_worker->setIndexingPaused(true);
     const auto extract = [this](int p) { return d->book.extractText(p); };
-    for (int page = 0; page < pageCount(); ++page) {
+    for (int page = firstPage; page < endPage; ++page) {
         const auto text = d->book.texts.page(page, extract);
         for (const TextMatch &m : findFolded(text->folded, folded.text))
             found.append({d->book.id, page, m.start, m.length});

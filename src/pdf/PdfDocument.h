@@ -46,6 +46,10 @@ public:
     // that parsing a large book does not hold up the calling thread. The state
     // stays Empty until loaded is emitted.
     void loadInBackground(const QByteArray &bytes, const QString &password);
+    // Where the next background load's bytes came from. A book read whole in
+    // this session under the same location and with the same bytes takes the
+    // texts read then instead of reading them again (PdfTextCache).
+    void setTextLocation(const QString &location);
 
     State state() const;
     bool isLocked() const { return state() == State::Locked; }
@@ -67,7 +71,11 @@ public:
     // Every case-insensitive match of pattern, in document order. Pages whose text
     // the worker has not cached yet are extracted here, on the calling thread.
     QList<PdfSelection> findString(const QString &pattern) const;
+    // The same for the pages firstPage to endPage - 1 only.
+    QList<PdfSelection> findString(const QString &pattern, int firstPage, int endPage) const;
     bool isTextIndexed() const;           // every page's text is cached
+    // The pages before this one all have their text cached.
+    int textReadPrefix() const;
     QString pageText(int page) const;     // cached; extracted on first use
 
     // Rectangles of the selection in page points (top-left origin), one per line
@@ -99,6 +107,7 @@ Q_SIGNALS:
     void loaded(); // a background load is done; state() tells how it went
     void textIndexed();                   // emitted once every page's text is cached
     void textIndexProgress(int pagesDone, int pageCount);
+    void textPrefixRead(int pages);       // textReadPrefix() grew to pages
     // Emitted on the worker thread: connect queued (the default across threads).
     // The image is null when the page could not be rendered as asked.
     void pageRendered(const PdfRenderRequest &request, const QImage &image);
@@ -114,6 +123,8 @@ private:
     void takeHelperPage(const PdfPageRecord &record);
     void helpersFinished(bool complete);
     void reportIndexProgress();
+    void reportPrefix();
+    void keepText();
     void applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes);
 
     // Shared with the worker, which may still be closing the book after this

@@ -1,8 +1,8 @@
 #include "PdfHelperText.h"
 
+#include "Log.h"
+#include "PdfHelperCount.h"
 #include "PdfTextHelpers.h"
-
-#include <QThread>
 
 namespace vk {
 
@@ -24,7 +24,9 @@ void PdfHelperText::start(const QByteArray &pdf, const QString &password, int pa
                      [this](const PdfPageRecord &record) { take(record); });
     QObject::connect(helpers, &PdfTextHelpers::finished, helpers,
                      [this](bool complete) { m_onFinished(complete); });
-    helpers->start(pdf, password, pageCount, qBound(1, QThread::idealThreadCount(), 2));
+    const int parts = textHelperCount();
+    logLine(QStringLiteral("reading the book's text in %1 helper process(es)").arg(parts));
+    helpers->start(pdf, password, pageCount, parts);
 }
 
 void PdfHelperText::stop()

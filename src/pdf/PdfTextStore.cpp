@@ -10,6 +10,34 @@ void PdfTextStore::reset(int pageCount)
     m_cached = 0;
     m_extractions = 0;
     m_nextMissing = 0;
+    m_prefix = 0;
+}
+
+void PdfTextStore::adopt(const QList<PagePtr> &pages)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (pages.size() != m_states.size() || m_cached != 0 || m_states.contains(Slot::Extracting))
+            return;
+        for (int i = 0; i < pages.size(); ++i)
+            markReady(i, pages.at(i));
+    }
+    m_ready.notify_all();
+}
+
+QList<PdfTextStore::PagePtr> PdfTextStore::pages() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_cached == m_states.size() ? m_pages : QList<PagePtr>();
+}
+
+void PdfTextStore::markReady(int index, const PagePtr &page)
+{
+    m_states[index] = Slot::Ready;
+    m_pages[index] = page;
+    ++m_cached;
+    while (m_prefix < m_states.size() && m_states.at(m_prefix) == Slot::Ready)
+        ++m_prefix;
 }
 
 PdfTextStore::PagePtr PdfTextStore::page(int index, const Extractor &extract)
@@ -49,9 +77,7 @@ void PdfTextStore::put(int index, const QString &text)
         std::lock_guard lock(m_mutex);
         if (index < 0 || index >= m_states.size() || m_states.at(index) != Slot::Missing)
             return;
-        m_states[index] = Slot::Ready;
-        m_pages[index] = page;
-        ++m_cached;
+        markReady(index, page);
     }
     m_ready.notify_all();
 }
@@ -63,11 +89,8 @@ PdfTextStore::PagePtr PdfTextStore::store(int index, const QString &text)
         std::lock_guard lock(m_mutex);
         ++m_extractions;
         // A reset while extracting leaves nothing to fill.
-        if (index < m_states.size() && m_states.at(index) == Slot::Extracting) {
-            m_states[index] = Slot::Ready;
-            m_pages[index] = page;
-            ++m_cached;
-        }
+        if (index < m_states.size() && m_states.at(index) == Slot::Extracting)
+            markReady(index, page);
     }
     m_ready.notify_all();
     return page;
@@ -77,6 +100,12 @@ int PdfTextStore::cachedCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_cached;
+}
+
+int PdfTextStore::readPrefix() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_prefix;
 }
 
 bool PdfTextStore::isComplete() const

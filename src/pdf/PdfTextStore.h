@@ -42,13 +42,23 @@ public:
     // already cached or being extracted here. Not counted as an extraction.
     void put(int index, const QString &text);
 
+    // Every page's text at once, as a reopened book's earlier reading gives it.
+    // Ignored unless it has one text per page and nothing is cached yet.
+    void adopt(const QList<PagePtr> &pages);
+    // Every page's text, once all are cached; empty before.
+    QList<PagePtr> pages() const;
+
     int cachedCount() const;
+    // The pages 0 to readPrefix() - 1 are all cached: a search over them finds
+    // what a search of the whole book finds there.
+    int readPrefix() const;
     bool isComplete() const;
     int extractionCount() const;
 
 private:
     enum class Slot { Missing, Extracting, Ready };
     PagePtr store(int index, const QString &text);
+    void markReady(int index, const PagePtr &page); // m_mutex held
 
     mutable std::mutex m_mutex;
     std::condition_variable m_ready;
@@ -57,6 +67,7 @@ private:
     int m_cached = 0;
     int m_extractions = 0;
     int m_nextMissing = 0;
+    int m_prefix = 0;
 };
 
 } // namespace vk

@@ -6,12 +6,9 @@
 // 4 when the viewer that started it is gone, 5 when it cannot cap its memory.
 
 #include "HelperConfinement.h"
-#include "PdfTextProtocol.h"
-#include "PdfUnlock.h"
+#include "PdfHelperBook.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
 #include <QPdfDocument>
 #include <QPdfSelection>
 
@@ -44,34 +41,20 @@ int main(int argc, char **argv)
     if (!limitAddressSpace(kAddressSpaceLimit))
         return 5;
     QCoreApplication app(argc, argv);
-    QFile input;
-    QFile output;
-    if (!input.open(stdin, QIODevice::ReadOnly) || !output.open(stdout, QIODevice::WriteOnly))
-        return 1;
-    const std::optional<PdfTextRequest> request = decodeTextRequest(input.readAll());
-    if (!request)
-        return 1;
-
-    QBuffer buffer;
-    buffer.setData(request->pdf);
-    buffer.open(QIODevice::ReadOnly);
-    QPdfDocument pdf;
-    pdf.load(&buffer);
-    if (pdf.status() != QPdfDocument::Status::Ready && !request->password.isEmpty())
-        reopenWithPassword(pdf, request->password, &buffer);
-    if (pdf.status() != QPdfDocument::Status::Ready)
-        return 2;
-    const int end = qMin(request->endPage, pdf.pageCount());
+    PdfHelperBook book;
+    if (const int status = book.open())
+        return status;
+    const int end = qMin(book.request.endPage, book.pdf.pageCount());
 
     int read = 0;
-    for (int page = request->firstPage; page < end; page += request->stride) {
+    for (int page = book.request.firstPage; page < end; page += book.request.stride) {
         if (read++ % kPinEvery == 0)
-            pinFonts(pdf, page);
+            pinFonts(book.pdf, page);
         PdfPageRecord record;
         record.page = page;
-        record.text = pdf.getAllText(page).text();
-        if (output.write(encodePageRecord(record)) < 0)
+        record.text = book.pdf.getAllText(page).text();
+        if (book.output.write(encodePageRecord(record)) < 0)
             return 3;
     }
-    return output.flush() ? 0 : 3;
+    return book.output.flush() ? 0 : 3;
 }

@@ -48,7 +48,7 @@ void BookOpening::open(const QUrl &url, const QString &password, bool allowInsec
     const QString refusal = bookLocationRefusal(url, allowInsecure);
     if (!refusal.isEmpty()) {
         logLine(refusal);
-        finish(generation, std::nullopt, password);
+        finish(generation, std::nullopt, password, url);
         return;
     }
     auto onProgress = [this, generation](qint64 received, qint64 total) {
@@ -57,9 +57,9 @@ void BookOpening::open(const QUrl &url, const QString &password, bool allowInsec
                 emit progress(received, total);
         }, Qt::QueuedConnection);
     };
-    auto completion = [this, generation, password](const UrlResponse &response) {
-        QMetaObject::invokeMethod(this, [this, generation, password, data = response.data] {
-            finish(generation, data, password);
+    auto completion = [this, generation, password, url](const UrlResponse &response) {
+        QMetaObject::invokeMethod(this, [this, generation, password, url, data = response.data] {
+            finish(generation, data, password, url);
         }, Qt::QueuedConnection);
     };
     m_task = m_session.downloadTask(url, onProgress, completion);
@@ -67,7 +67,7 @@ void BookOpening::open(const QUrl &url, const QString &password, bool allowInsec
 }
 
 void BookOpening::finish(quint64 generation, const std::optional<QByteArray> &bytes,
-                         const QString &password)
+                         const QString &password, const QUrl &url)
 {
     if (generation != m_generation)
         return;
@@ -78,6 +78,7 @@ void BookOpening::finish(quint64 generation, const std::optional<QByteArray> &by
         m_pending = false;
         emit opened(std::exchange(m_parsing, nullptr));
     });
+    m_parsing->setTextLocation(url.toString());
     m_parsing->loadInBackground(bytes.value_or(QByteArray()), password);
 }
 

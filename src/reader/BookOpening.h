@@ -38,7 +38,8 @@ Q_SIGNALS:
     void opened(std::shared_ptr<PdfDocument> document);
 
 private:
-    void finish(quint64 generation, const std::optional<QByteArray> &bytes, const QString &password);
+    void finish(quint64 generation, const std::optional<QByteArray> &bytes, const QString &password,
+                const QUrl &url);
 
     UrlSession &m_session;
     std::shared_ptr<UrlTask> m_task;

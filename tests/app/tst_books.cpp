@@ -163,7 +163,7 @@ private slots:
         QVERIFY(viewer.openBook(0));
         app.searchtv()->setText("nEEDLE"); // on the pages as "needle", "NEEDLE" and "Needle"
         QTest::keyClick(app.searchtv(), Qt::Key_Return);
-        QTRY_VERIFY_WITH_TIMEOUT(app.searchResults().has_value(), kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(app.matchl()->text(), QStringLiteral("1 of 3"), kWaitMs);
         const QList<PdfSelection> found = app.searchResults().value();
         QCOMPARE(found.size(), 3);
         QCOMPARE(app.pdfView()->currentSelection(), found.first());
