@@ -18,49 +18,49 @@ double LoadResult::percentile(double p) const
 }
 
 LoadRun::LoadRun(const LoadSettings &settings)
-    : _settings(settings)
-    , _ssl(QSslConfiguration::defaultConfiguration())
+    : m_settings(settings)
+    , m_ssl(QSslConfiguration::defaultConfiguration())
 {
-    _ssl.addCaCertificates(QSslCertificate::fromPath(settings.caFile));
+    m_ssl.addCaCertificates(QSslCertificate::fromPath(settings.caFile));
     // One manager per slot so that each keeps its own connection alive.
     for (int i = 0; i < std::max(1, settings.connections); ++i)
-        _managers.push_back(std::make_unique<QNetworkAccessManager>());
-    _pacer.setTimerType(Qt::PreciseTimer);
-    _pacer.setInterval(1);
-    connect(&_pacer, &QTimer::timeout, this, &LoadRun::tick);
+        m_managers.push_back(std::make_unique<QNetworkAccessManager>());
+    m_pacer.setTimerType(Qt::PreciseTimer);
+    m_pacer.setInterval(1);
+    connect(&m_pacer, &QTimer::timeout, this, &LoadRun::tick);
 }
 
 void LoadRun::send(int slot)
 {
-    QNetworkRequest request{QUrl(_settings.url)};
-    request.setSslConfiguration(_ssl);
+    QNetworkRequest request{QUrl(m_settings.url)};
+    request.setSslConfiguration(m_ssl);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
-    const qint64 startedNs = _clock.nsecsElapsed();
-    const qint64 number = _sent++;
-    ++_inFlight;
-    QNetworkReply *reply = _managers.at(size_t(slot))->post(request, _settings.body);
+    const qint64 startedNs = m_clock.nsecsElapsed();
+    const qint64 number = m_sent++;
+    ++m_inFlight;
+    QNetworkReply *reply = m_managers.at(size_t(slot))->post(request, m_settings.body);
     connect(reply, &QNetworkReply::finished, this, [this, reply, slot, startedNs, number] {
-        --_inFlight;
+        --m_inFlight;
         const bool ok = reply->error() == QNetworkReply::NoError
             && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
         reply->readAll();
         reply->deleteLater();
-        if (number >= _settings.warmup) {
-            if (_measureFromMs < 0)
-                _measureFromMs = _clock.elapsed();
-            ++_result.requests;
+        if (number >= m_settings.warmup) {
+            if (m_measureFromMs < 0)
+                m_measureFromMs = m_clock.elapsed();
+            ++m_result.requests;
             if (!ok)
-                ++_result.errors;
+                ++m_result.errors;
             if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 429)
-                ++_result.limited;
-            _result.latenciesMs.append(double(_clock.nsecsElapsed() - startedNs) / 1e6);
-        } else if (number == _settings.warmup - 1) {
-            _measureFromMs = _clock.elapsed();
+                ++m_result.limited;
+            m_result.latenciesMs.append(double(m_clock.nsecsElapsed() - startedNs) / 1e6);
+        } else if (number == m_settings.warmup - 1) {
+            m_measureFromMs = m_clock.elapsed();
         }
-        if (_settings.seconds > 0 && _measureFromMs >= 0
-            && _clock.elapsed() - _measureFromMs >= qint64(_settings.seconds * 1000))
-            _stopping = true;
-        if (!_stopping && _settings.rate <= 0)
+        if (m_settings.seconds > 0 && m_measureFromMs >= 0
+            && m_clock.elapsed() - m_measureFromMs >= qint64(m_settings.seconds * 1000))
+            m_stopping = true;
+        if (!m_stopping && m_settings.rate <= 0)
             send(slot);
         finishIfDone();
     });
@@ -68,41 +68,41 @@ void LoadRun::send(int slot)
 
 void LoadRun::finishIfDone()
 {
-    if (_stopping && _inFlight == 0) {
-        _pacer.stop();
+    if (m_stopping && m_inFlight == 0) {
+        m_pacer.stop();
         emit finished();
     }
 }
 
 void LoadRun::stop()
 {
-    _stopping = true;
+    m_stopping = true;
     finishIfDone();
 }
 
 void LoadRun::tick()
 {
-    if (_stopping)
+    if (m_stopping)
         return finishIfDone();
     // Paced mode: catch up with the schedule, one slot after another.
-    const qint64 due = qint64(double(_clock.nsecsElapsed()) / 1e9 * _settings.rate) + 1;
-    while (_sent < due)
-        send(int(_sent % qint64(_managers.size())));
+    const qint64 due = qint64(double(m_clock.nsecsElapsed()) / 1e9 * m_settings.rate) + 1;
+    while (m_sent < due)
+        send(int(m_sent % qint64(m_managers.size())));
 }
 
 LoadResult LoadRun::run()
 {
     QEventLoop loop;
     connect(this, &LoadRun::finished, &loop, &QEventLoop::quit);
-    _clock.start();
-    if (_settings.rate > 0) {
-        _pacer.start();
+    m_clock.start();
+    if (m_settings.rate > 0) {
+        m_pacer.start();
     } else {
-        for (int slot = 0; slot < int(_managers.size()); ++slot)
+        for (int slot = 0; slot < int(m_managers.size()); ++slot)
             send(slot);
     }
     loop.exec();
-    if (_measureFromMs >= 0)
-        _result.seconds = double(_clock.elapsed() - _measureFromMs) / 1000.0;
-    return _result;
+    if (m_measureFromMs >= 0)
+        m_result.seconds = double(m_clock.elapsed() - m_measureFromMs) / 1000.0;
+    return m_result;
 }

@@ -56,14 +56,14 @@ private:
     void finishIfDone();
     void tick();
 
-    LoadSettings _settings;
-    QSslConfiguration _ssl;
-    std::vector<std::unique_ptr<QNetworkAccessManager>> _managers;
-    QElapsedTimer _clock;
-    QTimer _pacer;
-    qint64 _sent = 0;
-    qint64 _inFlight = 0;
-    qint64 _measureFromMs = -1;
-    bool _stopping = false;
-    LoadResult _result;
+    LoadSettings m_settings;
+    QSslConfiguration m_ssl;
+    std::vector<std::unique_ptr<QNetworkAccessManager>> m_managers;
+    QElapsedTimer m_clock;
+    QTimer m_pacer;
+    qint64 m_sent = 0;
+    qint64 m_inFlight = 0;
+    qint64 m_measureFromMs = -1;
+    bool m_stopping = false;
+    LoadResult m_result;
 };

@@ -58,17 +58,17 @@ void smallRedraw(benchmark::State &state)
 class CountingSource : public PageSource
 {
 public:
-    explicit CountingSource(qint32 count) : _count(count) {}
-    qint32 pageCount() const override { return _count; }
+    explicit CountingSource(qint32 count) : m_count(count) {}
+    qint32 pageCount() const override { return m_count; }
     QRectF bounds() const override { return QRectF(0, 0, 612, 792); }
-    qint32 currentPage() const override { return _current; }
-    void setCurrentPage(qint32 page) override { _current = page; }
+    qint32 currentPage() const override { return m_current; }
+    void setCurrentPage(qint32 page) override { m_current = page; }
     void drawInRect(QPainter &, const QRectF &) override { ++drawn; }
     qint64 drawn = 0;
 
 private:
-    qint32 _count;
-    qint32 _current = 0;
+    qint32 m_count;
+    qint32 m_current = 0;
 };
 
 // Finding the pages that meet the area, with drawing left out.

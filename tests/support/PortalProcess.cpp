@@ -17,7 +17,7 @@ PortalCommand PortalProcess::run(const QStringList &args)
 
 bool PortalProcess::start(const QString &certificate, const QString &key, const QStringList &options)
 {
-    _server.start(QStringLiteral(VELKARN_PORTAL_BIN),
+    m_server.start(QStringLiteral(VELKARN_PORTAL_BIN),
                   QStringList{QStringLiteral("serve"), QStringLiteral("--db"), databasePath(),
                               QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
                               QStringLiteral("--cert"), certificate, QStringLiteral("--key"), key}
@@ -26,26 +26,26 @@ bool PortalProcess::start(const QString &certificate, const QString &key, const 
     const QString prefix = QStringLiteral("listening on ");
     if (!line.startsWith(prefix))
         return false;
-    _url = line.mid(prefix.size());
+    m_url = line.mid(prefix.size());
     return true;
 }
 
 int PortalProcess::stop()
 {
-    if (_server.state() != QProcess::NotRunning) {
-        _server.terminate();
-        if (!_server.waitForFinished(kGenerousMs)) {
-            _server.kill();
-            _server.waitForFinished();
+    if (m_server.state() != QProcess::NotRunning) {
+        m_server.terminate();
+        if (!m_server.waitForFinished(kGenerousMs)) {
+            m_server.kill();
+            m_server.waitForFinished();
         }
     }
-    return _server.exitStatus() == QProcess::NormalExit ? _server.exitCode() : -1;
+    return m_server.exitStatus() == QProcess::NormalExit ? m_server.exitCode() : -1;
 }
 
 QString PortalProcess::nextLine()
 {
     const QDeadlineTimer deadline(kGenerousMs);
-    while (!_server.canReadLine() && _server.state() != QProcess::NotRunning && !deadline.hasExpired())
-        _server.waitForReadyRead(int(deadline.remainingTime()));
-    return QString::fromUtf8(_server.readLine()).trimmed();
+    while (!m_server.canReadLine() && m_server.state() != QProcess::NotRunning && !deadline.hasExpired())
+        m_server.waitForReadyRead(int(deadline.remainingTime()));
+    return QString::fromUtf8(m_server.readLine()).trimmed();
 }

@@ -22,8 +22,8 @@ class PortalProcess
 {
 public:
     explicit PortalProcess(const QString &database = {}, const QString &store = {})
-        : _database(database)
-        , _store(store)
+        : m_database(database)
+        , m_store(store)
     {
         admin({QStringLiteral("init")});
     }
@@ -38,18 +38,18 @@ public:
     }
     QString databasePath() const
     {
-        return _database.isEmpty() ? _dir.filePath(QStringLiteral("library.db")) : _database;
+        return m_database.isEmpty() ? m_dir.filePath(QStringLiteral("library.db")) : m_database;
     }
     QString storeDir() const
     {
-        if (!_store.isEmpty())
-            return _store;
-        return _database.isEmpty() ? databasePath() + QStringLiteral(".books") : _dir.filePath(QStringLiteral("store"));
+        if (!m_store.isEmpty())
+            return m_store;
+        return m_database.isEmpty() ? databasePath() + QStringLiteral(".books") : m_dir.filePath(QStringLiteral("store"));
     }
     // What a command needs to find the store: nothing beside a SQLite file.
     QStringList storeOption(const QString &command = {}) const
     {
-        if (_database.isEmpty() || command == QStringLiteral("init"))
+        if (m_database.isEmpty() || command == QStringLiteral("init"))
             return {};
         return {QStringLiteral("--store"), storeDir()};
     }
@@ -64,17 +64,17 @@ public:
     // Ends it at once, as a crash or a power cut would.
     void kill()
     {
-        _server.kill();
-        _server.waitForFinished();
+        m_server.kill();
+        m_server.waitForFinished();
     }
-    QString url() const { return _url; }
-    quint16 port() const { return quint16(QUrl(_url).port()); }
-    QByteArray errors() { return _server.readAllStandardError(); } // since last asked
+    QString url() const { return m_url; }
+    quint16 port() const { return quint16(QUrl(m_url).port()); }
+    QByteArray errors() { return m_server.readAllStandardError(); } // since last asked
 
 private:
-    QString _database;
-    QString _store;
-    QTemporaryDir _dir;
-    QProcess _server;
-    QString _url;
+    QString m_database;
+    QString m_store;
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    QString m_url;
 };

@@ -39,8 +39,8 @@ quint16 freePort()
 
 PostgresServer::~PostgresServer()
 {
-    if (_running)
-        runTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), _dir.filePath(QStringLiteral("data")),
+    if (m_running)
+        runTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
                                            QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
                                            QStringLiteral("stop")});
 }
@@ -49,7 +49,7 @@ bool PostgresServer::runTool(const QString &tool, const QStringList &args)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    const QString program = _binDir + QLatin1Char('/') + tool;
+    const QString program = m_binDir + QLatin1Char('/') + tool;
     if (::geteuid() == 0)
         process.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"),
                                                              QStringLiteral("--"), program} + args);
@@ -58,7 +58,7 @@ bool PostgresServer::runTool(const QString &tool, const QStringList &args)
     if (!process.waitForFinished(kToolTimeoutMs) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
         process.kill();
-        _reason = tool + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()).trimmed();
+        m_reason = tool + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll()).trimmed();
         return false;
     }
     return true;
@@ -66,34 +66,34 @@ bool PostgresServer::runTool(const QString &tool, const QStringList &args)
 
 bool PostgresServer::start()
 {
-    if (_running)
+    if (m_running)
         return true;
-    _binDir = newestBinDir();
-    if (_binDir.isEmpty()) {
-        _reason = QStringLiteral("no initdb under /usr/lib/postgresql (install postgresql)");
+    m_binDir = newestBinDir();
+    if (m_binDir.isEmpty()) {
+        m_reason = QStringLiteral("no initdb under /usr/lib/postgresql (install postgresql)");
         return false;
     }
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
-        _reason = QStringLiteral("no QPSQL driver (install libqt6sql6-psql)");
+        m_reason = QStringLiteral("no QPSQL driver (install libqt6sql6-psql)");
         return false;
     }
-    if (!_dir.isValid()) {
-        _reason = QStringLiteral("no temporary directory");
+    if (!m_dir.isValid()) {
+        m_reason = QStringLiteral("no temporary directory");
         return false;
     }
     if (::geteuid() == 0) {
         const passwd *postgres = ::getpwnam("postgres");
-        if (!postgres || ::chown(QFile::encodeName(_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
-            _reason = QStringLiteral("no postgres user to run the server as");
+        if (!postgres || ::chown(QFile::encodeName(m_dir.path()).constData(), postgres->pw_uid, postgres->pw_gid) != 0) {
+            m_reason = QStringLiteral("no postgres user to run the server as");
             return false;
         }
     }
-    if (!runTool(QStringLiteral("initdb"), {QStringLiteral("-D"), _dir.filePath(QStringLiteral("data")),
+    if (!runTool(QStringLiteral("initdb"), {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
                                             QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-U"),
                                             QStringLiteral("postgres"), QStringLiteral("-E"), QStringLiteral("UTF8"),
                                             QStringLiteral("--locale=C.UTF-8"), QStringLiteral("--no-sync")}))
         return false;
-    _port = freePort();
+    m_port = freePort();
     return startServer();
 }
 
@@ -102,21 +102,21 @@ bool PostgresServer::startServer()
     // Durability is of no use to a test and costs it seconds.
     const QString settings = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off"
                                             " -c synchronous_commit=off -c full_page_writes=off -c max_connections=200")
-                                 .arg(_port)
-                                 .arg(_dir.path());
-    _running = runTool(QStringLiteral("pg_ctl"),
-                       {QStringLiteral("-D"), _dir.filePath(QStringLiteral("data")), QStringLiteral("-l"),
-                        _dir.filePath(QStringLiteral("server.log")), QStringLiteral("-o"), settings,
+                                 .arg(m_port)
+                                 .arg(m_dir.path());
+    m_running = runTool(QStringLiteral("pg_ctl"),
+                       {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-l"),
+                        m_dir.filePath(QStringLiteral("server.log")), QStringLiteral("-o"), settings,
                         QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("start")});
-    return _running;
+    return m_running;
 }
 
 bool PostgresServer::stopServer()
 {
-    const bool stopped = runTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), _dir.filePath(QStringLiteral("data")),
+    const bool stopped = runTool(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
                                                             QStringLiteral("-m"), QStringLiteral("fast"),
                                                             QStringLiteral("-w"), QStringLiteral("stop")});
-    _running = !stopped;
+    m_running = !stopped;
     return stopped;
 }
 
@@ -127,17 +127,17 @@ QString PostgresServer::createDatabase(const QString &name)
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
         db.setHostName(QStringLiteral("127.0.0.1"));
-        db.setPort(_port);
+        db.setPort(m_port);
         db.setUserName(QStringLiteral("postgres"));
         db.setDatabaseName(QStringLiteral("postgres"));
         QSqlQuery query(db);
         created = db.open() && query.exec(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
         if (!created)
-            _reason = db.isOpen() ? query.lastError().text() : db.lastError().text();
+            m_reason = db.isOpen() ? query.lastError().text() : db.lastError().text();
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
     if (!created)
         return {};
-    return QStringLiteral("postgresql://postgres@127.0.0.1:%1/%2").arg(_port).arg(name);
+    return QStringLiteral("postgresql://postgres@127.0.0.1:%1/%2").arg(m_port).arg(name);
 }

@@ -24,7 +24,7 @@ public:
 
     // A new empty database; its --db URL, or empty with reason().
     QString createDatabase(const QString &name);
-    QString reason() const { return _reason; }
+    QString reason() const { return m_reason; }
 
     // Whether a missing PostgreSQL must fail the suite instead of skipping it.
     static bool required() { return qEnvironmentVariable("CI") == QStringLiteral("true"); }
@@ -32,11 +32,11 @@ public:
 private:
     bool runTool(const QString &tool, const QStringList &args);
 
-    QTemporaryDir _dir{QStringLiteral("/tmp/velkarn-pg-XXXXXX")};
-    QString _binDir;
-    quint16 _port = 0;
-    bool _running = false;
-    QString _reason;
+    QTemporaryDir m_dir{QStringLiteral("/tmp/velkarn-pg-XXXXXX")};
+    QString m_binDir;
+    quint16 m_port = 0;
+    bool m_running = false;
+    QString m_reason;
 };
 
 // In a test function or initTestCase: the server's URL for a new database,

@@ -10,18 +10,18 @@ class TestVelkarnFiles : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir _root;
+    QTemporaryDir m_root;
 
     QString entry(const QString &relative) const
     {
-        return QUrl::fromLocalFile(_root.filePath(relative)).toString(QUrl::FullyEncoded).mid(7);
+        return QUrl::fromLocalFile(m_root.filePath(relative)).toString(QUrl::FullyEncoded).mid(7);
     }
-    QUrl rootUrl() const { return QUrl::fromLocalFile(_root.path()); }
+    QUrl rootUrl() const { return QUrl::fromLocalFile(m_root.path()); }
 
 private slots:
     void initTestCase()
     {
-        QDir dir(_root.path());
+        QDir dir(m_root.path());
         QVERIFY(dir.mkpath("s/deep") && dir.mkpath(".hdir"));
         for (const char *name : {"a.pdf", "b.txt", ".hidden.pdf", ".hdir/x.pdf", "s/c.pdf", "s/deep/My Book.PDF"})
             QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
@@ -42,7 +42,7 @@ private slots:
         QCOMPARE(v.dirmax, 2);
         const QStringList deep = v.filelist();
         QCOMPARE(QSet<QString>(deep.begin(), deep.end()), QSet<QString>(level.begin(), level.end()));
-        v.fetchfiles(QUrl::fromLocalFile(_root.filePath("missing")));
+        v.fetchfiles(QUrl::fromLocalFile(m_root.filePath("missing")));
         QCOMPARE(v.filemax, 0);
     }
 

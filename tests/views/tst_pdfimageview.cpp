@@ -20,19 +20,19 @@ const QRectF letter(0, 0, 612, 792);
 class RecordingSource : public PageSource
 {
 public:
-    RecordingSource(const QRectF &first, qint32 count) : _first(first), _count(count) {}
-    qint32 pageCount() const override { return _count; }
-    QRectF bounds() const override { return _current == 0 ? _first : QRectF(0, 0, 612, 500); }
-    qint32 currentPage() const override { return _current; }
-    void setCurrentPage(qint32 page) override { _current = page; }
-    void drawInRect(QPainter &, const QRectF &rect) override { drawn.append({_current, rect}); }
+    RecordingSource(const QRectF &first, qint32 count) : m_first(first), m_count(count) {}
+    qint32 pageCount() const override { return m_count; }
+    QRectF bounds() const override { return m_current == 0 ? m_first : QRectF(0, 0, 612, 500); }
+    qint32 currentPage() const override { return m_current; }
+    void setCurrentPage(qint32 page) override { m_current = page; }
+    void drawInRect(QPainter &, const QRectF &rect) override { drawn.append({m_current, rect}); }
 
     QList<QPair<qint32, QRectF>> drawn;
 
 private:
-    QRectF _first;
-    qint32 _count;
-    qint32 _current = 0;
+    QRectF m_first;
+    qint32 m_count;
+    qint32 m_current = 0;
 };
 
 bool near(QRgb got, const QColor &expected)
@@ -47,13 +47,13 @@ class PdfImageViewTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir _dir;
-    const QString _threePages = _dir.filePath(QStringLiteral("three.pdf"));
+    QTemporaryDir m_dir;
+    const QString m_threePages = m_dir.filePath(QStringLiteral("three.pdf"));
 
 private slots:
     void initTestCase()
     {
-        QVERIFY(PdfFixtures::writeFile(_threePages, PdfFixtures::colouredPdf(3)));
+        QVERIFY(PdfFixtures::writeFile(m_threePages, PdfFixtures::colouredPdf(3)));
     }
 
     void stackGeometry()
@@ -110,7 +110,7 @@ private slots:
     void loadedFile()
     {
         PDFImageView view;
-        view.loadFromPath(_threePages);
+        view.loadFromPath(m_threePages);
         QCOMPARE(view.size(), QSize(612, 2376));
         PageRange range;
         QVERIFY(view.knowsPageRange(range) && range.location == 1 && range.length == 3);
@@ -138,11 +138,11 @@ private slots:
 
     void unusableFile()
     {
-        const QString garbage = _dir.filePath(QStringLiteral("garbage.pdf"));
+        const QString garbage = m_dir.filePath(QStringLiteral("garbage.pdf"));
         QVERIFY(PdfFixtures::writeFile(garbage, "%PDF-1.4 but nothing more"));
-        for (const QString &path : {garbage, _dir.filePath(QStringLiteral("missing.pdf"))}) {
+        for (const QString &path : {garbage, m_dir.filePath(QStringLiteral("missing.pdf"))}) {
             PDFImageView view;
-            view.loadFromPath(_threePages);
+            view.loadFromPath(m_threePages);
             view.loadFromPath(path);
             QCOMPARE(view.size(), QSize(0, 0));
             PageRange range;
@@ -157,7 +157,7 @@ private slots:
         QScrollArea area;
         area.setWidgetResizable(true);
         auto *view = new PDFImageView;
-        view->loadFromPath(_threePages);
+        view->loadFromPath(m_threePages);
         area.setWidget(view);
         area.show();
         QVERIFY(QTest::qWaitForWindowExposed(&area));
