@@ -16,8 +16,8 @@ class TestPdfLayout : public QObject
     // Three pages: portrait, landscape, portrait; at scale 1 they are 100x200,
     // 300x100 and 100x200 pixels.
     const Sizes pages{{100, 200}, {300, 100}, {100, 200}};
-    static constexpr int m = PdfPageLayout::margin;
-    static constexpr int g = PdfPageLayout::gap;
+    static constexpr int m = PdfPageLayout::kMargin;
+    static constexpr int g = PdfPageLayout::kGap;
 
 private Q_SLOTS:
     void layout_data()
