@@ -163,8 +163,8 @@ void PdfDocument::takeHelperPage(const PdfPageRecord &record)
 {
     if (record.page >= d->pages)
         return;
-    d->book.texts.put(record.page, record.text);
-    const int done = d->book.texts.cachedCount();
+    d->book.texts().put(record.page, record.text);
+    const int done = d->book.texts().cachedCount();
     if (done % kProgressStep == 0 || done == d->pages)
         reportIndexProgress();
 }
@@ -188,6 +188,7 @@ void PdfDocument::startWorker()
         p->toFront([&](PdfDocument *q) {
             Q_EMIT q->pageRendered(request, image);
         });
+        book->renewIfGrown();
     };
     jobs.bounds = [p, book](const QList<PdfSelection> &selections) {
         for (const PdfSelection &s : selections)
@@ -195,21 +196,21 @@ void PdfDocument::startWorker()
         p->toFront([](PdfDocument *q) { Q_EMIT q->selectionBoundsReady(); });
     };
     jobs.indexNext = [p, book] {
-        if (!book->measuring.isEmpty() && book->measuring.size() < book->loadedPages) {
+        if (!book->measured().isEmpty() && book->measured().size() < book->loadedPages()) {
             book->measureNextSizes(kMeasureStep);
-            if (book->measuring.size() == book->loadedPages)
+            if (book->measured().size() == book->loadedPages())
                 p->toFront([book](PdfDocument *q) {
-                    QMetaObject::invokeMethod(q, [q, generation = book->loadedGeneration,
-                                                  sizes = book->measuring] {
+                    QMetaObject::invokeMethod(q, [q, generation = book->loadedGeneration(),
+                                                  sizes = book->measured()] {
                         q->applyMeasuredSizes(generation, sizes);
                     }, Qt::QueuedConnection);
                 });
             return true;
         }
         const bool extracted =
-            book->texts.extractNext([book](int page) { return book->extractText(page); });
-        const int done = book->texts.cachedCount();
-        if (!extracted || done % kProgressStep == 0 || done == book->loadedPages)
+            book->texts().extractNext([book](int page) { return book->extractText(page); });
+        const int done = book->texts().cachedCount();
+        if (!extracted || done % kProgressStep == 0 || done == book->loadedPages())
             p->toFront([](PdfDocument *q) {
                 QMetaObject::invokeMethod(q, &PdfDocument::reportIndexProgress, Qt::QueuedConnection);
             });
@@ -238,7 +239,7 @@ void PdfDocument::reportIndexProgress()
 {
     if (d->state != State::Ready || d->indexReported)
         return;
-    const int done = d->book.texts.cachedCount();
+    const int done = d->book.texts().cachedCount();
     Q_EMIT textIndexProgress(done, pageCount());
     if (done == pageCount()) {
         d->indexReported = true;
@@ -253,7 +254,7 @@ PdfDocument::State PdfDocument::state() const
 
 quint64 PdfDocument::id() const
 {
-    return d->book.id;
+    return d->book.id();
 }
 
 int PdfDocument::pageCount() const
@@ -275,12 +276,12 @@ QString PdfDocument::pageText(int page) const
 
 bool PdfDocument::isTextIndexed() const
 {
-    return d->state == State::Ready && d->book.texts.isComplete();
+    return d->state == State::Ready && d->book.texts().isComplete();
 }
 
 int PdfDocument::textExtractionCount() const
 {
-    return d->book.texts.extractionCount();
+    return d->book.texts().extractionCount();
 }
 
 QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
@@ -289,14 +290,14 @@ QList<PdfSelection> PdfDocument::findString(const QString &pattern) const
     const FoldedText folded = foldCase(pattern);
     if (folded.text.isEmpty() || d->state != State::Ready)
         return found;
-    const bool wasIndexed = d->book.texts.isComplete();
+    const bool wasIndexed = d->book.texts().isComplete();
     if (!wasIndexed && m_worker)
         m_worker->setIndexingPaused(true);
     const auto extract = [this](int p) { return d->book.extractText(p); };
     for (int page = 0; page < pageCount(); ++page) {
-        const auto text = d->book.texts.page(page, extract);
+        const auto text = d->book.texts().page(page, extract);
         for (const TextMatch &m : findFolded(text->folded, folded.text))
-            found.append({d->book.id, page, m.start, m.length});
+            found.append({d->book.id(), page, m.start, m.length});
     }
     if (!wasIndexed) {
         if (m_worker)
