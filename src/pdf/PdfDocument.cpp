@@ -344,6 +344,10 @@ void PdfDocument::requestOutline() const
                     Q_EMIT q->outlineRead(entries);
             }, Qt::QueuedConnection);
         });
+        // libqpdf parses every object of the book to find its pages. Freed, that
+        // stays resident in this thread's heap (250 MiB for source3.pdf, 177 MiB
+        // for source2e.pdf) until it is handed back; 2 MiB are left after.
+        malloc_trim(0);
     });
 }
 
