@@ -38,6 +38,8 @@ struct PdfDocument::Private
     QList<QSizeF> pageSizes;
     bool sizesMeasured = false;
     bool indexReported = false;
+    // The worker's: a book loaded in the background has not shown a page yet.
+    bool firstRenderPending = false;
 
     // The object signals go to; null once it is gone, so a worker finishing a
     // job after that reports to nobody.
@@ -111,6 +113,9 @@ void PdfDocument::loadInBackground(const QByteArray &bytes, const QString &passw
         if (!password.isEmpty() && p->book.loadState() == State::Locked)
             p->book.reloadWithPassword(password);
         const PdfLoadResult result = p->book.settle(generation);
+        p->firstRenderPending = result.state == State::Ready;
+        if (!p->firstRenderPending)
+            PdfWorker::bookOpened();
         p->toFront([&](PdfDocument *q) {
             QMetaObject::invokeMethod(q, [q, result, generation] {
                 if (generation != q->d->generation)
@@ -188,6 +193,8 @@ void PdfDocument::startWorker()
         p->toFront([&](PdfDocument *q) {
             Q_EMIT q->pageRendered(request, image);
         });
+        if (std::exchange(p->firstRenderPending, false))
+            PdfWorker::bookOpened();
         book->renewIfGrown();
     };
     jobs.bounds = [p, book](const QList<PdfSelection> &selections) {
