@@ -113,7 +113,7 @@ PdfLoadResult PdfBook::settle(quint64 generation)
         if (result.pages > 0)
             result.firstPageSize = opening->pdf.pagePointSize(0);
     }
-    m_gathered = 0;
+    m_residentBase = residentBytes();
     m_loadedPages = result.pages;
     m_loadedGeneration = generation;
     m_measured.clear();
@@ -175,21 +175,6 @@ QList<QRectF> PdfBook::selectionBounds(const PdfSelection &selection)
 
 QImage PdfBook::render(int page, const QSize &pixelSize, const QRect &clip)
 {
-    // What the process gained during the render, less the image it returns,
-    // is what PDFium kept of the page. A loss is not counted: the view lets
-    // older images go while the next page renders, which would hide the
-    // growth. Another thread's gain in the meantime counts, and at worst
-    // opens the book afresh a little early.
-    const qint64 before = residentBytes();
-    QImage image = renderHere(page, pixelSize, clip);
-    const qint64 after = residentBytes();
-    if (before >= 0 && after >= 0)
-        m_gathered += qMax<qint64>(0, after - before - image.sizeInBytes());
-    return image;
-}
-
-QImage PdfBook::renderHere(int page, const QSize &pixelSize, const QRect &clip)
-{
     if (page < 0 || page >= m_loadedPages || pixelSize.isEmpty())
         return {};
     const auto opening = current();
@@ -209,17 +194,23 @@ QImage PdfBook::renderHere(int page, const QSize &pixelSize, const QRect &clip)
 
 bool PdfBook::renewIfGrown()
 {
-    if (m_loadedPages == 0 || m_gathered <= m_heapBudget)
+    const qint64 resident = residentBytes();
+    if (m_loadedPages == 0 || resident < 0)
         return false;
-    m_gathered = 0;
+    // Memory given back elsewhere must not hide what this book gathers later.
+    m_residentBase = qMin(m_residentBase, resident);
+    if (resident - m_residentBase <= m_heapBudget)
+        return false;
     std::shared_ptr<Opening> fresh = openAgain();
     if (stateOf(fresh->pdf) != PdfState::Ready || fresh->pdf.pageCount() != m_loadedPages) {
         logLine(QStringLiteral("PDF could not be opened again to free its memory; keeping it open"));
+        m_residentBase = resident;
         return false;
     }
     replace(std::move(fresh));
     // What PDFium freed is spread over the heaps of the threads that used it.
     malloc_trim(0);
+    m_residentBase = residentBytes();
     return true;
 }
 

@@ -10,7 +10,6 @@
 #include <QRectF>
 #include <QSizeF>
 
-#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,8 +39,11 @@ public:
     // 94 MiB, most of it over the last 200 pages, whose index entries carry
     // some 250 link annotations a page; paging through those took the process
     // from 142 to 280 MiB. Opening the book afresh costs 0.2 to 0.4 s on the
-    // worker, so it is done once renders have gathered this much.
-    static constexpr qint64 kHeapBudget = 32LL * 1024 * 1024;
+    // worker, so it waits until the process has grown this much since the
+    // book's last opening. The growth is the whole process's (PDFium's heaps
+    // grow outside the render calls as well); what the book did not gather,
+    // such as page images and texts, costs at most one early reopening.
+    static constexpr qint64 kHeapBudget = 48LL * 1024 * 1024;
 
     // A negative budget opens the book afresh at every chance.
     explicit PdfBook(qint64 heapBudget = kHeapBudget);
@@ -77,15 +79,13 @@ public:
     // for an image over kMaxImagePixels and for a clip outside the page.
     QImage render(int page, const QSize &pixelSize, const QRect &clip = {});
 
-    // Opens the book afresh once its renders have gathered more memory than its
-    // budget since the last opening, and lets the old opening go with all that
-    // PDFium kept for it. Worker thread only, between jobs; true when it did. A
-    // reopening that fails keeps the old one.
+    // Opens the book afresh once the process has outgrown its budget since the
+    // book's last opening, and lets the old opening go with all that PDFium kept
+    // for it. Worker thread only, between jobs; true when it did. A reopening
+    // that fails keeps the old one.
     bool renewIfGrown();
 
 private:
-    QImage renderHere(int page, const QSize &pixelSize, const QRect &clip);
-
     const quint64 m_id;
     int m_loadedPages = 0;
     quint64 m_loadedGeneration = 0;
@@ -106,7 +106,7 @@ private:
     QString m_filePath;
     QString m_openedWith;
     const qint64 m_heapBudget;
-    std::atomic<qint64> m_gathered{0}; // by renders since the last opening
+    qint64 m_residentBase = 0; // the lowest since the last opening; worker thread
 
     mutable std::mutex m_boundsMutex;
     QHash<PdfSelection, QList<QRectF>> m_bounds;

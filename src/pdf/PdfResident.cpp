@@ -9,7 +9,7 @@ namespace vk {
 
 qint64 residentBytes()
 {
-    // Plain system calls: this runs around every render.
+    // Plain system calls: this runs after every render.
     const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return -1;
