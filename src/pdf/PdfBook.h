@@ -106,7 +106,9 @@ private:
     QString m_filePath;
     QString m_openedWith;
     const qint64 m_heapBudget;
-    qint64 m_residentBase = 0; // the lowest since the last opening; worker thread
+    // The lowest since the book's first render after its last load; worker thread.
+    qint64 m_residentBase = 0;
+    bool m_rendered = false;
 
     mutable std::mutex m_boundsMutex;
     QHash<PdfSelection, QList<QRectF>> m_bounds;
