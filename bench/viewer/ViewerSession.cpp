@@ -1,6 +1,7 @@
 #include "ViewerSession.h"
 
 #include "AppDelegate.h"
+#include "ContentsPanel.h"
 #include "CustomNSWindow.h"
 #include "MainInterface.h"
 #include "PanelView.h"
@@ -14,10 +15,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <cstdlib>
 
@@ -153,6 +156,34 @@ std::optional<ViewerSession::Found> ViewerSession::search(const QString &pattern
     found.ms = msSince(t);
     found.matches = app.searchResults() ? int(app.searchResults()->size()) : 0;
     return found;
+}
+
+std::optional<ViewerSession::Found> ViewerSession::showContents()
+{
+    ContentsPanel *panel = delegate->contents();
+    QElapsedTimer t;
+    t.start();
+    if (panel->isHidden()) {
+        QAction *item = nullptr;
+        for (QAction *menu : window->menuBar()->actions())
+            for (QAction *a : menu->menu() ? menu->menu()->actions() : QList<QAction *>())
+                if (a->text() == QLatin1String("Contents"))
+                    item = a;
+        if (!item) {
+            failed(QStringLiteral("no Contents item in the menus"));
+            return std::nullopt;
+        }
+        item->trigger();
+    }
+    if (!waitUntil([&] { return panel->isVisible() && (panel->hasOutline() || !panel->notice().isEmpty()); },
+                   kOpenWaitMs)) {
+        failed(QStringLiteral("the contents never showed"));
+        return std::nullopt;
+    }
+    Found shown;
+    shown.ms = msSince(t);
+    shown.matches = panel->tree()->topLevelItemCount();
+    return shown;
 }
 
 bool ViewerSession::waitForMatchInView()

@@ -34,6 +34,9 @@ public:
     bool signIn(const QString &email, const QString &password); // and waits for the book list
     std::optional<Opened> openBook(const QString &name);         // from the book list
     std::optional<Found> search(const QString &pattern);
+    // Opens the contents panel through the Go menu unless it is open, and waits
+    // for the book's outline (or its notice) in it: ms and the entries shown.
+    std::optional<Found> showContents();
     std::optional<double> pageThrough(); // ms, first page to last at scale 1.0, each painted
     // Chooses Exit, as Ctrl+Q does, and this time the process really ends.
     [[noreturn]] void exitForReal();

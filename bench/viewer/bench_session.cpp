@@ -1,6 +1,7 @@
 // End-to-end figures of the viewer on real books: the real portal serves them
 // over TLS on loopback, and the real controller, driven through its controls,
-// signs in, opens each book, searches it twice and pages through all of it.
+// signs in, opens each book, shows its contents (the panel then stays open),
+// searches it twice and pages through all of it.
 // A 10 ms timer on the GUI thread tells how long the window went unanswered
 // in each phase. Prints one table of figures beside their goals.
 
@@ -21,12 +22,12 @@
 
 namespace {
 
-constexpr double kFirstPaintGoalMs = 1500;
+constexpr double kFirstPaintGoalMs = 250;
 constexpr double kSecondSearchGoalMs = 50;
 constexpr double kFirstMatchGoalMs = 300;
 // The first search's whole count against mutool reading the same book's text.
 constexpr double kCompleteCountShare = 0.75;
-constexpr double kResidentGoalMiB = 400;
+constexpr double kResidentGoalMiB = 250;
 constexpr double kGapGoalMs = 100;
 // A word both books hold a few hundred times, on their first pages too, then
 // one they hold more often.
@@ -73,12 +74,17 @@ int measureBook(ViewerSession &viewer, TickGaps &gaps, FigureTable &table, const
     const auto opened = viewer.openBook(name);
     if (!opened)
         return fail(viewer.errorText());
+    const auto contents = viewer.showContents();
+    if (!contents)
+        return fail(viewer.errorText());
     const double openGap = gaps.longestMs();
     table.add(name, QStringLiteral("Open Book: the button's handler"), opened->clickMs, QStringLiteral("ms"));
     table.add(name, QStringLiteral("Open Book: download + load (%1 pages)").arg(opened->pageCount),
               opened->documentMs, QStringLiteral("ms"));
     table.add(name, QStringLiteral("Open Book: first page painted"), opened->firstPaintMs, QStringLiteral("ms"),
               kFirstPaintGoalMs);
+    table.add(name, QStringLiteral("contents shown (%1 top entries)").arg(contents->matches), contents->ms,
+              QStringLiteral("ms"));
 
     gaps.startPhase();
     const auto first = viewer.search(kFirstPattern);
@@ -105,7 +111,7 @@ int measureBook(ViewerSession &viewer, TickGaps &gaps, FigureTable &table, const
     table.add(name, QStringLiteral("paging through every page at 1.0"), *paging / 1000, QStringLiteral("s"));
     table.add(name, QStringLiteral("VmRSS after paging"), residentMiB(), QStringLiteral("MiB"), kResidentGoalMiB);
 
-    table.add(name, QStringLiteral("longest GUI gap: download + open"), openGap, QStringLiteral("ms"), kGapGoalMs);
+    table.add(name, QStringLiteral("longest GUI gap: download + open + contents"), openGap, QStringLiteral("ms"), kGapGoalMs);
     table.add(name, QStringLiteral("longest GUI gap: indexing + searches"), searchGap, QStringLiteral("ms"), kGapGoalMs);
     table.add(name, QStringLiteral("longest GUI gap: paging"), pagingGap, QStringLiteral("ms"), kGapGoalMs);
     return 0;

@@ -23,14 +23,14 @@ PdfPageLayout layoutPages(const QList<QSizeF> &pointSizes, double scale, int vie
         sizes.append(scaledPageSize(s, scale));
         widest = qMax(widest, sizes.constLast().width());
     }
-    const int contentWidth = qMax(viewportWidth, widest + 2 * PdfPageLayout::margin);
+    const int contentWidth = qMax(viewportWidth, widest + 2 * PdfPageLayout::kMargin);
     layout.pages.reserve(sizes.size());
-    int y = PdfPageLayout::margin;
+    int y = PdfPageLayout::kMargin;
     for (const QSize &s : sizes) {
         layout.pages.append(QRect(QPoint((contentWidth - s.width()) / 2, y), s));
-        y += s.height() + PdfPageLayout::gap;
+        y += s.height() + PdfPageLayout::kGap;
     }
-    layout.contentSize = QSize(contentWidth, y - PdfPageLayout::gap + PdfPageLayout::margin);
+    layout.contentSize = QSize(contentWidth, y - PdfPageLayout::kGap + PdfPageLayout::kMargin);
     return layout;
 }
 
@@ -66,7 +66,7 @@ double fitWidthScale(const QList<QSizeF> &pointSizes, int viewportWidth)
     double widest = 0;
     for (const QSizeF &s : pointSizes)
         widest = qMax(widest, s.width());
-    const int room = viewportWidth - 2 * PdfPageLayout::margin;
+    const int room = viewportWidth - 2 * PdfPageLayout::kMargin;
     if (widest <= 0 || room <= 0)
         return 0;
     // Rounding page widths must not make the widest page one pixel too wide.

@@ -12,8 +12,8 @@ namespace vk {
 // centred horizontally, with a margin around them and a gap between them.
 struct PdfPageLayout
 {
-    static constexpr int margin = 8;
-    static constexpr int gap = 8;
+    static constexpr int kMargin = 8;
+    static constexpr int kGap = 8;
 
     QList<QRect> pages;
     QSize contentSize;

@@ -3,11 +3,16 @@
 #include <QCoreApplication>
 #include <QSet>
 
+#include <chrono>
+
 namespace vk {
 
 namespace {
 
 constexpr qsizetype kBoundsBatch = 8;
+
+// A retired book waits this long at most for the book opened after it.
+constexpr auto kCloseDelay = std::chrono::seconds(2);
 
 // Retired workers still closing their books. The application's end waits for
 // them: PDFium must not be torn down under a thread that is still using it.
@@ -16,6 +21,9 @@ struct Retirements
     std::mutex mutex;
     std::condition_variable done;
     int running = 0;
+    std::condition_variable opened;
+    quint64 openings = 0; // books shown since the process started
+    bool ending = false;
 };
 
 Retirements &retirements()
@@ -28,7 +36,21 @@ void waitForRetirements()
 {
     Retirements &r = retirements();
     std::unique_lock lock(r.mutex);
+    r.ending = true;
+    r.opened.notify_all();
     r.done.wait(lock, [&r] { return r.running == 0; });
+}
+
+// Closing a large book holds QtPdf's one lock for 0.2 to 0.4 s and then hands
+// its memory back to the system for up to 1.7 s more: done while the next book
+// loads, it doubled that book's time to its first page (source2e.pdf opened
+// after source3.pdf: 580 ms). So a retired book waits until the book opened
+// after it shows its first page, or for kCloseDelay when none comes.
+void waitForNextOpening(quint64 openingsAtRetirement)
+{
+    Retirements &r = retirements();
+    std::unique_lock lock(r.mutex);
+    r.opened.wait_for(lock, kCloseDelay, [&] { return r.ending || r.openings != openingsAtRetirement; });
 }
 
 } // namespace
@@ -42,8 +64,10 @@ PdfWorker::PdfWorker(Jobs jobs)
         if (!m_lastly)
             return; // the destructor joins
         std::function<void()> last = std::move(m_lastly);
+        const quint64 openings = m_openingsAtRetirement;
         lock.unlock();
         delete this;
+        waitForNextOpening(openings);
         last();
         Retirements &r = retirements();
         std::lock_guard doneLock(r.mutex);
@@ -61,9 +85,11 @@ void PdfWorker::retire(std::unique_ptr<PdfWorker> worker, std::function<void()> 
     }
     static std::once_flag waitAtEnd;
     std::call_once(waitAtEnd, [] { qAddPostRoutine(waitForRetirements); });
+    quint64 openings = 0;
     {
         std::lock_guard lock(retirements().mutex);
         ++retirements().running;
+        openings = retirements().openings;
     }
     PdfWorker *w = worker.release();
     // Detached before it is told to stop, so the thread never deletes an object
@@ -72,10 +98,21 @@ void PdfWorker::retire(std::unique_ptr<PdfWorker> worker, std::function<void()> 
     std::lock_guard lock(w->m_mutex);
     w->m_stopping = true;
     w->m_lastly = lastly ? std::move(lastly) : [] {};
+    w->m_openingsAtRetirement = openings;
     w->m_chores.clear();
     w->m_renders.clear();
     w->m_boundsWanted.clear();
     w->m_wake.notify_all();
+}
+
+void PdfWorker::bookOpened()
+{
+    Retirements &r = retirements();
+    {
+        std::lock_guard lock(r.mutex);
+        ++r.openings;
+    }
+    r.opened.notify_all();
 }
 
 PdfWorker::~PdfWorker()

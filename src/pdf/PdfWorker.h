@@ -37,6 +37,9 @@ public:
     // caller's thread. With no application whose end could wait for the
     // thread, all of that happens on the calling thread.
     static void retire(std::unique_ptr<PdfWorker> worker, std::function<void()> lastly);
+    // A book loaded in the background has shown its first page, or failed to
+    // open: books retired before it may close now.
+    static void bookOpened();
 
     // Runs before any other job, in the order posted.
     void post(std::function<void()> chore);
@@ -56,6 +59,7 @@ private:
     std::mutex m_mutex;
     QList<std::function<void()>> m_chores;
     std::function<void()> m_lastly; // set when retired
+    quint64 m_openingsAtRetirement = 0;
     std::condition_variable m_wake;
     PdfRenderQueue m_renders;
     QList<PdfSelection> m_boundsWanted;

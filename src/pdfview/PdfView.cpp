@@ -205,7 +205,7 @@ void PdfView::goToPage(int index)
     // pull the view back to it.
     d->pendingScroll.reset();
     // Near the end the page may not reach the top of the view; it is current anyway.
-    scrollToContentY(d->layout.pages.at(index).top() - PdfPageLayout::gap);
+    scrollToContentY(d->layout.pages.at(index).top() - PdfPageLayout::kGap);
     setCurrentPage(index);
 }
 

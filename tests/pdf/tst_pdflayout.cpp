@@ -14,8 +14,8 @@ class TestPdfLayout : public QObject
 
     // Portrait, landscape, portrait: 100x200, 300x100 and 100x200 pixels at scale 1.
     const Sizes pages{{100, 200}, {300, 100}, {100, 200}};
-    static constexpr int m = PdfPageLayout::margin;
-    static constexpr int g = PdfPageLayout::gap;
+    static constexpr int m = PdfPageLayout::kMargin;
+    static constexpr int g = PdfPageLayout::kGap;
 
 private Q_SLOTS:
     void layout()

@@ -72,7 +72,7 @@ private Q_SLOTS:
         view->setScaleFactor(1.0);
 
         // Scrolling by hand: the page at the top of the view is current.
-        view->verticalScrollBar()->setValue(2 * (842 + PdfPageLayout::gap) + 400);
+        view->verticalScrollBar()->setValue(2 * (842 + PdfPageLayout::kGap) + 400);
         QCOMPARE(view->currentPageIndex(), 2);
     }
 
