@@ -43,7 +43,7 @@ bool PortalLibrary::run(const QStringList &arguments)
     const bool ok = process.waitForFinished(kAdminWaitMs) && process.exitStatus() == QProcess::NormalExit
         && process.exitCode() == 0;
     if (!ok)
-        _error = arguments.first() + QStringLiteral(": ")
+        m_error = arguments.first() + QStringLiteral(": ")
             + QString::fromLocal8Bit(process.readAllStandardError()).trimmed() + process.errorString();
     return ok;
 }
@@ -51,7 +51,7 @@ bool PortalLibrary::run(const QStringList &arguments)
 bool PortalLibrary::create()
 {
     if (!dir.isValid()) {
-        _error = QStringLiteral("no temporary directory");
+        m_error = QStringLiteral("no temporary directory");
         return false;
     }
     return run({QStringLiteral("demo"), QStringLiteral("--dir"), dir.path()});
@@ -74,16 +74,16 @@ bool PortalLibrary::serve()
                           QStringLiteral("--key"), path(QStringLiteral("server.key")),
                           QStringLiteral("--user-checks-per-minute"), QStringLiteral("0")});
     if (!server.waitForStarted(kStartWaitMs)) {
-        _error = QStringLiteral("serve: ") + server.errorString();
+        m_error = QStringLiteral("serve: ") + server.errorString();
         return false;
     }
     while (!server.canReadLine() && server.waitForReadyRead(kStartWaitMs)) {
     }
     const QByteArray line = server.readLine().trimmed(); // "listening on https://127.0.0.1:PORT"
-    _port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-    if (_port == 0)
-        _error = QStringLiteral("serve: no port in \"%1\"").arg(QString::fromLocal8Bit(line));
-    return _port != 0;
+    m_port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+    if (m_port == 0)
+        m_error = QStringLiteral("serve: no port in \"%1\"").arg(QString::fromLocal8Bit(line));
+    return m_port != 0;
 }
 
 bool PortalLibrary::serveBooks(const QStringList &pdfFiles)
@@ -96,7 +96,7 @@ bool PortalLibrary::serveBooks(const QStringList &pdfFiles)
     if (!serve())
         return false;
     // The URL session reads both once, when the viewer first talks to the portal.
-    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(_port));
+    qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(m_port));
     qputenv("VELKARN_PORTAL_CA", caCertificatePath().toLocal8Bit());
     return true;
 }

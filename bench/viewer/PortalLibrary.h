@@ -22,9 +22,9 @@ public:
     // it starts, at the portal.
     bool serveBooks(const QStringList &pdfFiles);
 
-    quint16 port() const { return _port; }
+    quint16 port() const { return m_port; }
     QString caCertificatePath() const;
-    QString errorText() const { return _error; }
+    QString errorText() const { return m_error; }
 
 private:
     bool create();
@@ -36,6 +36,6 @@ private:
     QString binary;
     QTemporaryDir dir;
     QProcess server;
-    quint16 _port = 0;
-    QString _error;
+    quint16 m_port = 0;
+    QString m_error;
 };

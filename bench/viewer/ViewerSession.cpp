@@ -44,7 +44,7 @@ double msSince(const QElapsedTimer &t)
 ViewerSession::ViewerSession()
     : delegate(std::make_unique<AppDelegate>())
 {
-    delegate->setExitFunction([this](int status) { _error = QStringLiteral("the viewer exited (%1)").arg(status); });
+    delegate->setExitFunction([this](int status) { m_error = QStringLiteral("the viewer exited (%1)").arg(status); });
     window = makeMainInterface(delegate.get());
     delegate->applicationWillFinishLaunching();
     delegate->applicationDidFinishLaunching();
@@ -61,8 +61,8 @@ ViewerSession::~ViewerSession()
 
 bool ViewerSession::failed(const QString &error)
 {
-    if (_error.isEmpty())
-        _error = error;
+    if (m_error.isEmpty())
+        m_error = error;
     return false;
 }
 
@@ -158,30 +158,32 @@ std::optional<ViewerSession::Found> ViewerSession::search(const QString &pattern
     return found;
 }
 
-std::optional<ViewerSession::Found> ViewerSession::showContents()
+bool ViewerSession::openContents()
+{
+    m_contentsClock.start();
+    if (!delegate->contents()->isHidden())
+        return true;
+    for (QAction *menu : window->menuBar()->actions()) {
+        for (QAction *item : menu->menu() ? menu->menu()->actions() : QList<QAction *>()) {
+            if (item->text() == QLatin1String("Contents")) {
+                item->trigger();
+                return true;
+            }
+        }
+    }
+    return failed(QStringLiteral("no Contents item in the menus"));
+}
+
+std::optional<ViewerSession::Found> ViewerSession::contentsShown()
 {
     ContentsPanel *panel = delegate->contents();
-    QElapsedTimer t;
-    t.start();
-    if (panel->isHidden()) {
-        QAction *item = nullptr;
-        for (QAction *menu : window->menuBar()->actions())
-            for (QAction *a : menu->menu() ? menu->menu()->actions() : QList<QAction *>())
-                if (a->text() == QLatin1String("Contents"))
-                    item = a;
-        if (!item) {
-            failed(QStringLiteral("no Contents item in the menus"));
-            return std::nullopt;
-        }
-        item->trigger();
-    }
     if (!waitUntil([&] { return panel->isVisible() && (panel->hasOutline() || !panel->notice().isEmpty()); },
                    kOpenWaitMs)) {
         failed(QStringLiteral("the contents never showed"));
         return std::nullopt;
     }
     Found shown;
-    shown.ms = msSince(t);
+    shown.ms = msSince(m_contentsClock);
     shown.matches = panel->tree()->topLevelItemCount();
     return shown;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -34,14 +35,17 @@ public:
     bool signIn(const QString &email, const QString &password); // and waits for the book list
     std::optional<Opened> openBook(const QString &name);         // from the book list
     std::optional<Found> search(const QString &pattern);
-    // Opens the contents panel through the Go menu unless it is open, and waits
-    // for the book's outline (or its notice) in it: ms and the entries shown.
-    std::optional<Found> showContents();
+    // Opens the contents panel through the Go menu unless it is open, without
+    // waiting for the outline: a reader searches while it is being read.
+    bool openContents();
+    // Waits for the book's outline (or its notice) in the panel: ms since
+    // openContents and the entries shown.
+    std::optional<Found> contentsShown();
     std::optional<double> pageThrough(); // ms, first page to last at scale 1.0, each painted
     // Chooses Exit, as Ctrl+Q does, and this time the process really ends.
     [[noreturn]] void exitForReal();
 
-    QString errorText() const { return _error; }
+    QString errorText() const { return m_error; }
 
 private:
     bool failed(const QString &error);
@@ -49,5 +53,6 @@ private:
 
     std::unique_ptr<AppDelegate> delegate;
     std::unique_ptr<CustomNSWindow> window;
-    QString _error;
+    QString m_error;
+    QElapsedTimer m_contentsClock;
 };

@@ -74,8 +74,8 @@ int measureBook(ViewerSession &viewer, TickGaps &gaps, FigureTable &table, const
     const auto opened = viewer.openBook(name);
     if (!opened)
         return fail(viewer.errorText());
-    const auto contents = viewer.showContents();
-    if (!contents)
+    // The panel opens at once and reads the outline while the first search runs.
+    if (!viewer.openContents())
         return fail(viewer.errorText());
     const double openGap = gaps.longestMs();
     table.add(name, QStringLiteral("Open Book: the button's handler"), opened->clickMs, QStringLiteral("ms"));
@@ -83,8 +83,6 @@ int measureBook(ViewerSession &viewer, TickGaps &gaps, FigureTable &table, const
               opened->documentMs, QStringLiteral("ms"));
     table.add(name, QStringLiteral("Open Book: first page painted"), opened->firstPaintMs, QStringLiteral("ms"),
               kFirstPaintGoalMs);
-    table.add(name, QStringLiteral("contents shown (%1 top entries)").arg(contents->matches), contents->ms,
-              QStringLiteral("ms"));
 
     gaps.startPhase();
     const auto first = viewer.search(kFirstPattern);
@@ -93,7 +91,12 @@ int measureBook(ViewerSession &viewer, TickGaps &gaps, FigureTable &table, const
     const auto second = viewer.search(kSecondPattern);
     if (!second)
         return fail(viewer.errorText());
+    const auto contents = viewer.contentsShown();
+    if (!contents)
+        return fail(viewer.errorText());
     const double searchGap = gaps.longestMs();
+    table.add(name, QStringLiteral("contents shown (%1 top entries)").arg(contents->matches), contents->ms,
+              QStringLiteral("ms"));
     table.add(name, QStringLiteral("mutool draw -F txt (reference)"), *reference, QStringLiteral("ms"));
     table.add(name, QStringLiteral("first search \"%1\": first match painted").arg(kFirstPattern),
               first->firstMatchMs, QStringLiteral("ms"), kFirstMatchGoalMs);
@@ -111,8 +114,8 @@ int measureBook(ViewerSession &viewer, TickGaps &gaps, FigureTable &table, const
     table.add(name, QStringLiteral("paging through every page at 1.0"), *paging / 1000, QStringLiteral("s"));
     table.add(name, QStringLiteral("VmRSS after paging"), residentMiB(), QStringLiteral("MiB"), kResidentGoalMiB);
 
-    table.add(name, QStringLiteral("longest GUI gap: download + open + contents"), openGap, QStringLiteral("ms"), kGapGoalMs);
-    table.add(name, QStringLiteral("longest GUI gap: indexing + searches"), searchGap, QStringLiteral("ms"), kGapGoalMs);
+    table.add(name, QStringLiteral("longest GUI gap: download + open"), openGap, QStringLiteral("ms"), kGapGoalMs);
+    table.add(name, QStringLiteral("longest GUI gap: indexing + searches + contents"), searchGap, QStringLiteral("ms"), kGapGoalMs);
     table.add(name, QStringLiteral("longest GUI gap: paging"), pagingGap, QStringLiteral("ms"), kGapGoalMs);
     return 0;
 }
