@@ -169,7 +169,8 @@ private slots:
         } else if (kind == "closed") {
             request.url = QUrl(QStringLiteral("https://127.0.0.1:%1/closed").arg(closedPort()));
         } else if (kind == "download") {
-            request = {QUrl(m_server->baseUrl() + "/silent")};
+            request = UrlRequest();
+            request.url = QUrl(m_server->baseUrl() + "/silent");
         }
         request.timeoutInterval = 0.5;
 
