@@ -29,9 +29,10 @@ constexpr int kMeasureStep = 32;
 constexpr int kHelperMinimumPages = 64;
 
 // Outlines are read on a thread of their own at a lower priority: libqpdf
-// spends a second of a core on source3.pdf's outline, and beside the two text
-// helpers on two cores it pushed a first search's first match from 60 ms to
-// 350 ms. The panel can wait for that second; the match can not.
+// spends a third of a second of a core on source3.pdf's outline (a second
+// when it listed every page), and beside the two text helpers on two cores
+// that pushed a first search's first match from 60 ms to 350 ms. The panel
+// can wait; the match can not.
 QThreadPool &outlinePool()
 {
     static QThreadPool *pool = [] {
@@ -436,9 +437,9 @@ void PdfDocument::requestOutline() const
                          path = d->book.filePath(), password = d->book.password()] {
         lowerThisThreadsPriority();
         const QList<PdfOutlineEntry> entries = readOutline(bytes, path, password);
-        // libqpdf parses every object of the book to find its pages. Freed, that
-        // stays resident in this thread's heap (250 MiB for source3.pdf, 177 MiB
-        // for source2e.pdf) until it is handed back; 2 MiB are left after. Done
+        // libqpdf parses the object streams holding the entries' pages, most of
+        // a LaTeX book's. Freed, that stays resident in this thread's heap (some
+        // 120 MiB for source3.pdf) until it is handed back; 2 MiB are left after. Done
         // before the outline leaves: trimming holds this heap's lock for some
         // 300 ms, and the GUI thread freeing the outline's strings meanwhile
         // stalled the window for as long in one run out of three.
