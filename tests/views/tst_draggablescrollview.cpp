@@ -32,10 +32,7 @@ private slots:
         QTest::newRow("just over 1 point in single precision stays 1")
             << PointList{{101.00000001, 100}} << false << false << QPointF(-1, 500);
         QTest::newRow("out and back") << PointList{{95, 100}, {100, 100}} << false << true << QPointF(0, 500);
-        QTest::newRow("steps measure from the press")
-            << PointList{{150, 100}, {120, 100}} << false << true << QPointF(-20, 500);
         QTest::newRow("pointer up, upright document") << PointList{{100, 110}} << false << true << QPointF(0, 490);
-        QTest::newRow("pointer up, flipped document") << PointList{{90, 110}} << true << true << QPointF(10, 510);
     }
 
     void dragArithmetic()
