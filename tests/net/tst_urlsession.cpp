@@ -188,9 +188,8 @@ private slots:
         QVERIFY(lines.first().endsWith(outcome->response.error.toUtf8()));
     }
 
-    // Transfers up to their limit arrive whole, however the answer is framed, and a
-    // download reports its progress on the way; one byte more and they end without
-    // data. Answers are held to 16 MiB unless the caller says otherwise.
+    // Transfers up to their limit (answers: 16 MiB by default) arrive whole, however framed, a
+    // download reporting its progress; one byte more and they end without data.
     void sizeLimits_data()
     {
         QTest::addColumn<bool>("download");
@@ -244,8 +243,7 @@ private slots:
     }
 
     // Cancelling a task and ending its session both complete it once, without data,
-    // whether it was in flight or never started (a cancelled download is in the
-    // table below).
+    // whether it was in flight or never started.
     void endedTaskCompletesOnceWithoutData_data()
     {
         QTest::addColumn<bool>("resumeFirst");
