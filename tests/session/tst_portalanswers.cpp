@@ -108,43 +108,27 @@ private slots:
         QCOMPARE(got, books);
     }
 
-    void serverAnswer_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("value");
-        QTest::newRow("white space, line break") << QByteArray(" \t+1\r\n") << 1;
-        QTest::newRow("digits then text") << QByteArray("12abc") << 12;
-        QTest::newRow("negative") << QByteArray("-1") << -1;
-        QTest::newRow("sign only") << QByteArray("-") << 0;
-        QTest::newRow("not UTF-8") << QByteArray("1\xff") << 0;
-        QTest::newRow("too large") << QByteArray("99999999999") << std::numeric_limits<int>::max();
-    }
+    // The leading number of an answer; none in one that is not UTF-8.
     void serverAnswer()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, value);
-        QCOMPARE(leadingIntValue(answerText(bytes)), value);
+        const QList<QPair<QByteArray, int>> cases{{" \t+1\r\n", 1}, {"12abc", 12}, {"-1", -1}, {"-", 0},
+                                                  {"1\xff", 0}, {"99999999999", std::numeric_limits<int>::max()}};
+        for (const auto &[bytes, value] : cases)
+            QCOMPARE(leadingIntValue(answerText(bytes)), value);
     }
 
-    void shownText_data()
+    // A cut that would fall between the two halves of one character takes both.
+    void shownText()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("shown");
         const QString ellipsis(QChar(0x2026));
         const QString pair = QStringLiteral("\U0001F4D6");
         const QString a(kMaxShownChars, u'a');
-        QTest::newRow("at the limit") << a << a;
-        QTest::newRow("one over") << a + 'a' << a.chopped(1) + ellipsis;
-        // The cut would fall between the two halves of one character.
-        QTest::newRow("surrogate pair at the cut") << a.chopped(2) + pair + "bb" << a.chopped(2) + ellipsis;
-        QTest::newRow("surrogate pair before the cut") << a.chopped(3) + pair + "bb"
-                                                       << a.chopped(3) + pair + ellipsis;
-    }
-    void shownText()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, shown);
-        QCOMPARE(::shownText(text), shown);
+        const QList<QPair<QString, QString>> cases{{a, a},
+                                                   {a + 'a', a.chopped(1) + ellipsis},
+                                                   {a.chopped(2) + pair + "bb", a.chopped(2) + ellipsis},
+                                                   {a.chopped(3) + pair + "bb", a.chopped(3) + pair + ellipsis}};
+        for (const auto &[text, shown] : cases)
+            QCOMPARE(::shownText(text), shown);
     }
 };
 
