@@ -58,8 +58,7 @@ private slots:
 
     void stackGeometry()
     {
-        // Upright, page 1 lies highest, and the first page's origin is kept (flipped: see loadedFile).
-        QCOMPARE(pageRect(letter, 3, 1, false), QRectF(0, 1584, 612, 792));
+        // Upright, page 1 lies highest, from the first page's origin (flipped: see loadedFile).
         QCOMPARE(pageRect(QRectF(10, 20, 612, 792), 3, 2, false), QRectF(10, 812, 612, 792));
         // A height up to 3 off the stack's is kept (more is corrected: see loadedFile); fractions round up.
         QCOMPARE(correctedStackHeight(letter, 3, 612, 2379), 2379.0);
@@ -125,20 +124,13 @@ private slots:
         view.show();
         view.resize(612, 2380);
         QCOMPARE(view.size(), QSize(612, 2376));
-    }
 
-    void unusableFile()
-    {
+        // A file that cannot be read leaves no page of the one before.
         const QString garbage = m_dir.filePath(QStringLiteral("garbage.pdf"));
         QVERIFY(PdfFixtures::writeFile(garbage, "%PDF-1.4 but nothing more"));
-        for (const QString &path : {garbage, m_dir.filePath(QStringLiteral("missing.pdf"))}) {
-            PDFImageView view;
-            view.loadFromPath(m_threePages);
-            view.loadFromPath(path);
-            QCOMPARE(view.size(), QSize(0, 0));
-            PageRange range;
-            QVERIFY(view.knowsPageRange(range) && range.length == 0);
-        }
+        view.loadFromPath(garbage);
+        QCOMPARE(view.size(), QSize(0, 0));
+        QVERIFY(view.knowsPageRange(range) && range.length == 0);
     }
 
     // A resizable area forces its height on the view, which the view corrects,
