@@ -11,33 +11,6 @@
 
 #include <sys/socket.h>
 
-// What the test's thread and the server's thread share, under the mutex.
-struct CaptureState
-{
-    std::mutex mutex;
-    QHash<QByteArray, CaptureAnswer> answers;
-    QList<CapturedRequest> requests;
-    int openConnections = 0;
-};
-
-// The listening side, living on the server's thread.
-class CaptureEngine : public QTcpServer
-{
-public:
-    CaptureEngine(std::shared_ptr<CaptureState> state, QSslConfiguration tls)
-        : m_state(std::move(state)), m_tls(std::move(tls)) {}
-
-protected:
-    void incomingConnection(qintptr descriptor) override;
-
-private:
-    void serve(QSslSocket *socket);
-    void stream(QSslSocket *socket, const CaptureAnswer &answer);
-
-    std::shared_ptr<CaptureState> m_state;
-    QSslConfiguration m_tls;
-};
-
 namespace {
 
 // Unread bytes of a connection and whether it is held without an answer.
@@ -65,7 +38,6 @@ QSslConfiguration serverConfiguration(const QString &certificatePath, const QStr
 
 QByteArray headOf(const CaptureAnswer &answer)
 {
-    // Clients read the status code; the reason phrase is free text.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(answer.status)
                       + " Answer\r\nContent-Type: text/plain\r\n";
     if (!answer.location.isEmpty())
@@ -105,7 +77,40 @@ bool takeRequest(QByteArray &buffer, CapturedRequest &request)
     return true;
 }
 
+void stream(QSslSocket *socket, const CaptureAnswer &answer)
+{
+    QByteArray head = headOf(answer);
+    if (answer.announcedLength >= 0)
+        head += "Content-Length: " + QByteArray::number(answer.announcedLength) + "\r\n";
+    socket->write(head + "Connection: close\r\n\r\n");
+    const QByteArray pattern = answer.body.isEmpty() ? QByteArray("x") : answer.body;
+    const qsizetype perTick = qMax(1, answer.bytesPerSecond * kTrickleTickMs / 1000);
+    const QByteArray chunk = pattern.repeated(perTick / pattern.size() + 1).left(perTick);
+    auto *timer = new QTimer(socket);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket, chunk] { socket->write(chunk); });
+    timer->start(kTrickleTickMs);
 }
+
+}
+
+// The listening side, living on the server's thread; the mutex guards what the test's thread reads.
+class CaptureEngine : public QTcpServer
+{
+public:
+    explicit CaptureEngine(QSslConfiguration tls) : m_tls(std::move(tls)) {}
+
+    std::mutex mutex;
+    QHash<QByteArray, CaptureAnswer> answers;
+    QList<CapturedRequest> requests;
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    void serve(QSslSocket *socket);
+
+    QSslConfiguration m_tls;
+};
 
 void CaptureEngine::incomingConnection(qintptr descriptor)
 {
@@ -115,14 +120,6 @@ void CaptureEngine::incomingConnection(qintptr descriptor)
         return;
     }
     socket->setSslConfiguration(m_tls);
-    {
-        std::lock_guard lock(m_state->mutex);
-        ++m_state->openConnections;
-    }
-    connect(socket, &QObject::destroyed, this, [state = m_state] {
-        std::lock_guard lock(state->mutex);
-        --state->openConnections;
-    });
     connect(socket, &QSslSocket::readyRead, this, [this, socket] { serve(socket); });
     // Clients that refuse the certificate simply go away; nothing to report.
     connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
@@ -139,9 +136,9 @@ void CaptureEngine::serve(QSslSocket *socket)
     while (takeRequest(buffer, request)) {
         CaptureAnswer answer;
         {
-            std::lock_guard lock(m_state->mutex);
-            m_state->requests.append(request);
-            answer = m_state->answers.value(request.path());
+            std::lock_guard lock(mutex);
+            requests.append(request);
+            answer = answers.value(request.path());
         }
         switch (answer.kind) {
         case CaptureAnswer::Kind::Silent:
@@ -150,52 +147,32 @@ void CaptureEngine::serve(QSslSocket *socket)
         case CaptureAnswer::Kind::Reset:
             resetConnection(socket);
             return;
-        case CaptureAnswer::Kind::Raw:
-            socket->write(answer.body);
-            socket->disconnectFromHost();
-            return;
         case CaptureAnswer::Kind::Trickle:
             socket->setProperty(heldProperty, true);
             stream(socket, answer);
             return;
-        default:
-            break;
-        }
-        const QByteArray head = headOf(answer);
-        if (answer.kind == CaptureAnswer::Kind::CloseDelimited) {
-            socket->write(head + "Connection: close\r\n\r\n" + answer.body);
+        case CaptureAnswer::Kind::Raw:
+        case CaptureAnswer::Kind::CloseDelimited:
+            socket->write(answer.kind == CaptureAnswer::Kind::Raw
+                              ? answer.body
+                              : headOf(answer) + "Connection: close\r\n\r\n" + answer.body);
             socket->disconnectFromHost();
             return;
+        case CaptureAnswer::Kind::Sized:
+            break;
         }
-        socket->write(head + "Content-Length: " + QByteArray::number(answer.body.size())
+        socket->write(headOf(answer) + "Content-Length: " + QByteArray::number(answer.body.size())
                       + "\r\n\r\n" + answer.body);
     }
     socket->setProperty(bufferProperty, buffer);
 }
 
-void CaptureEngine::stream(QSslSocket *socket, const CaptureAnswer &answer)
-{
-    QByteArray head = headOf(answer);
-    if (answer.announcedLength >= 0)
-        head += "Content-Length: " + QByteArray::number(answer.announcedLength) + "\r\n";
-    socket->write(head + "Connection: close\r\n\r\n");
-    const QByteArray pattern = answer.body.isEmpty() ? QByteArray("x") : answer.body;
-    const qsizetype perTick = qMax(1, answer.bytesPerSecond * kTrickleTickMs / 1000);
-    const QByteArray chunk = pattern.repeated(perTick / pattern.size() + 1).left(perTick);
-    auto *timer = new QTimer(socket);
-    connect(timer, &QTimer::timeout, socket, [socket, chunk] { socket->write(chunk); });
-    timer->start(kTrickleTickMs);
-}
-
 CapturingTlsServer::CapturingTlsServer(const QString &certificatePath, const QString &keyPath, QObject *parent)
     : QObject(parent)
-    , m_state(std::make_shared<CaptureState>())
+    , m_engine(new CaptureEngine(serverConfiguration(certificatePath, keyPath, m_error)))
 {
-    const QSslConfiguration tls = serverConfiguration(certificatePath, keyPath, m_error);
-    m_engine = new CaptureEngine(m_state, tls);
     m_engine->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_engine, &QObject::deleteLater);
-    m_thread.setObjectName(QStringLiteral("CapturingTlsServer"));
     m_thread.start();
     if (!m_error.isEmpty())
         return;
@@ -218,18 +195,21 @@ CapturingTlsServer::~CapturingTlsServer()
 
 QList<CapturedRequest> CapturingTlsServer::requests() const
 {
-    std::lock_guard lock(m_state->mutex);
-    return m_state->requests;
+    std::lock_guard lock(m_engine->mutex);
+    return m_engine->requests;
 }
 
 int CapturingTlsServer::openConnections() const
 {
-    std::lock_guard lock(m_state->mutex);
-    return m_state->openConnections;
+    // Sockets are the engine's children until they are deleted, on its own thread.
+    qsizetype count = 0;
+    QMetaObject::invokeMethod(
+        m_engine, [&] { count = m_engine->findChildren<QSslSocket *>().size(); }, Qt::BlockingQueuedConnection);
+    return int(count);
 }
 
 void CapturingTlsServer::setAnswer(const QByteArray &path, const CaptureAnswer &answer)
 {
-    std::lock_guard lock(m_state->mutex);
-    m_state->answers.insert(path, answer);
+    std::lock_guard lock(m_engine->mutex);
+    m_engine->answers.insert(path, answer);
 }

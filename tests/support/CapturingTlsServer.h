@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QThread>
 
-#include <memory>
-
 // One HTTP request exactly as it reached the server.
 struct CapturedRequest
 {
@@ -23,9 +21,8 @@ struct CapturedRequest
 // How the server answers one path.
 struct CaptureAnswer
 {
-    // CloseDelimited: the server closes after the body. Silent: no answer, the connection
-    // held. Reset: RST unanswered. Trickle: body repeated at bytesPerSecond without end.
-    // Raw: body alone, no HTTP framing.
+    // CloseDelimited: closed after the body. Silent: held unanswered. Reset: RST unanswered.
+    // Trickle: body repeated at bytesPerSecond without end. Raw: body alone, no HTTP framing.
     enum class Kind { Sized, CloseDelimited, Silent, Reset, Trickle, Raw };
     Kind kind = Kind::Sized;
     int status = 200;
@@ -36,15 +33,13 @@ struct CaptureAnswer
 };
 
 class CaptureEngine;
-struct CaptureState;
 
-// An HTTPS server on 127.0.0.1 that records every request in order and answers each path
-// as set, by default 200 "1". Its own thread keeps it answering while the test's blocks.
-// Chunked request bodies are not understood.
+// An HTTPS server on 127.0.0.1 recording every request in order and answering each path as set
+// (200 "1" by default) from its own thread, while the test's blocks. No chunked request bodies.
 class CapturingTlsServer : public QObject
 {
 public:
-    // Listens at once with the given PEM certificate and RSA key; see isListening().
+    // Listens at once with a PEM certificate and RSA key; see isListening().
     CapturingTlsServer(const QString &certificatePath, const QString &keyPath, QObject *parent = nullptr);
     // With the certificates' server pair, the one their CA signed.
     explicit CapturingTlsServer(const TestCertificates &certificates, QObject *parent = nullptr)
@@ -76,10 +71,9 @@ public:
     int openConnections() const; // client connections held open right now
 
 private:
-    std::shared_ptr<CaptureState> m_state;
-    QThread m_thread;
+    QString m_error; // declared before m_engine: setting it up reports here
     CaptureEngine *m_engine;
+    QThread m_thread;
     bool m_listening = false;
-    QString m_error;
     quint16 m_port = 0;
 };

@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-// Sends this process's standard error into a temporary file while it lives,
-// so a test can read the diagnostics written meanwhile.
+// Sends standard error into a temporary file while it lives, for a test to read the diagnostics.
 class StderrCapture
 {
 public:
@@ -34,13 +33,10 @@ public:
     {
         std::fflush(stderr);
         QFile written(m_file.fileName());
-        QList<QByteArray> found;
-        for (const QByteArray &line : written.open(QIODevice::ReadOnly) ? written.readAll().split('\n')
-                                                                         : QList<QByteArray>()) {
-            if (line.contains(part))
-                found.append(line);
-        }
-        return found;
+        QList<QByteArray> lines = written.open(QIODevice::ReadOnly) ? written.readAll().split('\n')
+                                                                    : QList<QByteArray>();
+        lines.removeIf([&part](const QByteArray &line) { return !line.contains(part); });
+        return lines;
     }
 
 private:
