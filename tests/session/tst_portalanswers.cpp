@@ -67,8 +67,7 @@ private slots:
         QCOMPARE((QStringList{answer.useronline, answer.company, answer.category}), fields);
     }
 
-    // Expected books are "name|location|password"; "name|*" for a trailing entry
-    // whose location and password mean nothing.
+    // Books read "name|location|password"; "name|*" where a trailing entry's other fields mean nothing.
     void bookAnswer_data()
     {
         QTest::addColumn<QString>("text");
@@ -89,8 +88,7 @@ private slots:
         QTest::newRow("short location") << start + "01Alpha^^00^^" + enc("p") + "^^xyz.+.*END*"
                                         << QStringList{"Alpha||p"};
         QTest::newRow("short start mark") << "*START" + alpha + "*END*" << QStringList{};
-        // Without separators the searches restart at the beginning of the text, where
-        // the first record's marks would be read again and again.
+        // Without separators the searches restart at the beginning, where marks could be read again.
         QTest::newRow("searches restart") << start + "01A^^B^^C^^.+..+." << QStringList{"A||", "|*"};
     }
     void bookAnswer()

@@ -11,8 +11,7 @@ namespace {
 const int longWait = 60000;
 }
 
-// The portal's requests without a window: where they go, what each handler is handed,
-// when the shared guard comes down, and which book answer is kept.
+// The portal's requests without a window: the handlers, the shared guard, the book answer kept.
 class TestPortalRequests : public QObject
 {
     Q_OBJECT
