@@ -15,31 +15,21 @@ namespace {
 
 const QRectF letter(0, 0, 612, 792);
 
-// Records the pages it draws. Pages after the first have other bounds, so a stack
-// laid out from any bounds but the first page's shows up in the rectangles.
-class RecordingSource : public PageSource
+// Records the pages it draws; later pages have other bounds, so a stack laid out from them shows.
+struct RecordingSource : PageSource
 {
-public:
-    RecordingSource(const QRectF &first, qint32 count) : m_first(first), m_count(count) {}
-    qint32 pageCount() const override { return m_count; }
-    QRectF bounds() const override { return m_current == 0 ? m_first : QRectF(0, 0, 612, 500); }
-    qint32 currentPage() const override { return m_current; }
-    void setCurrentPage(qint32 page) override { m_current = page; }
-    void drawInRect(QPainter &, const QRectF &rect) override { drawn.append({m_current, rect}); }
+    RecordingSource(const QRectF &first, qint32 count) : first(first), count(count) {}
+    qint32 pageCount() const override { return count; }
+    QRectF bounds() const override { return current == 0 ? first : QRectF(0, 0, 612, 500); }
+    qint32 currentPage() const override { return current; }
+    void setCurrentPage(qint32 page) override { current = page; }
+    void drawInRect(QPainter &, const QRectF &rect) override { drawn.append({current, rect}); }
 
+    const QRectF first;
+    const qint32 count;
+    qint32 current = 0;
     QList<QPair<qint32, QRectF>> drawn;
-
-private:
-    QRectF m_first;
-    qint32 m_count;
-    qint32 m_current = 0;
 };
-
-bool near(QRgb got, const QColor &expected)
-{
-    return qAbs(qRed(got) - expected.red()) + qAbs(qGreen(got) - expected.green())
-               + qAbs(qBlue(got) - expected.blue()) < 24;
-}
 
 } // namespace
 
@@ -54,15 +44,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(PdfFixtures::writeFile(m_threePages, PdfFixtures::colouredPdf(3)));
-    }
-
-    void stackGeometry()
-    {
-        // Upright, page 1 lies highest, from the first page's origin (flipped: see loadedFile).
-        QCOMPARE(pageRect(QRectF(10, 20, 612, 792), 3, 2, false), QRectF(10, 812, 612, 792));
-        // A height up to 3 off the stack's is kept (more is corrected: see loadedFile); fractions round up.
-        QCOMPARE(correctedStackHeight(letter, 3, 612, 2379), 2379.0);
-        QCOMPARE(correctedStackHeight(QRectF(0, 0, 10, 10.25), 3, 10, 0), 31.0);
     }
 
     // Exactly the pages whose rectangle meets the area are drawn, in page order.
@@ -112,6 +93,10 @@ private slots:
         QVERIFY(view.knowsPageRange(range) && range.location == 1 && range.length == 3);
 
         // Each page is drawn into its rectangle, on either side of the joins.
+        const auto near = [](QRgb got, const QColor &expected) {
+            return qAbs(qRed(got) - expected.red()) + qAbs(qGreen(got) - expected.green())
+                       + qAbs(qBlue(got) - expected.blue()) < 24;
+        };
         const QImage shown = view.grab().toImage();
         QVERIFY(near(shown.pixel(200, 750), PdfFixtures::pageColor(0)));
         QVERIFY(near(shown.pixel(200, 850), PdfFixtures::pageColor(1)));
@@ -133,8 +118,7 @@ private slots:
         QVERIFY(view.knowsPageRange(range) && range.length == 0);
     }
 
-    // A resizable area forces its height on the view, which the view corrects,
-    // which the area overrides: this must settle instead of recursing.
+    // A resizable area's height and the view's correction of it must settle, not recurse.
     void resizableScrollAreaSettles()
     {
         QScrollArea area;
