@@ -4,7 +4,6 @@
 #include "ShownText.h"
 #include "velkarn.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <limits>
@@ -22,18 +21,6 @@ QString record(const QString &name, const QString &location, const QString &pass
                const QString &mark = ".+.")
 {
     return "01" + name + "^^" + enc(location) + "^^" + enc(password) + "^^xyz" + mark;
-}
-
-// A random edit: a span replaced by marks and odd characters, or the end cut off.
-void mutate(QString &text, QRandomGenerator &random)
-{
-    const QString alphabet = QStringLiteral("^^.+.*END*START*\x00\xff\u00e9\xd800");
-    const int at = random.bounded(int(text.size()));
-    const QString piece = alphabet.mid(random.bounded(int(alphabet.size())), random.bounded(4));
-    if (random.bounded(4) == 0)
-        text.truncate(at);
-    else
-        text.replace(at, random.bounded(7), piece);
 }
 
 } // namespace
@@ -80,8 +67,7 @@ private slots:
         QCOMPARE((QStringList{answer.useronline, answer.company, answer.category}), fields);
     }
 
-    // Expected books are "name|location|password"; "name|*" for a trailing entry
-    // whose location and password mean nothing.
+    // Books read "name|location|password"; "name|*" where a trailing entry's other fields mean nothing.
     void bookAnswer_data()
     {
         QTest::addColumn<QString>("text");
@@ -102,8 +88,7 @@ private slots:
         QTest::newRow("short location") << start + "01Alpha^^00^^" + enc("p") + "^^xyz.+.*END*"
                                         << QStringList{"Alpha||p"};
         QTest::newRow("short start mark") << "*START" + alpha + "*END*" << QStringList{};
-        // Without separators the searches restart at the beginning of the text, where
-        // the first record's marks would be read again and again.
+        // Without separators the searches restart at the beginning, where marks could be read again.
         QTest::newRow("searches restart") << start + "01A^^B^^C^^.+..+." << QStringList{"A||", "|*"};
     }
     void bookAnswer()
@@ -121,65 +106,27 @@ private slots:
         QCOMPARE(got, books);
     }
 
-    void serverAnswer_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("value");
-        QTest::newRow("white space, line break") << QByteArray(" \t+1\r\n") << 1;
-        QTest::newRow("digits then text") << QByteArray("12abc") << 12;
-        QTest::newRow("negative") << QByteArray("-1") << -1;
-        QTest::newRow("text") << QByteArray("OK") << 0;
-        QTest::newRow("sign only") << QByteArray("-") << 0;
-        QTest::newRow("not UTF-8") << QByteArray("1\xff") << 0;
-        QTest::newRow("too large") << QByteArray("99999999999") << std::numeric_limits<int>::max();
-    }
+    // The leading number of an answer; none in one that is not UTF-8.
     void serverAnswer()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, value);
-        QCOMPARE(leadingIntValue(answerText(bytes)), value);
+        const QList<QPair<QByteArray, int>> cases{{" \t+1\r\n", 1}, {"12abc", 12}, {"-1", -1}, {"-", 0},
+                                                  {"1\xff", 0}, {"99999999999", std::numeric_limits<int>::max()}};
+        for (const auto &[bytes, value] : cases)
+            QCOMPARE(leadingIntValue(answerText(bytes)), value);
     }
 
-    // Whatever the edits, no sign-in is accepted against its flags and the
-    // three book lists keep one length.
-    void mutatedAnswersKeepInvariants()
+    // A cut that would fall between the two halves of one character takes both.
+    void shownText()
     {
-        const QString books = "*START*" + record("A", "https://h/a", "pw") + record("B", "h", "") + "*END*";
-        const QString answers[] = {"NYYAcme^^Sales^^" + enc("s3cret"), books};
-        QRandomGenerator random(20240501);
-        velkarn v;
-        for (int round = 0; round < 4000; ++round) {
-            QString text = answers[round % 2];
-            for (int edits = 1 + random.bounded(8); edits > 0 && !text.isEmpty(); --edits)
-                mutate(text, random);
-            const LoginAnswer login = parseLoginAnswer(v, text, "s3cret");
-            QVERIFY(!login.accepted
-                    || (login.useronline == "N" && login.useractive == "Y" && login.resactive == "Y"));
-            const BookList list = parseBookAnswer(v, text);
-            QCOMPARE(list.locations.size(), list.names.size());
-            QCOMPARE(list.passwords.size(), list.names.size());
-        }
-    }
-
-    void shownText_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("shown");
         const QString ellipsis(QChar(0x2026));
         const QString pair = QStringLiteral("\U0001F4D6");
         const QString a(kMaxShownChars, u'a');
-        QTest::newRow("at the limit") << a << a;
-        QTest::newRow("one over") << a + 'a' << a.chopped(1) + ellipsis;
-        // The cut would fall between the two halves of one character.
-        QTest::newRow("surrogate pair at the cut") << a.chopped(2) + pair + "bb" << a.chopped(2) + ellipsis;
-        QTest::newRow("surrogate pair before the cut") << a.chopped(3) + pair + "bb"
-                                                       << a.chopped(3) + pair + ellipsis;
-    }
-    void shownText()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, shown);
-        QCOMPARE(::shownText(text), shown);
+        const QList<QPair<QString, QString>> cases{{a, a},
+                                                   {a + 'a', a.chopped(1) + ellipsis},
+                                                   {a.chopped(2) + pair + "bb", a.chopped(2) + ellipsis},
+                                                   {a.chopped(3) + pair + "bb", a.chopped(3) + pair + ellipsis}};
+        for (const auto &[text, shown] : cases)
+            QCOMPARE(::shownText(text), shown);
     }
 };
 

@@ -1,26 +1,45 @@
 #pragma once
 
-#include "CapturedRequest.h"
 #include "TestCertificates.h"
 
+#include <QHash>
 #include <QObject>
-#include <QString>
 #include <QThread>
 
-#include <memory>
+// One HTTP request exactly as it reached the server.
+struct CapturedRequest
+{
+    QByteArray method;
+    QByteArray target; // path and query as sent
+    QHash<QByteArray, QByteArray> headers; // by lower-case name
+    QByteArray body;   // the Content-Length bytes, untouched
+
+    QByteArray path() const { return target.split('?').first(); }
+    QByteArray header(const QByteArray &name) const { return headers.value(name.toLower()); }
+};
+
+// How the server answers one path.
+struct CaptureAnswer
+{
+    // CloseDelimited: closed after the body. Silent: held unanswered. Reset: RST unanswered.
+    // Trickle: body repeated at bytesPerSecond without end. Raw: body alone, no HTTP framing.
+    enum class Kind { Sized, CloseDelimited, Silent, Reset, Trickle, Raw };
+    Kind kind = Kind::Sized;
+    int status = 200;
+    QByteArray body = "1";
+    QByteArray location{};       // a Location header when not empty
+    int bytesPerSecond = 0;      // Trickle
+    qint64 announcedLength = -1; // Trickle: the Content-Length claimed; -1 for none
+};
 
 class CaptureEngine;
-struct CaptureState;
 
-// An HTTPS server on 127.0.0.1 that records every request in order and answers
-// each path as configured, by default 200 with the body "1". It serves from its
-// own thread, so it keeps answering while the test's thread blocks. Keep-alive
-// and Content-Length bodies are handled; chunked request bodies are not.
+// An HTTPS server on 127.0.0.1 recording every request in order and answering each path as set
+// (200 "1" by default) from its own thread, while the test's blocks. No chunked request bodies.
 class CapturingTlsServer : public QObject
 {
-    Q_OBJECT
 public:
-    // Listens at once with the given PEM certificate and RSA key; see isListening().
+    // Listens at once with a PEM certificate and RSA key; see isListening().
     CapturingTlsServer(const QString &certificatePath, const QString &keyPath, QObject *parent = nullptr);
     // With the certificates' server pair, the one their CA signed.
     explicit CapturingTlsServer(const TestCertificates &certificates, QObject *parent = nullptr)
@@ -36,31 +55,25 @@ public:
     QList<CapturedRequest> requests() const;
 
     using Kind = CaptureAnswer::Kind;
-    // Any answer; the setters below name the ones several suites use.
+    // path is the part before any '?'.
     void setAnswer(const QByteArray &path, const CaptureAnswer &answer);
-    // Answers requests for path (the part before any '?') with this status and body.
     void setAnswer(const QByteArray &path, const QByteArray &body, int status = 200)
     {
         setAnswer(path, {Kind::Sized, status, body});
     }
-    // Records requests for path but leaves their connection open, unanswered.
     void setSilent(const QByteArray &path) { setAnswer(path, {Kind::Silent}); }
-    // Resets the connection (RST) instead of answering.
     void setReset(const QByteArray &path) { setAnswer(path, {Kind::Reset}); }
-    // A 200 whose body never ends, at bytesPerSecond; announcedLength < 0 sends no Content-Length.
+    // A 200 whose body never ends; announcedLength < 0 sends no Content-Length.
     void setTrickle(const QByteArray &path, int bytesPerSecond, qint64 announcedLength = -1)
     {
         setAnswer(path, {Kind::Trickle, 200, "%PDF-1.7 trickle ", {}, bytesPerSecond, announcedLength});
     }
-
-    // Client connections the server holds open right now.
-    int openConnections() const;
+    int openConnections() const; // client connections held open right now
 
 private:
-    std::shared_ptr<CaptureState> m_state;
-    QThread m_thread;
+    QString m_error; // declared before m_engine: setting it up reports here
     CaptureEngine *m_engine;
+    QThread m_thread;
     bool m_listening = false;
-    QString m_error;
     quint16 m_port = 0;
 };

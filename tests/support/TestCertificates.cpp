@@ -1,34 +1,24 @@
 #include "TestCertificates.h"
 
-#include <QFile>
 #include <QProcess>
 
 bool TestCertificates::create()
 {
     const QString subjectAltName = QStringLiteral("subjectAltName=DNS:localhost,IP:127.0.0.1");
-    QFile extensions(path("server.ext"));
-    if (!m_dir.isValid() || !extensions.open(QIODevice::WriteOnly)
-        || extensions.write(subjectAltName.toLatin1()
-                            + "\nbasicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature,keyEncipherment"
-                              "\nextendedKeyUsage=serverAuth\n") < 0) {
-        m_error = QStringLiteral("cannot write %1").arg(extensions.fileName());
-        return false;
-    }
-    extensions.close();
-
-    const QString days = QStringLiteral("2");
-    return openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", days,
-                    "-subj", "/CN=Velkarn Test CA", "-keyout", path("ca.key"), "-out", caCertificatePath(),
-                    "-addext", "basicConstraints=critical,CA:TRUE",
-                    "-addext", "keyUsage=critical,keyCertSign,cRLSign"})
-        && openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=localhost",
-                    "-keyout", serverKeyPath(), "-out", path("server.csr")})
-        && openssl({"x509", "-req", "-in", path("server.csr"), "-days", days,
-                    "-CA", caCertificatePath(), "-CAkey", path("ca.key"), "-set_serial", "2",
-                    "-extfile", extensions.fileName(), "-out", serverCertificatePath()})
-        && openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", days,
-                    "-subj", "/CN=localhost", "-addext", subjectAltName,
-                    "-keyout", untrustedKeyPath(), "-out", untrustedCertificatePath()});
+    const QStringList newCertificate{"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2"};
+    return openssl(newCertificate + QStringList{"-subj", "/CN=Velkarn Test CA", "-keyout", path("ca.key"),
+                                                "-out", caCertificatePath(),
+                                                "-addext", "basicConstraints=critical,CA:TRUE",
+                                                "-addext", "keyUsage=critical,keyCertSign,cRLSign"})
+        && openssl(newCertificate + QStringList{"-subj", "/CN=localhost", "-CA", caCertificatePath(),
+                                                "-CAkey", path("ca.key"), "-addext", subjectAltName,
+                                                "-addext", "basicConstraints=CA:FALSE",
+                                                "-addext", "extendedKeyUsage=serverAuth", "-addext",
+                                                "keyUsage=critical,digitalSignature,keyEncipherment",
+                                                "-keyout", serverKeyPath(), "-out", serverCertificatePath()})
+        && openssl(newCertificate + QStringList{"-subj", "/CN=localhost", "-addext", subjectAltName,
+                                                "-keyout", untrustedKeyPath(),
+                                                "-out", untrustedCertificatePath()});
 }
 
 bool TestCertificates::openssl(const QStringList &arguments)

@@ -1,11 +1,9 @@
 #pragma once
 
 #include <QSslCertificate>
-#include <QString>
 #include <QTemporaryDir>
 
-// Throw-away certificates for 127.0.0.1 and localhost in a temporary directory:
-// a CA, a server certificate it signed, and a self-signed one no CA vouches for.
+// Throw-away certificates for 127.0.0.1: a CA, a server certificate it signed, one no CA vouches for.
 class TestCertificates
 {
 public:

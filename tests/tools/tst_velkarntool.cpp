@@ -1,32 +1,11 @@
-#include "velkarn-tool-command.h"
-
 #include <QProcess>
 #include <QTest>
-
-using namespace vk;
 
 class TestVelkarnTool : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // The second to encode at, -1 when none was given; -2 here stands for arguments refused.
-    void parsesArguments()
-    {
-        const QList<QPair<QStringList, int>> cases{{{"encode", "abc", "--second", "59"}, 59},
-                                                   {{"encodenew", "--second", "0", "t", "k"}, 0},
-                                                   {{"decodenew", "--base64", "QUJD"}, -1},
-                                                   {{}, -2},
-                                                   {{"encode", "--second", "60", "x"}, -2},
-                                                   {{"encodenew", "-", "-"}, -2}};
-        for (const auto &[arguments, second] : cases) {
-            QString error;
-            const auto command = parseVelkarnToolArguments(arguments, &error);
-            QCOMPARE(command ? command->second : -2, second);
-            QCOMPARE(error.isEmpty(), bool(command));
-        }
-    }
-
     void runsAsProgram_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -38,6 +17,13 @@ private slots:
         QTest::newRow("decode") << QStringList{"decode", "50464646"} << none << 0 << QByteArray("abc\n") << none;
         QTest::newRow("stdin") << QStringList{"encode", "--second", "5", "-"} << QByteArray("abc\n") << 0
                                << QByteArray("50464646\n") << none;
+        QTest::newRow("last second") << QStringList{"encode", "--second", "59", "abc"} << none << 0
+                                     << QByteArray("B3A5E5E5\n") << none;
+        QTest::newRow("first second, option before operands")
+            << QStringList{"encodenew", "--second", "0", "t", "k"} << none << 0
+            << QByteArray("000000740C0000006B00B60047\n") << none;
+        QTest::newRow("base64") << QStringList{"decodenew", "--base64", "MDAwMDAwNzQwQzAwMDAwMDZCMDBCNjAwNDc="}
+                                << none << 0 << QByteArray("t\n") << QByteArray("checksum: ok\n");
         QTest::newRow("crc mismatch") << QStringList{"decodecrc", "0000012750464646"} << none << 1
                                       << QByteArray("abc\n") << QByteArray("checksum: mismatch\n");
         QTest::newRow("dated rejected") << QStringList{"decodenew", "xxinvalid"} << none << 1 << none
@@ -46,6 +32,10 @@ private slots:
                                      << QByteArray("error: only characters up to U+00FF");
         QTest::newRow("usage") << QStringList{"decode"} << none << 2 << none
                                << QByteArray("velkarn-tool: decode takes one TEXT\nusage:");
+        QTest::newRow("second out of range") << QStringList{"encode", "--second", "60", "x"} << none << 2
+                                             << none << QByteArray("velkarn-tool: --second needs a number");
+        QTest::newRow("two operands from stdin") << QStringList{"encodenew", "-", "-"} << none << 2 << none
+                                                 << QByteArray("velkarn-tool: only one operand can");
     }
     void runsAsProgram()
     {
