@@ -9,8 +9,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstring>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vk;
@@ -61,47 +59,29 @@ private Q_SLOTS:
                 ::kill(pid_t(pid), SIGKILL);
     }
 
-    // A forked process stands in for a viewer killed while its helper waits
-    // for the book on a pipe that stays open: only the signal on its parent's
-    // death ends the helper, once it has tied itself to its viewer (its memory
-    // cap comes next). Between fork and exec only async-signal-safe calls.
+    // A shell stands in for a viewer killed while its helper waits for the book
+    // on a pipe that stays open: only the signal on its parent's death ends the
+    // helper, once it has tied itself to its viewer (its memory cap comes next).
     void helperDiesWithItsViewer()
     {
         int book[2];
-        int report[2];
-        QVERIFY(::pipe(book) == 0 && ::pipe(report) == 0);
-        const QByteArray program = QFile::encodeName(PdfTextHelpers::program());
-        char argument[64] = {};
-        const pid_t viewer = ::fork();
-        if (viewer == 0) {
-            char digits[24];
-            int n = 0;
-            for (pid_t self = ::getpid(); self > 0; self /= 10)
-                digits[n++] = char('0' + self % 10);
-            char *end = std::strcpy(argument, kParentPidOption) + std::strlen(kParentPidOption);
-            while (n > 0)
-                *end++ = digits[--n];
-            const pid_t helper = ::fork();
-            if (helper == 0) {
-                ::dup2(book[0], STDIN_FILENO);
-                ::execl(program.constData(), program.constData(), argument, static_cast<char *>(nullptr));
-                ::_exit(127);
-            }
-            if (::write(report[1], &helper, sizeof helper) != sizeof helper)
-                ::_exit(1);
-            for (;;)
-                ::pause();
-        }
-        started.append(viewer);
-        pid_t helper = 0;
-        QCOMPARE(::read(report[0], &helper, sizeof helper), qsizetype(sizeof helper));
+        QVERIFY(::pipe(book) == 0);
+        QProcess viewer;
+        const QString script = QStringLiteral("\"$0\" %1$$ <&%2 & echo $!; exec sleep 600");
+        viewer.start(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"), script.arg(QLatin1String(kParentPidOption)).arg(book[0]),
+                      PdfTextHelpers::program()});
+        QVERIFY(viewer.waitForStarted(10000));
+        started.append(viewer.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.canReadLine(), 10000);
+        const qint64 helper = viewer.readLine().trimmed().toLongLong();
         started.append(helper);
         QTRY_COMPARE_WITH_TIMEOUT(addressSpaceLimit(helper), kCap, 10000);
-        ::kill(viewer, SIGKILL);
-        ::waitpid(viewer, nullptr, 0);
+        viewer.kill();
+        QVERIFY(viewer.waitForFinished(10000));
         QTRY_VERIFY_WITH_TIMEOUT(!alive(helper), 10000);
-        for (int fd : {book[0], book[1], report[0], report[1]})
-            ::close(fd);
+        ::close(book[0]);
+        ::close(book[1]);
     }
 
     // The viewer may end before the helper's first instruction: a helper whose
