@@ -1,9 +1,12 @@
 #include "BookLocation.h"
 #include "BookOpening.h"
 #include "PdfDocument.h"
+#include "PageNumbers.h"
 #include "PdfFixtures.h"
 #include "PendingSearch.h"
+#include "ReadingHistory.h"
 #include "UrlSession.h"
+#include "WheelSteps.h"
 
 #include <QtTest>
 
@@ -20,9 +23,15 @@ QStringList pageTexts(int count)
         texts.append(QStringLiteral("page %1 of the reader test").arg(i + 1));
     return texts;
 }
+
+PdfPlace at(int page, double y = 0)
+{
+    return {page, QPointF(0, y)};
+}
 }
 
-// Opening books and waiting searches without a window.
+// Opening books, waiting searches, page numbers as typed, the way back and
+// forward through jumps, and wheel steps, all without a window.
 class TestReader : public QObject
 {
     Q_OBJECT
@@ -49,7 +58,6 @@ private slots:
         QTest::newRow("clear text") << "http://h/b.pdf" << false << "http";
         QTest::newRow("local file") << "file:///b.pdf" << false << "file";
         QTest::newRow("clear text, when allowed") << "http://h/b.pdf" << true << "";
-        QTest::newRow("local file, when allowed") << "file:///b.pdf" << true << "";
         QTest::newRow("other scheme, even when allowed") << "ftp://h/b.pdf" << true << "ftp";
         QTest::newRow("long scheme") << QString(100, u'x') + ":b" << true << QString(32, u'x');
     }
@@ -99,11 +107,6 @@ private slots:
     {
         QObject context;
         PendingSearch pending;
-        int runs = 0;
-        QVERIFY(pending.run(&context, nullptr, [&] { ++runs; }, {}));
-        QCOMPARE(runs, 1);
-        QVERIFY(!pending.drop());
-
         auto document = std::make_shared<PdfDocument>();
         QVERIFY(document->load(makePdf(pageTexts(300))));
         int older = 0;
@@ -126,6 +129,67 @@ private slots:
             QVERIFY(pending.drop());
         QTRY_VERIFY_WITH_TIMEOUT(!anotherIndexed.isEmpty(), longWait);
         QCOMPARE(dropped, ranNow ? 1 : 0);
+    }
+
+    void typedPageNumber_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("index"); // -1: refused
+        QTest::newRow("last") << "1611" << 1611 << 1610;
+        QTest::newRow("spaces around") << " 700 " << 1611 << 699;
+        QTest::newRow("zero") << "0" << 10 << -1;
+        QTest::newRow("one past the end") << "1612" << 1611 << -1;
+        QTest::newRow("fraction") << "2.5" << 10 << -1;
+        QTest::newRow("overflowing digits") << "99999999999999999999" << 10 << -1;
+        QTest::newRow("arabic-indic digits") << QString::fromUtf8("\u0663") << 10 << -1;
+        QTest::newRow("no book") << "1" << 0 << -1;
+    }
+    void typedPageNumber()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, count);
+        QFETCH(int, index);
+        QCOMPARE(pageIndexFromInput(typed, count).value_or(-1), index);
+    }
+
+    // Back and forward retrace mixed jumps as a browser does; a new jump drops
+    // the way forward, and a jump that goes nowhere is not kept.
+    void historyRetracesJumps()
+    {
+        ReadingHistory history;
+        QVERIFY(!history.back(at(0)));
+        history.recordJump(at(0), at(699));   // go to page 700
+        history.recordJump(at(699), at(699)); // a match already in view
+        history.recordJump(at(699, 300), at(41, 120)); // a chapter
+        QCOMPARE(history.back(at(41, 120)), at(699, 300));
+        QCOMPARE(history.back(at(699, 300)), at(0));
+        QVERIFY(!history.canGoBack());
+        QCOMPARE(history.forward(at(0)), at(699, 300));
+        QVERIFY(history.canGoForward());
+        history.recordJump(at(699, 300), at(5)); // a search step
+        QVERIFY(!history.canGoForward());
+        QCOMPARE(history.back(at(5)), at(699, 300));
+        QCOMPARE(history.back(at(699, 300)), at(0));
+
+        history.clear();
+        for (int i = 0; i < ReadingHistory::kLimit + 10; ++i)
+            history.recordJump(at(i), at(i + 1));
+        PdfPlace here = at(ReadingHistory::kLimit + 10);
+        while (const auto previous = history.back(here))
+            here = *previous;
+        QCOMPARE(here, at(10)); // the oldest ten went
+    }
+
+    // A notch is a step; a touchpad's small deltas add up; turning back
+    // forgets what the other direction had gathered.
+    void wheelSteps()
+    {
+        WheelSteps wheel;
+        QList<int> steps;
+        for (int delta : {120, -240, 50, 50, 30, 100, -100, -20})
+            steps.append(wheel.take(delta));
+        QCOMPARE(steps, (QList<int>{1, -2, 0, 0, 1, 0, 0, -1}));
     }
 };
 
