@@ -177,22 +177,13 @@ private slots:
         QCOMPARE(prefixes, (QList<int>{0, 0, 2, 2, 5}));
     }
 
-    void helpersFollowFreeCores_data()
-    {
-        QTest::addColumn<int>("cores");
-        QTest::addColumn<int>("others");
-        QTest::addColumn<int>("helpers");
-        QTest::newRow("idle pair") << 2 << 0 << 2;
-        QTest::newRow("one busy") << 2 << 1 << 1;
-        QTest::newRow("overloaded") << 2 << 5 << 1;
-        QTest::newRow("large machine") << 32 << 3 << kMaxTextHelpers;
-        QTest::newRow("count unknown") << 1 << -1 << 1;
-    }
     void helpersFollowFreeCores()
     {
-        QFETCH(int, cores);
-        QFETCH(int, others);
-        QTEST(helperCountFor(cores, others), "helpers");
+        // cores, other busy tasks (-1: unknown), helpers
+        const QList<std::array<int, 3>> cases{
+            {2, 0, 2}, {2, 1, 1}, {2, 5, 1}, {32, 3, kMaxTextHelpers}, {1, -1, 1}};
+        for (const auto &[cores, others, helpers] : cases)
+            QCOMPARE(helperCountFor(cores, others), helpers);
         QVERIFY(textHelperCount() >= 1 && textHelperCount() <= kMaxTextHelpers);
     }
 };
