@@ -72,62 +72,34 @@ private Q_SLOTS:
         QCOMPARE(toDevicePixels(QRect(1, 1, 1, 1), 1.5), QRect(1, 1, 2, 2));
     }
 
-    void tiles_data()
-    {
-        constexpr int e = kTileEdge;
-        QTest::addColumn<QSize>("page");
-        QTest::addColumn<QRect>("visible");
-        QTest::addColumn<Rects>("tiles");
-        QTest::newRow("across four tiles")
-            << QSize(5000, 5000) << QRect(e - 24, e - 24, 100, 100)
-            << Rects{{0, 0, e, e}, {e, 0, e, e}, {0, e, e, e}, {e, e, e, e}};
-        QTest::newRow("ends on a tile's last pixel") << QSize(5000, 5000) << QRect(e, 0, e, 1)
-                                                     << Rects{{e, 0, e, e}};
-        QTest::newRow("cut at the page's edges")
-            << QSize(e + 476, e + 76) << QRect(0, 0, 5000, 5000)
-            << Rects{{0, 0, e, e}, {e, 0, 476, e}, {0, e, e, 76}, {e, e, 476, 76}};
-        QTest::newRow("view reaching past the page") << QSize(2000, 2000) << QRect(1900, -50, 500, 100)
-                                                     << Rects{{e, 0, 2000 - e, e}};
-    }
-
     void tiles()
     {
-        QFETCH(QSize, page);
-        QFETCH(QRect, visible);
-        QFETCH(Rects, tiles);
-        QCOMPARE(tilesCovering(page, visible), tiles);
-    }
-
-    void findFolded_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<Matches>("expected"); // in page positions
-        QTest::newRow("case-insensitive, all in order")
-            << QStringLiteral("Gamma gamma GAMMA") << QStringLiteral("gAmMa")
-            << Matches{{0, 5}, {6, 5}, {12, 5}};
-        QTest::newRow("non-overlapping") << QStringLiteral("aaaa") << QStringLiteral("aa")
-                                         << Matches{{0, 2}, {2, 2}};
-        QTest::newRow("ss matches sharp s") << QStringLiteral("Die Straße") << QStringLiteral("STRASSE")
-                                            << Matches{{4, 6}};
-        QTest::newRow("after an expansion") << QStringLiteral("ß ß word") << QStringLiteral("Word")
-                                            << Matches{{4, 4}};
-        QTest::newRow("half an expansion") << QStringLiteral("aß") << QStringLiteral("as")
-                                           << Matches{};
-        QTest::newRow("ending inside an expansion, then a real one")
-            << QStringLiteral("\uFB01 fi") << QStringLiteral("f") << Matches{{2, 1}};
-        QTest::newRow("whole ligature") << QStringLiteral("a \uFB01ne day") << QStringLiteral("FINE")
-                                        << Matches{{2, 3}};
-        QTest::newRow("astral letter") << QStringLiteral("x\U00010400y") << QStringLiteral("\U00010428Y")
-                                       << Matches{{1, 3}};
+        constexpr int e = kTileEdge;
+        // page, visible part, tiles: across four, ending on a tile's last pixel,
+        // cut at the page's edges, a view reaching past the page
+        const QList<std::tuple<QSize, QRect, Rects>> cases{
+            {QSize(5000, 5000), QRect(e - 24, e - 24, 100, 100),
+             {{0, 0, e, e}, {e, 0, e, e}, {0, e, e, e}, {e, e, e, e}}},
+            {QSize(5000, 5000), QRect(e, 0, e, 1), {{e, 0, e, e}}},
+            {QSize(e + 476, e + 76), QRect(0, 0, 5000, 5000),
+             {{0, 0, e, e}, {e, 0, 476, e}, {0, e, e, 76}, {e, e, 476, 76}}},
+            {QSize(2000, 2000), QRect(1900, -50, 500, 100), {{e, 0, 2000 - e, e}}}};
+        for (const auto &[page, visible, tiles] : cases)
+            QCOMPARE(tilesCovering(page, visible), tiles);
     }
 
     void findFolded()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, pattern);
-        QFETCH(Matches, expected);
-        QCOMPARE(::findFolded(foldCase(text), foldCase(pattern).text), expected);
+        // text, pattern, matches in page positions
+        const QList<std::tuple<QString, QString, Matches>> cases{
+            {"aaaa", "aa", {{0, 2}, {2, 2}}},          // not overlapping
+            {"Die Straße", "STRASSE", {{4, 6}}},       // ss for sharp s
+            {"aß", "as", {}},                          // half an expansion
+            {"\uFB01 fi", "f", {{2, 1}}},              // ending inside an expansion, then a real one
+            {"a \uFB01ne day", "FINE", {{2, 3}}},      // a whole ligature
+            {"x\U00010400y", "\U00010428Y", {{1, 3}}}}; // an astral letter
+        for (const auto &[text, pattern, expected] : cases)
+            QCOMPARE(::findFolded(foldCase(text), foldCase(pattern).text), expected);
     }
 
     void renderQueueReplacesPerClient()
