@@ -52,20 +52,6 @@ private Q_SLOTS:
         }
     }
 
-    void fitWidth()
-    {
-        // sizes, viewport width, scale that fits (rounded down), 0 for none
-        const QList<std::tuple<Sizes, int, double>> cases{{pages, 300 + 2 * m, 1.0},
-                                                          {Sizes{{300, 10}}, 100 + 2 * m, 0.333},
-                                                          {pages, 10, 0.0}};
-        for (const auto &[sizes, width, scale] : cases) {
-            const double fit = fitWidthScale(sizes, width);
-            QCOMPARE(fit, scale);
-            if (fit > 0)
-                QVERIFY(layoutPages(sizes, fit, width).contentSize.width() <= width);
-        }
-    }
-
     void devicePixelsRoundOutwards()
     {
         QCOMPARE(toDevicePixels(QRect(3, 4, 10, 20), 2.0), QRect(6, 8, 20, 40));
