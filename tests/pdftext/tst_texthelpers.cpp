@@ -35,10 +35,8 @@ class TestTextHelpers : public QObject
     {
         QFile limits(QStringLiteral("/proc/%1/limits").arg(pid));
         const QByteArray all = limits.open(QIODevice::ReadOnly) ? limits.readAll() : QByteArray();
-        for (const QByteArray &line : all.split('\n'))
-            if (line.startsWith("Max address space"))
-                return line.mid(26).simplified().split(' ').value(0);
-        return QByteArray();
+        const qsizetype line = all.indexOf("\nMax address space");
+        return line < 0 ? QByteArray() : all.mid(line + 27).simplified().split(' ').value(0);
     }
     static inline const QByteArray kCap = "1610612736"; // 1.5 GiB
 

@@ -46,12 +46,6 @@ class SearchWhileReadingTest : public QObject
         QFile runs(dir.filePath("runs"));
         return runs.open(QIODevice::ReadOnly) ? int(runs.readAll().count('\n')) : 0;
     }
-    bool open(LaunchedViewer &viewer)
-    {
-        viewer.app().bookcombo()->setCurrentIndex(0);
-        viewer.app().bookbutton()->click();
-        return QTest::qWaitFor([&] { return viewer.app().document() && !viewer.app().isDownloading(); }, kWaitMs);
-    }
     bool search(AppDelegate &app, const QString &pattern, const QString &label)
     {
         app.searchtv()->setText(pattern);
@@ -87,7 +81,7 @@ private slots:
         LaunchedViewer viewer;
         AppDelegate &app = viewer.app();
         QVERIFY(viewer.signIn("reader@example.org", "pw"));
-        QVERIFY(open(viewer));
+        QVERIFY(viewer.openBook(0));
         const std::shared_ptr<PdfDocument> document = app.document();
         QTRY_VERIFY_WITH_TIMEOUT(document->textReadPrefix() >= kGatePage, kWaitMs);
         QCOMPARE(document->textReadPrefix(), kGatePage);
@@ -122,7 +116,7 @@ private slots:
         const int runs = helperRuns();
         QVERIFY(runs >= 1);
         app.winAMenuItem3()->trigger();
-        QVERIFY(open(viewer));
+        QVERIFY(viewer.openBook(0));
         QVERIFY(app.document() != document);
         QVERIFY(app.document()->isTextIndexed());
         QVERIFY(search(app, "needle", "1 of 4"));
