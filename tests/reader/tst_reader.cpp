@@ -30,8 +30,7 @@ PdfPlace at(int page, double y = 0)
 }
 }
 
-// Opening books, waiting searches, page numbers as typed, the way back and
-// forward through jumps, and wheel steps, all without a window.
+// Opening books, waiting searches and reading places, without a window.
 class TestReader : public QObject
 {
     Q_OBJECT
@@ -47,8 +46,7 @@ class TestReader : public QObject
     }
 
 private slots:
-    // Only https, unless the test switch lets http and file through; a refusal
-    // names the scheme, cut short so that a hostile one cannot fill the log.
+    // A refusal names the scheme, cut short so that a hostile one cannot fill the log.
     void bookLocations()
     {
         // location, http and file allowed, the scheme refused (empty: fetched)
@@ -64,8 +62,7 @@ private slots:
         }
     }
 
-    // Whatever an opening that was replaced or discarded still delivers is
-    // dropped: only the book asked for last reaches the view.
+    // What a replaced or discarded opening still delivers never reaches the view.
     void latestOpeningWins()
     {
         const QUrl first = fileUrl(QStringLiteral("first.pdf"), makePdf(pageTexts(1)));
@@ -88,8 +85,7 @@ private slots:
         }
     }
 
-    // A search made before the text index is complete runs once it is, and a
-    // newer search or a drop replaces the one kept.
+    // A search kept until the text index is complete is replaced by a newer one or a drop.
     void pendingSearch()
     {
         QObject context;
@@ -125,8 +121,7 @@ private slots:
             QCOMPARE(pageIndexFromInput(typed, count).value_or(-1), index);
     }
 
-    // Back and forward retrace mixed jumps as a browser does; a new jump drops
-    // the way forward, and a jump that goes nowhere is not kept.
+    // As in a browser: a new jump drops the way forward; a jump going nowhere is not kept.
     void historyRetracesJumps()
     {
         ReadingHistory history;
@@ -142,18 +137,9 @@ private slots:
         QVERIFY(!history.forward(at(5)));
         QCOMPARE(history.back(at(5)), at(699, 300));
         QCOMPARE(history.back(at(699, 300)), at(0));
-
-        history.clear();
-        for (int i = 0; i < ReadingHistory::kLimit + 10; ++i)
-            history.recordJump(at(i), at(i + 1));
-        PdfPlace here = at(ReadingHistory::kLimit + 10);
-        while (const auto previous = history.back(here))
-            here = *previous;
-        QCOMPARE(here, at(10)); // the oldest ten went
     }
 
-    // A notch is a step; a touchpad's small deltas add up; turning back
-    // forgets what the other direction had gathered.
+    // A touchpad's small deltas add up; turning back forgets what the other way gathered.
     void wheelSteps()
     {
         WheelSteps wheel;

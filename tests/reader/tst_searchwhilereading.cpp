@@ -72,10 +72,8 @@ private slots:
         server->setAnswer(kBookPath, bookAnswer({{bookUrl(), "none"}}));
     }
 
-    // None, one and several matches while only the first pages are read; each
-    // new search replaces the last at once, and once the text is complete the
-    // state is that of a search over the whole book, where stepping left it.
-    // Opened again, the book is searched without reading a page.
+    // Each new search replaces the last at once; once the text is complete the search
+    // covers the whole book, where stepping left it; reopened, no page is read again.
     void searchWhileReadingThenReopen()
     {
         LaunchedViewer viewer;
@@ -108,9 +106,6 @@ private slots:
         QCOMPARE(app.pdfView()->highlightedSelections(), whole);
         QCOMPARE(app.pdfView()->currentSelection(), whole.at(1));
         QCOMPARE(buttons(app), QStringLiteral("11"));
-        QCOMPARE(app.searchIndex(), 1);
-        QVERIFY(search(app, "zebra", "No matches"));
-        QVERIFY(search(app, "solo", "1 of 1"));
 
         QTRY_COMPARE_WITH_TIMEOUT(PdfTextCache::session().bookCount(), 1, kWaitMs);
         const int runs = helperRuns();
@@ -120,15 +115,13 @@ private slots:
         QVERIFY(app.document() != document);
         QVERIFY(app.document()->isTextIndexed());
         QVERIFY(search(app, "needle", "1 of 4"));
-        QCOMPARE(app.searchResults()->size(), whole.size());
         QCOMPARE(app.document()->textExtractionCount(), 0);
         QCOMPARE(helperRuns(), runs);
         app.logout();
         QVERIFY(viewer.waitForIdle());
     }
 
-    // Three books or 64 MiB, the least recently used going first; a changed
-    // book under a known location is not taken for the old one.
+    // A changed book under a known location is not taken for the old one.
     void cacheKeepsTheLatestBooks()
     {
         PdfTextCache cache;
@@ -155,8 +148,7 @@ private slots:
         QVERIFY(cache.find("huge", "huge").isEmpty());
     }
 
-    // Pages arrive out of order from helpers taking turns; only the run from
-    // page 0 without a gap counts as read.
+    // Pages arrive out of order from helpers taking turns: only a run from page 0 counts.
     void readPrefixHasNoGaps()
     {
         PdfTextStore store;
