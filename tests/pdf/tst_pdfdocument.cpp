@@ -58,8 +58,7 @@ private Q_SLOTS:
         }
     }
 
-    // A large book's text is read by helper processes, not here; whatever they
-    // fail to deliver is read here instead.
+    // Whatever the helper processes fail to deliver of a large book's text is read here instead.
     void helpersReadLargeBooks_data()
     {
         QTest::addColumn<QString>("helper");
@@ -109,8 +108,7 @@ private Q_SLOTS:
         PdfDocument doc;
         QVERIFY(doc.load(plain));
         const auto id = doc.id();
-        // Any case, in document order; across words. PDFium hands the fi ligature over as
-        // two letters; the word after ß keeps its page position although ß folds to two.
+        // PDFium hands the fi ligature over as two letters; ß folds to two but keeps the next word's place.
         QCOMPARE(doc.findString(QStringLiteral("alpha")),
                  (Matches{{id, 0, 0, 5}, {id, 0, 25, 5}, {id, 2, 10, 5}}));
         QCOMPARE(doc.findString(QStringLiteral("a beta g")), (Matches{{id, 0, 4, 8}}));
@@ -130,8 +128,7 @@ private Q_SLOTS:
         QVERIFY(std::any_of(twoLines.cbegin(), twoLines.cend(), onSecondLine));
         QVERIFY(!std::all_of(twoLines.cbegin(), twoLines.cend(), onSecondLine));
 
-        // Outside the text, the document or the book: nothing, and no call to PDFium
-        // that would leak the page.
+        // Outside the text, the document or the book: nothing, and no PDFium call that leaks the page.
         for (const PdfSelection &outside : {PdfSelection{id, 0, 5000, 3}, PdfSelection{id, 1, 0, 3},
                                             PdfSelection{id, 9, 0, 3}, PdfSelection{id + 1000, 0, 0, 5}})
             QVERIFY(doc.selectionBounds(outside).isEmpty());
@@ -157,8 +154,7 @@ private Q_SLOTS:
         QCOMPARE(indexed.count(), 1);
     }
 
-    // A tile is that part of the whole page image, wherever it lies; nothing
-    // over the image limit is ever rendered, whole or clipped.
+    // A tile is that part of the page image; nothing over the image limit is rendered.
     void renderTiles()
     {
         QStringList lines;
@@ -169,21 +165,18 @@ private Q_SLOTS:
         const QSize letter4(2448, 3168); // US Letter at zoom 4
         const QImage page = doc.renderPage(0, letter4);
         QCOMPARE(page.size(), letter4);
-        // Away from the origin, cut at the page's corner, reaching past the page, the
-        // whole page or a tile over the limit, a small tile of a 13 GB page.
-        const QList<std::tuple<QSize, QRect, bool>> cases{{letter4, QRect(1024, 2048, 1024, 1024), true},
-                                                          {letter4, QRect(2048, 2048, 400, 1120), true},
-                                                          {letter4, QRect(2048, 0, 1024, 1024), false},
-                                                          {QSize(8000, 8001), QRect(), false},
-                                                          {QSize(9000, 9000), QRect(0, 0, 8001, 8000), false},
-                                                          {QSize(57600, 74548), QRect(0, 0, 1024, 1024), true}};
+        // page image, clip, rendered
+        const QList<std::tuple<QSize, QRect, bool>> cases{
+            {letter4, QRect(1024, 2048, 1024, 1024), true}, {letter4, QRect(2048, 2048, 400, 1120), true},
+            {letter4, QRect(2048, 0, 1024, 1024), false}, {QSize(8000, 8001), QRect(), false},
+            {QSize(9000, 9000), QRect(0, 0, 8001, 8000), false},
+            {QSize(57600, 74548), QRect(0, 0, 1024, 1024), true}};
         for (const auto &[pageSize, clip, rendered] : cases) {
             const QImage tile = doc.renderPage(0, pageSize, clip);
             QCOMPARE(!tile.isNull(), rendered);
             if (!rendered || pageSize != letter4)
                 continue;
-            // The ink is in the alpha channel. Glyph edges may differ by a shade;
-            // a tile off by a pixel differs on every edge.
+            // Ink is alpha. Glyph edges may differ by a shade; a tile off by a pixel, on every edge.
             QCOMPARE(tile.size(), clip.size());
             const QImage whole = page.copy(clip);
             int differing = 0;
@@ -198,40 +191,36 @@ private Q_SLOTS:
         }
     }
 
-    // Opened afresh, a book must read and render as before: with the password it
-    // was unlocked with, from the bytes or the file it came from.
+    // Opened afresh, a book reads and renders as before, with the password it was unlocked with.
     void reopenKeepsTheBook()
     {
         QTemporaryDir dir;
-        for (const QString &given : {QString(), password}) {
+        for (const auto &[fromFile, given] : {std::pair(false, QString()), std::pair(true, password)}) {
             const QByteArray bytes = given.isEmpty() ? plain : locked;
-            const QString path = dir.filePath(given + QStringLiteral(".pdf"));
+            const QString path = dir.filePath(QStringLiteral("book.pdf"));
             QVERIFY(PdfFixtures::writeFile(path, bytes));
-            for (bool fromFile : {false, true}) {
-                // Below zero, any total is past the budget: the book is opened afresh at the first chance.
-                PdfBook book(-1);
-                if (fromFile)
-                    book.loadFile(path);
-                else
-                    book.loadBytes(bytes);
-                if (!given.isEmpty()) {
-                    QCOMPARE(book.loadState(), PdfState::Locked);
-                    book.reloadWithPassword(given);
-                }
-                QCOMPARE(book.settle(1).pages, 4);
-                const QImage before = book.render(2, QSize(120, 170));
-                QVERIFY(!before.isNull());
-                QVERIFY(book.renewIfGrown());
-                QCOMPARE(book.loadState(), PdfState::Ready);
-                QCOMPARE(book.render(2, QSize(120, 170)), before);
-                QVERIFY(book.extractText(2).contains(QStringLiteral("GAMMA ray ALPHA")));
-                QCOMPARE(book.password(), given);
+            // Below zero, any total is past the budget: the book is opened afresh at the first chance.
+            PdfBook book(-1);
+            if (fromFile)
+                book.loadFile(path);
+            else
+                book.loadBytes(bytes);
+            if (!given.isEmpty()) {
+                QCOMPARE(book.loadState(), PdfState::Locked);
+                book.reloadWithPassword(given);
             }
+            QCOMPARE(book.settle(1).pages, 4);
+            const QImage before = book.render(2, QSize(120, 170));
+            QVERIFY(!before.isNull());
+            QVERIFY(book.renewIfGrown());
+            QCOMPARE(book.loadState(), PdfState::Ready);
+            QCOMPARE(book.render(2, QSize(120, 170)), before);
+            QVERIFY(book.extractText(2).contains(QStringLiteral("GAMMA ray ALPHA")));
+            QCOMPARE(book.password(), given);
         }
     }
 
-    // The worker closes a book after its document is gone; what it finishes
-    // meanwhile must reach nobody.
+    // What the worker finishes after its document is gone must reach nobody.
     void destroyWhileBusy()
     {
         const QByteArray bytes = PdfFixtures::makePdf(QStringList(200, QStringLiteral("text")));

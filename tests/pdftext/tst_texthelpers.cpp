@@ -13,8 +13,7 @@
 
 using namespace vk;
 
-// The text helpers hold a decrypted book: none may outlive the viewer, and none
-// may take more memory than its cap.
+// A text helper holds a decrypted book: none may outlive the viewer or pass its memory cap.
 class TestTextHelpers : public QObject
 {
     Q_OBJECT
@@ -57,9 +56,8 @@ private Q_SLOTS:
                 ::kill(pid_t(pid), SIGKILL);
     }
 
-    // A shell stands in for a viewer killed while its helper waits for the book
-    // on a pipe that stays open: only the signal on its parent's death ends the
-    // helper, once it has tied itself to its viewer (its memory cap comes next).
+    // A shell stands in for a viewer killed while its helper, capped and tied to it, waits
+    // for the book on a pipe that stays open: only the signal on its parent's death ends it.
     void helperDiesWithItsViewer()
     {
         int book[2];
@@ -82,8 +80,7 @@ private Q_SLOTS:
         ::close(book[1]);
     }
 
-    // The viewer may end before the helper's first instruction: a helper whose
-    // parent is not its viewer reads nothing.
+    // The viewer may end before its helper starts: one whose parent is not its viewer reads nothing.
     void helperChecksItsViewer()
     {
         QProcess orphan;
@@ -97,20 +94,9 @@ private Q_SLOTS:
         QCOMPARE(orphan.readAllStandardOutput(), QByteArray());
     }
 
-    // Helpers that send nothing are given up (and ended): the viewer reads the text itself.
-    void stalledHelperIsGivenUp()
-    {
-        QVERIFY(useHangingHelpers(dir.filePath(QStringLiteral("stalled"))));
-        PdfTextHelpers helpers(std::chrono::milliseconds(300));
-        QSignalSpy finished(&helpers, &PdfTextHelpers::finished);
-        helpers.start("pdf", QString(), 4, 2);
-        qunsetenv("VELKARN_PDF_TEXT_HELPER");
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.first().first().toBool(), false);
-    }
-
-    // The program's end skips every destructor: it kills the helpers itself.
-    void killAllRunningEndsEveryHelper()
+    // Helpers that send nothing are given up, and the viewer reads the text itself;
+    // the program's end skips every destructor, so it kills the helpers still running.
+    void silentHelpersAreGivenUpAndKilled()
     {
         const QString pids = dir.filePath(QStringLiteral("pids"));
         QVERIFY(useHangingHelpers(pids));
@@ -118,7 +104,6 @@ private Q_SLOTS:
         PdfTextHelpers second;
         first.start("pdf", QString(), 200, 2);
         second.start("pdf", QString(), 200, 1);
-        qunsetenv("VELKARN_PDF_TEXT_HELPER");
         const auto written = [&] {
             QFile file(pids);
             return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList();
@@ -126,6 +111,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(written().size(), 4, 10000); // three pids and the empty rest
         for (const QByteArray &pid : written().first(3))
             started.append(pid.toLongLong());
+        PdfTextHelpers stalled(std::chrono::milliseconds(300));
+        QSignalSpy finished(&stalled, &PdfTextHelpers::finished);
+        stalled.start("pdf", QString(), 4, 2);
+        qunsetenv("VELKARN_PDF_TEXT_HELPER");
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toBool(), false);
         PdfTextHelpers::killAllRunning(5000);
         for (qint64 pid : started.last(3))
             QVERIFY2(!alive(pid), qPrintable(QString::number(pid)));

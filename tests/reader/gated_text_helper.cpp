@@ -1,7 +1,6 @@
-// A text helper for tests: reads pages as the real one does, but holds back
-// every page from VELKARN_TEST_GATE_PAGE on until the file VELKARN_TEST_GATE
-// exists, so a test sees the viewer while a book's text is half read. Each run
-// adds a line to VELKARN_TEST_HELPER_RUNS.
+// A text helper that holds back the pages from VELKARN_TEST_GATE_PAGE on until the file
+// VELKARN_TEST_GATE exists, so a test sees a book half read; each run adds a line to
+// VELKARN_TEST_HELPER_RUNS.
 
 #include "PdfHelperBook.h"
 

@@ -51,8 +51,8 @@ private slots:
     {
         // location, http and file allowed, the scheme refused (empty: fetched)
         const QList<std::tuple<QString, bool, QString>> cases{
-            {"HTTPS://h/b.pdf", false, ""}, {"http://h/b.pdf", false, "http"}, {"file:///b.pdf", false, "file"},
-            {"http://h/b.pdf", true, ""}, {"ftp://h/b.pdf", true, "ftp"},
+            {"HTTPS://h/b.pdf", false, ""}, {"http://h/b.pdf", false, "http"},
+            {"file:///b.pdf", false, "file"}, {"http://h/b.pdf", true, ""}, {"ftp://h/b.pdf", true, "ftp"},
             {QString(100, u'x') + ":b", true, QString(32, u'x')}};
         for (const auto &[location, allowInsecure, refusedScheme] : cases) {
             const QString refusal = bookLocationRefusal(QUrl(location), allowInsecure);

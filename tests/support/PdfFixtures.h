@@ -12,8 +12,7 @@ namespace PdfFixtures {
 
 struct Page
 {
-    // One line per '\n': the first with its baseline 60 pt from the top and 50 pt
-    // from the left, each next one 24 pt lower.
+    // Line i (split at '\n') has its baseline 60 + 24 i pt from the top, 50 pt from the left.
     QString text;
     QPageSize size = QPageSize(QPageSize::A4);
     QColor fill; // when valid, painted over the whole page under the text
@@ -26,13 +25,11 @@ QByteArray makePdf(const QList<Page> &pages, int fontPixels = 14);
 QByteArray makePdf(const QStringList &texts, const QPageSize &size = QPageSize(QPageSize::A4),
                    int fontPixels = 14);
 
-// US Letter pages without text, page i filled with pageColor(i) (neighbours differ),
-// so that a rendered pixel tells which page it shows.
+// US Letter pages filled with pageColor(i), which neighbours differ in, and no text.
 QByteArray colouredPdf(int pageCount);
 QColor pageColor(int page);
 
-// Encrypted with AES-256 and this user password (the owner's adds "-owner");
-// empty when pdf cannot be parsed.
+// AES-256 with this user password (the owner's adds "-owner"); empty when pdf is unreadable.
 QByteArray encryptPdf(const QByteArray &pdf, const QString &password);
 
 // One page padded with random bytes to about `bytes`, so that sending it spans many buffers.
