@@ -102,13 +102,6 @@ private Q_SLOTS:
         queue.replace(1, {{0, 6, s}, {0, 7, s}});
         queue.replace(2, {{0, 9, big}});
         QCOMPARE(queue.requests(), (QList<PdfRenderRequest>{{2, 9, big}, {1, 7, s}}));
-        queue.finishRunning();
-        queue.replace(1, {{0, 6, s}});
-        QCOMPARE(queue.requests().first(), (PdfRenderRequest{1, 6, s}));
-        queue.replace(1, {});
-        queue.replace(2, {});
-        QVERIFY(queue.isEmpty());
-        QCOMPARE(queue.takeNext().page, -1);
     }
 
     void helperRequests()

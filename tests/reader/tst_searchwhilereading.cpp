@@ -1,6 +1,5 @@
 #include "PdfDocument.h"
 #include "PdfFixtures.h"
-#include "PdfHelperCount.h"
 #include "PdfTextCache.h"
 #include "PdfView.h"
 #include "ViewerHarness.h"
@@ -143,7 +142,6 @@ private slots:
         QCOMPARE(cache.bookCount(), 3);
         cache.put("bigger", "bigger", 100, {pageOf(quarter * 3 / 2)});
         QCOMPARE(cache.bookCount(), 1); // both would pass 64 MiB
-        QVERIFY(cache.memoryUse() <= PdfTextCache::kMaxBytes);
         cache.put("huge", "huge", 100, {pageOf(quarter * 2 + 1)});
         QVERIFY(cache.find("huge", "huge").isEmpty());
     }
@@ -159,16 +157,6 @@ private slots:
             prefixes.append(store.readPrefix());
         }
         QCOMPARE(prefixes, (QList<int>{0, 0, 2, 2, 5}));
-    }
-
-    void helpersFollowFreeCores()
-    {
-        // cores, other busy tasks (-1: unknown), helpers
-        const QList<std::array<int, 3>> cases{
-            {2, 0, 2}, {2, 1, 1}, {2, 5, 1}, {32, 3, kMaxTextHelpers}, {1, -1, 1}};
-        for (const auto &[cores, others, helpers] : cases)
-            QCOMPARE(helperCountFor(cores, others), helpers);
-        QVERIFY(textHelperCount() >= 1 && textHelperCount() <= kMaxTextHelpers);
     }
 };
 
