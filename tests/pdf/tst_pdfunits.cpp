@@ -9,7 +9,6 @@
 using namespace vk;
 
 using Matches = QList<TextMatch>;
-using Sizes = QList<QSizeF>;
 using Rects = QList<QRect>;
 
 // The PDF layer's arithmetic and formats, without a document.
@@ -17,27 +16,14 @@ class TestPdfUnits : public QObject
 {
     Q_OBJECT
 
-    // Portrait, landscape, portrait: 100x200, 300x100 and 100x200 pixels at scale 1.
-    const Sizes pages{{100, 200}, {300, 100}, {100, 200}};
-    static constexpr int m = PdfPageLayout::kMargin;
-    static constexpr int g = PdfPageLayout::kGap;
-
 private Q_SLOTS:
-    void layout()
-    {
-        // Pages are centred in a wide viewport, scaled sizes rounded.
-        const PdfPageLayout half = layoutPages(pages, 0.5, 316);
-        QCOMPARE(half.pages, (Rects{{133, m, 50, 100}, {83, m + 100 + g, 150, 50},
-                                    {133, m + 150 + 2 * g, 50, 100}}));
-        QCOMPARE(half.contentSize, QSize(316, m + 250 + 2 * g + m));
-        // In a narrow one the widest page sets the width.
-        QCOMPARE(layoutPages(pages, 1.0, 50).contentSize, QSize(300 + 2 * m, m + 500 + 2 * g + m));
-    }
-
     // The page at a row is the one holding it; margins and gaps go to the page below.
     void rows()
     {
-        const PdfPageLayout l = layoutPages(pages, 1.0, 400);
+        constexpr int m = PdfPageLayout::kMargin;
+        constexpr int g = PdfPageLayout::kGap;
+        // Portrait, landscape, portrait at scale 1.
+        const PdfPageLayout l = layoutPages({{100, 200}, {300, 100}, {100, 200}}, 1.0, 400);
         const int secondTop = m + 200 + g;
         // top, height, first and last page shown, page at the top row
         const QList<std::array<int, 5>> cases{{0, m, -1, -1, 0},
@@ -50,12 +36,6 @@ private Q_SLOTS:
             QCOMPARE(visiblePages(l, top, height), (PageInterval{first, last}));
             QCOMPARE(pageAtOffset(l, top), atTop);
         }
-    }
-
-    void devicePixelsRoundOutwards()
-    {
-        QCOMPARE(toDevicePixels(QRect(3, 4, 10, 20), 2.0), QRect(6, 8, 20, 40));
-        QCOMPARE(toDevicePixels(QRect(1, 1, 1, 1), 1.5), QRect(1, 1, 2, 2));
     }
 
     void tiles()

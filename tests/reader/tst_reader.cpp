@@ -1,7 +1,7 @@
 #include "BookLocation.h"
 #include "BookOpening.h"
-#include "PdfDocument.h"
 #include "PageNumbers.h"
+#include "PdfDocument.h"
 #include "PdfFixtures.h"
 #include "PendingSearch.h"
 #include "ReadingHistory.h"
@@ -15,14 +15,6 @@ using namespace PdfFixtures;
 
 namespace {
 const int longWait = 60000;
-
-QStringList pageTexts(int count)
-{
-    QStringList texts;
-    for (int i = 0; i < count; ++i)
-        texts.append(QStringLiteral("page %1 of the reader test").arg(i + 1));
-    return texts;
-}
 
 PdfPlace at(int page, double y = 0)
 {
@@ -51,8 +43,11 @@ private slots:
     {
         // location, http and file allowed, the scheme refused (empty: fetched)
         const QList<std::tuple<QString, bool, QString>> cases{
-            {"HTTPS://h/b.pdf", false, ""}, {"http://h/b.pdf", false, "http"},
-            {"file:///b.pdf", false, "file"}, {"http://h/b.pdf", true, ""}, {"ftp://h/b.pdf", true, "ftp"},
+            {"HTTPS://h/b.pdf", false, ""},
+            {"http://h/b.pdf", false, "http"},
+            {"file:///b.pdf", false, "file"},
+            {"http://h/b.pdf", true, ""},
+            {"ftp://h/b.pdf", true, "ftp"}, // even when allowed
             {QString(100, u'x') + ":b", true, QString(32, u'x')}};
         for (const auto &[location, allowInsecure, refusedScheme] : cases) {
             const QString refusal = bookLocationRefusal(QUrl(location), allowInsecure);
@@ -65,8 +60,8 @@ private slots:
     // What a replaced or discarded opening still delivers never reaches the view.
     void latestOpeningWins()
     {
-        const QUrl first = fileUrl(QStringLiteral("first.pdf"), makePdf(pageTexts(1)));
-        const QUrl second = fileUrl(QStringLiteral("second.pdf"), makePdf(pageTexts(3)));
+        const QUrl first = fileUrl(QStringLiteral("first.pdf"), makePdf({QStringLiteral("first")}));
+        const QUrl second = fileUrl(QStringLiteral("second.pdf"), makePdf(QStringList(3, "second")));
         for (bool discardFirst : {false, true}) {
             BookOpening opening(m_session);
             QList<std::shared_ptr<PdfDocument>> opened;
@@ -91,7 +86,7 @@ private slots:
         QObject context;
         PendingSearch pending;
         auto document = std::make_shared<PdfDocument>();
-        QVERIFY(document->load(makePdf(pageTexts(300))));
+        QVERIFY(document->load(makePdf(QStringList(300, QStringLiteral("text")))));
         int older = 0;
         int newer = 0;
         if (pending.run(&context, document, [&] { ++older; }, {}))
@@ -101,7 +96,7 @@ private slots:
         QCOMPARE(older, 0);
 
         auto another = std::make_shared<PdfDocument>();
-        QVERIFY(another->load(makePdf(pageTexts(300))));
+        QVERIFY(another->load(makePdf(QStringList(300, QStringLiteral("text")))));
         QSignalSpy anotherIndexed(another.get(), &PdfDocument::textIndexed);
         int dropped = 0;
         const bool ranNow = pending.run(&context, another, [&] { ++dropped; }, {});
@@ -114,9 +109,14 @@ private slots:
     void typedPageNumber()
     {
         // typed, pages in the book, page index (-1: refused)
-        const QList<std::tuple<QString, int, int>> cases{
-            {"1611", 1611, 1610}, {" 700 ", 1611, 699}, {"0", 10, -1}, {"1612", 1611, -1}, {"2.5", 10, -1},
-            {"99999999999999999999", 10, -1}, {"\u0663", 10, -1}, {"1", 0, -1}}; // an Arabic-Indic 3
+        const QList<std::tuple<QString, int, int>> cases{{"1611", 1611, 1610},
+                                                         {" 700 ", 1611, 699},
+                                                         {"0", 10, -1},
+                                                         {"1612", 1611, -1},
+                                                         {"2.5", 10, -1},
+                                                         {"99999999999999999999", 10, -1},
+                                                         {"\u0663", 10, -1}, // an Arabic-Indic 3
+                                                         {"1", 0, -1}};       // no book
         for (const auto &[typed, count, index] : cases)
             QCOMPARE(pageIndexFromInput(typed, count).value_or(-1), index);
     }
