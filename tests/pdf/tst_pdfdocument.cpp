@@ -18,18 +18,13 @@ class TestPdfDocument : public QObject
 {
     Q_OBJECT
 
-    QByteArray plain;
-    QByteArray locked;
     const QString password = QStringLiteral("s3cret");
+    const QByteArray plain = PdfFixtures::makePdf({QStringLiteral("Alpha beta Gamma\nsecond alphabet line"),
+                                                   QString(), QStringLiteral("GAMMA ray ALPHA"),
+                                                   QStringLiteral("Straße \uFB01le")});
+    const QByteArray locked = PdfFixtures::encryptPdf(plain, password);
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        plain = PdfFixtures::makePdf({QStringLiteral("Alpha beta Gamma\nsecond alphabet line"), QString(),
-                                      QStringLiteral("GAMMA ray ALPHA"), QStringLiteral("Straße \uFB01le")});
-        locked = PdfFixtures::encryptPdf(plain, password);
-    }
-
     // Loading here is for the blank book; books arrive in the background.
     void load()
     {

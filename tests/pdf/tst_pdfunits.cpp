@@ -1,5 +1,4 @@
 #include "PdfPageLayout.h"
-#include "PdfRenderQueue.h"
 #include "PdfTextFold.h"
 #include "PdfTextProtocol.h"
 #include "PdfTiles.h"
@@ -66,22 +65,6 @@ private Q_SLOTS:
             {"x\U00010400y", "\U00010428Y", {{1, 3}}}}; // an astral letter
         for (const auto &[text, pattern, expected] : cases)
             QCOMPARE(::findFolded(foldCase(text), foldCase(pattern).text), expected);
-    }
-
-    void renderQueueReplacesPerClient()
-    {
-        PdfRenderQueue queue;
-        const QSize s(10, 10), big(20, 20);
-        queue.replace(1, {{0, 5, s}, {0, 6, s}, {0, 4, s}});
-        queue.replace(2, {{0, 9, s}});
-        // Client 1 scrolled on: page 4 left the view, page 7 came in; newest first.
-        queue.replace(1, {{0, 6, s}, {0, 7, s}, {0, 6, s}, {0, -1, s}, {0, 8, QSize()}});
-        QCOMPARE(queue.requests(), (QList<PdfRenderRequest>{{1, 6, s}, {1, 7, s}, {2, 9, s}}));
-        QCOMPARE(queue.takeNext(), (PdfRenderRequest{1, 6, s}));
-        // Page 6 is being rendered: asking again does not queue it twice.
-        queue.replace(1, {{0, 6, s}, {0, 7, s}});
-        queue.replace(2, {{0, 9, big}});
-        QCOMPARE(queue.requests(), (QList<PdfRenderRequest>{{2, 9, big}, {1, 7, s}}));
     }
 
     void helperRequests()

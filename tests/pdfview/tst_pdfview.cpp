@@ -14,7 +14,9 @@ class TestPdfView : public QObject
 {
     Q_OBJECT
 
-    QByteArray fivePages;
+    const QByteArray fivePages = PdfFixtures::makePdf({QStringLiteral("one"), QStringLiteral("two"),
+                                                       QStringLiteral("three"), QStringLiteral("four"),
+                                                       QStringLiteral("five\nneedle")});
     std::unique_ptr<PdfView> view;
 
     std::shared_ptr<PdfDocument> document(const QByteArray &bytes)
@@ -25,12 +27,6 @@ class TestPdfView : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        fivePages = PdfFixtures::makePdf({QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three"),
-                                          QStringLiteral("four"), QStringLiteral("five\nneedle")});
-    }
-
     void init()
     {
         view = std::make_unique<PdfView>();
