@@ -83,6 +83,7 @@ private Q_SLOTS:
         const int shown = bar->value();
         view->scrollSelectionToVisible();
         QCOMPARE(bar->value(), shown);
+
         // The same book again, its outlines not yet known.
         auto again = document(fivePages);
         view->setDocument(again);
