@@ -9,14 +9,11 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstring>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace vk;
 
-// The text helpers hold a decrypted book: none may outlive the viewer, and none
-// may take more memory than its cap.
+// A text helper holds a decrypted book: none may outlive the viewer or pass its memory cap.
 class TestTextHelpers : public QObject
 {
     Q_OBJECT
@@ -37,10 +34,8 @@ class TestTextHelpers : public QObject
     {
         QFile limits(QStringLiteral("/proc/%1/limits").arg(pid));
         const QByteArray all = limits.open(QIODevice::ReadOnly) ? limits.readAll() : QByteArray();
-        for (const QByteArray &line : all.split('\n'))
-            if (line.startsWith("Max address space"))
-                return line.mid(26).simplified().split(' ').value(0);
-        return QByteArray();
+        const qsizetype line = all.indexOf("\nMax address space");
+        return line < 0 ? QByteArray() : all.mid(line + 27).simplified().split(' ').value(0);
     }
     static inline const QByteArray kCap = "1610612736"; // 1.5 GiB
 
@@ -61,51 +56,31 @@ private Q_SLOTS:
                 ::kill(pid_t(pid), SIGKILL);
     }
 
-    // A forked process stands in for a viewer killed while its helper waits
-    // for the book on a pipe that stays open: only the signal on its parent's
-    // death ends the helper, once it has tied itself to its viewer (its memory
-    // cap comes next). Between fork and exec only async-signal-safe calls.
+    // A shell stands in for a viewer killed while its helper, capped and tied to it, waits
+    // for the book on a pipe that stays open: only the signal on its parent's death ends it.
     void helperDiesWithItsViewer()
     {
         int book[2];
-        int report[2];
-        QVERIFY(::pipe(book) == 0 && ::pipe(report) == 0);
-        const QByteArray program = QFile::encodeName(PdfTextHelpers::program());
-        char argument[64] = {};
-        const pid_t viewer = ::fork();
-        if (viewer == 0) {
-            char digits[24];
-            int n = 0;
-            for (pid_t self = ::getpid(); self > 0; self /= 10)
-                digits[n++] = char('0' + self % 10);
-            char *end = std::strcpy(argument, kParentPidOption) + std::strlen(kParentPidOption);
-            while (n > 0)
-                *end++ = digits[--n];
-            const pid_t helper = ::fork();
-            if (helper == 0) {
-                ::dup2(book[0], STDIN_FILENO);
-                ::execl(program.constData(), program.constData(), argument, static_cast<char *>(nullptr));
-                ::_exit(127);
-            }
-            if (::write(report[1], &helper, sizeof helper) != sizeof helper)
-                ::_exit(1);
-            for (;;)
-                ::pause();
-        }
-        started.append(viewer);
-        pid_t helper = 0;
-        QCOMPARE(::read(report[0], &helper, sizeof helper), qsizetype(sizeof helper));
+        QVERIFY(::pipe(book) == 0);
+        QProcess viewer;
+        const QString script = QStringLiteral("\"$0\" %1$$ <&%2 & echo $!; exec sleep 600");
+        viewer.start(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"), script.arg(QLatin1String(kParentPidOption)).arg(book[0]),
+                      PdfTextHelpers::program()});
+        QVERIFY(viewer.waitForStarted(10000));
+        started.append(viewer.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(viewer.canReadLine(), 10000);
+        const qint64 helper = viewer.readLine().trimmed().toLongLong();
         started.append(helper);
         QTRY_COMPARE_WITH_TIMEOUT(addressSpaceLimit(helper), kCap, 10000);
-        ::kill(viewer, SIGKILL);
-        ::waitpid(viewer, nullptr, 0);
+        viewer.kill();
+        QVERIFY(viewer.waitForFinished(10000));
         QTRY_VERIFY_WITH_TIMEOUT(!alive(helper), 10000);
-        for (int fd : {book[0], book[1], report[0], report[1]})
-            ::close(fd);
+        ::close(book[0]);
+        ::close(book[1]);
     }
 
-    // The viewer may end before the helper's first instruction: a helper whose
-    // parent is not its viewer reads nothing.
+    // The viewer may end before its helper starts: one whose parent is not its viewer reads nothing.
     void helperChecksItsViewer()
     {
         QProcess orphan;
@@ -119,20 +94,9 @@ private Q_SLOTS:
         QCOMPARE(orphan.readAllStandardOutput(), QByteArray());
     }
 
-    // Helpers that send nothing are given up (and ended): the viewer reads the text itself.
-    void stalledHelperIsGivenUp()
-    {
-        QVERIFY(useHangingHelpers(dir.filePath(QStringLiteral("stalled"))));
-        PdfTextHelpers helpers(std::chrono::milliseconds(300));
-        QSignalSpy finished(&helpers, &PdfTextHelpers::finished);
-        helpers.start("pdf", QString(), 4, 2);
-        qunsetenv("VELKARN_PDF_TEXT_HELPER");
-        QVERIFY(finished.wait(10000));
-        QCOMPARE(finished.first().first().toBool(), false);
-    }
-
-    // The program's end skips every destructor: it kills the helpers itself.
-    void killAllRunningEndsEveryHelper()
+    // Helpers that send nothing are given up, and the viewer reads the text itself;
+    // the program's end skips every destructor, so it kills the helpers still running.
+    void silentHelpersAreGivenUpAndKilled()
     {
         const QString pids = dir.filePath(QStringLiteral("pids"));
         QVERIFY(useHangingHelpers(pids));
@@ -140,7 +104,6 @@ private Q_SLOTS:
         PdfTextHelpers second;
         first.start("pdf", QString(), 200, 2);
         second.start("pdf", QString(), 200, 1);
-        qunsetenv("VELKARN_PDF_TEXT_HELPER");
         const auto written = [&] {
             QFile file(pids);
             return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QByteArrayList();
@@ -148,6 +111,12 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(written().size(), 4, 10000); // three pids and the empty rest
         for (const QByteArray &pid : written().first(3))
             started.append(pid.toLongLong());
+        PdfTextHelpers stalled(std::chrono::milliseconds(300));
+        QSignalSpy finished(&stalled, &PdfTextHelpers::finished);
+        stalled.start("pdf", QString(), 4, 2);
+        qunsetenv("VELKARN_PDF_TEXT_HELPER");
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toBool(), false);
         PdfTextHelpers::killAllRunning(5000);
         for (qint64 pid : started.last(3))
             QVERIFY2(!alive(pid), qPrintable(QString::number(pid)));

@@ -1,7 +1,6 @@
-// A text helper for tests: reads pages as the real one does, but holds back
-// every page from VELKARN_TEST_GATE_PAGE on until the file VELKARN_TEST_GATE
-// exists, so a test sees the viewer while a book's text is half read. Each run
-// adds a line to VELKARN_TEST_HELPER_RUNS.
+// A text helper that holds back the pages from VELKARN_TEST_GATE_PAGE on until the file
+// VELKARN_TEST_GATE exists, so a test sees a book half read; each run adds a line to
+// VELKARN_TEST_HELPER_RUNS.
 
 #include "PdfHelperBook.h"
 
@@ -10,23 +9,6 @@
 #include <QThread>
 
 using namespace vk;
-
-namespace {
-
-bool waitForGate()
-{
-    const QString gate = qEnvironmentVariable("VELKARN_TEST_GATE");
-    // A test that failed before opening the gate must not leave this behind.
-    const QDeadlineTimer deadline(60000);
-    while (!gate.isEmpty() && !QFile::exists(gate)) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -38,11 +20,17 @@ int main(int argc, char **argv)
     PdfHelperBook book;
     if (const int status = book.open())
         return status;
+    const QString gate = qEnvironmentVariable("VELKARN_TEST_GATE");
     const int gatePage = qEnvironmentVariableIntValue("VELKARN_TEST_GATE_PAGE");
+    // A test that failed before opening the gate must not leave this behind.
+    const QDeadlineTimer deadline(60000);
     const int end = qMin(book.request.endPage, book.pdf.pageCount());
     for (int page = book.request.firstPage; page < end; page += book.request.stride) {
-        if (page >= gatePage && !waitForGate())
-            return 1;
+        while (page >= gatePage && !gate.isEmpty() && !QFile::exists(gate)) {
+            if (deadline.hasExpired())
+                return 1;
+            QThread::msleep(10);
+        }
         book.output.write(encodePageRecord({page, book.pdf.getAllText(page).text()}));
         book.output.flush();
     }

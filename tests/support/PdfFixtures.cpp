@@ -15,7 +15,6 @@
 
 namespace {
 
-// Writes the document the writer was set up with to memory.
 QByteArray written(QPDFWriter &writer)
 {
     writer.setOutputMemory();
