@@ -22,33 +22,20 @@ using namespace vk;
 
 namespace {
 
-// What the child portal process runs under: a file size limit stands in for a
-// full disk (writes past it fail with EFBIG once SIGXFSZ is ignored).
-struct ChildSetup
+// A file size limit stands in for a full disk: writes past it fail with
+// EFBIG once SIGXFSZ is ignored.
+PortalProcess::ChildSetup diskFullAt(rlim_t bytes)
 {
-    qint64 fileSizeLimit = -1;
-    bool noUmask = false;
-};
-
-PortalCommand runPortal(const QStringList &args, const ChildSetup &setup)
-{
-    QProcess process;
-    process.setChildProcessModifier([setup] {
-        if (setup.noUmask)
-            ::umask(0);
-        if (setup.fileSizeLimit >= 0) {
-            struct sigaction ignore {};
-            ignore.sa_handler = SIG_IGN;
-            ::sigaction(SIGXFSZ, &ignore, nullptr);
-            const rlimit limit{rlim_t(setup.fileSizeLimit), rlim_t(setup.fileSizeLimit)};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        }
-    });
-    process.start(QStringLiteral(VELKARN_PORTAL_BIN), args);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    return [bytes] {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
 }
+
+const PortalProcess::ChildSetup kNoUmask = [] { ::umask(0); };
 
 int modeOf(const QString &path)
 {
@@ -86,11 +73,11 @@ class PortalStorage : public QObject
     QString m_book; // about 190 KB, so encrypting it takes a while
     std::unique_ptr<PortalProcess> m_portal;
 
-    PortalCommand admin(const QStringList &args, const ChildSetup &setup = {}) const
+    PortalCommand admin(const QStringList &args, const PortalProcess::ChildSetup &setup = {}) const
     {
-        return runPortal(args + QStringList{"--db", m_portal->databasePath()}, setup);
+        return m_portal->admin(args, setup);
     }
-    QString store() const { return m_portal->databasePath() + ".books"; }
+    QString store() const { return m_portal->storeDir(); }
     QStringList storeFiles() const { return QDir(store()).entryList(QDir::Files | QDir::Hidden); }
 
 private slots:
@@ -116,7 +103,7 @@ private slots:
     void fullDiskLeavesNothing()
     {
         QFETCH(QStringList, extra);
-        const PortalCommand full = admin(bookAdd("B", m_book) + extra, {64 * 1024, false});
+        const PortalCommand full = admin(bookAdd("B", m_book) + extra, diskFullAt(64 * 1024));
         QCOMPARE(full.exitCode, 1);
         QVERIFY2(full.errors.contains("cannot store"), full.errors.constData());
         QCOMPARE(storeFiles(), QStringList());
@@ -135,24 +122,17 @@ private slots:
         std::atomic<int> writeFailures = 0;
         QCOMPARE(admin(userAdd("busy@x")).exitCode, 0);
         std::thread statusUpdates([&] {
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "status-updates");
-                db.setDatabaseName(m_portal->databasePath());
-                db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=5000");
-                QSqlQuery update(db);
-                if (!db.open()
-                    || !update.prepare("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'"))
-                    ++writeFailures;
-                // About 300 a second, a busy portal's pace.
-                for (auto next = std::chrono::steady_clock::now(); !stop && db.isOpen();
-                     next += std::chrono::microseconds(3333)) {
-                    update.bindValue(0, writes % 2);
-                    update.bindValue(1, QDateTime::currentMSecsSinceEpoch());
-                    (update.exec() ? writes : writeFailures)++;
-                    std::this_thread::sleep_until(next);
-                }
+            ScopedConnection db(m_portal->databasePath());
+            QSqlQuery update = db.prepared("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'");
+            writeFailures += db.isOpen() ? 0 : 1;
+            // About 300 a second, a busy portal's pace.
+            for (auto next = std::chrono::steady_clock::now(); !stop && db.isOpen();
+                 next += std::chrono::microseconds(3333)) {
+                update.bindValue(0, writes % 2);
+                update.bindValue(1, QDateTime::currentMSecsSinceEpoch());
+                (update.exec() ? writes : writeFailures)++;
+                std::this_thread::sleep_until(next);
             }
-            QSqlDatabase::removeDatabase("status-updates");
         });
         QStringList failures;
         for (int i = 0; i < 15; ++i) {
@@ -173,10 +153,10 @@ private slots:
     void filesArePrivateWhateverTheUmask()
     {
         QFile::remove(m_portal->databasePath());
-        QCOMPARE(admin({"init"}, {-1, true}).exitCode, 0);
+        QCOMPARE(admin({"init"}, kNoUmask).exitCode, 0);
         QCOMPARE(modeOf(m_portal->databasePath()), 0600);
-        QCOMPARE(admin({"company", "add", "--name", "Acme"}, {-1, true}).exitCode, 0);
-        QCOMPARE(admin(bookAdd("B", m_book), {-1, true}).exitCode, 0);
+        QCOMPARE(admin({"company", "add", "--name", "Acme"}, kNoUmask).exitCode, 0);
+        QCOMPARE(admin(bookAdd("B", m_book), kNoUmask).exitCode, 0);
         QCOMPARE(modeOf(store()), 0700);
         const QString stored = QDir(store()).filePath(storeFiles().value(0));
         QCOMPARE(modeOf(stored), 0600);
