@@ -247,31 +247,18 @@ private slots:
             QVERIFY2(r.exitCode == 0, r.errors.constData());
             QVERIFY(r.output.contains("reader@velkarn.example / reader-pass-1"));
             QVERIFY(sqlite || r.output.contains("--store " + store.path().toUtf8()));
+            QVERIFY(demo.exists("server.pem") && demo.exists("server.key"));
             if (round == 0)
                 firstCa = contents(demo.filePath("ca.pem"));
         }
-        for (const char *name : {"ca.pem", "server.pem", "server.key"})
-            QVERIFY2(demo.exists(QString::fromLatin1(name)), name);
+        QVERIFY(!firstCa.isEmpty());
         QCOMPARE(contents(demo.filePath("ca.pem")), firstCa);
         QCOMPARE(PortalProcess::run(QStringList{"company", "list"} + library).output,
                  QByteArray("company\tactive\tusers\tbooks\n"
                             "Lapsed Books Ltd\tN\t1\t1\n"
                             "Velkarn Demo Press\tY\t3\t3\n"));
         QCOMPARE(PortalProcess::run(QStringList{"book", "list"} + library).output.count('\n'), 5);
-
-        const QStringList books = store.entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(books.size(), 4);
-        bool sawLong = false;
-        for (const QString &file : books) {
-            QPdfDocument document;
-            document.setPassword("manual-7731");
-            document.load(store.filePath(file));
-            if (document.status() == QPdfDocument::Status::Ready && document.pageCount() >= 500) {
-                sawLong = true;
-                QVERIFY(document.getAllText(499).text().contains("marker-0500"));
-            }
-        }
-        QVERIFY(sawLong);
+        QCOMPARE(store.entryList(QDir::Files | QDir::Hidden).size(), 4);
     }
 };
 
