@@ -147,14 +147,16 @@ private slots:
     {
         const Samples before = scrape();
         QVERIFY2(!before.isEmpty(), qPrintable(m_lastScrape));
-        QCOMPARE(post("pdfuserchk.php", "user=" + kReader), 200);
+        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=Y"), 200);
+        // Updates are limited per client address, not per account, and a refused one changes nothing.
+        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=N"), 429);
+        QCOMPARE(post("pdfloginupdate.php", "user=nobody@example.test&status=N"), 429);
+        QVERIFY(m_client.post(m_portal, "pdfuserchk.php", "user=" + kReader).body.startsWith("YYY"));
         QCOMPARE(post("pdfuserchk.php", "user=" + kReader), 200);
         // A refusal must not read as an answer about the account.
         const HttpAnswer refused = m_client.post(m_portal, "pdfuserchk.php", "user=" + kReader);
         QCOMPARE(refused.status, 429);
         QVERIFY(!refused.body.startsWith("N") && !refused.body.startsWith("Y"));
-        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=Y"), 200);
-        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=N"), 429);
         QCOMPARE(m_client.send(m_portal.url() + "/books/" + QByteArray(32, 'a'), "GET").status, 404);
         // A book check the database fails.
         const auto renameBooks = [this](const char *from, const char *to) {
@@ -169,12 +171,12 @@ private slots:
             {kRequests.arg("pdfuserchk.php", "200"), 2},
             {kRequests.arg("pdfuserchk.php", "429"), 1},
             {kRequests.arg("pdfloginupdate.php", "200"), 1},
-            {kRequests.arg("pdfloginupdate.php", "429"), 1},
+            {kRequests.arg("pdfloginupdate.php", "429"), 2},
             {kRequests.arg("books", "404"), 1},
             {kRequests.arg("pdfbookchk.php", "503"), 1},
             {"velkarn_portal_request_duration_seconds_count{endpoint=\"pdfuserchk.php\"}", 3},
             {"velkarn_portal_rate_limited_total{endpoint=\"pdfuserchk.php\"}", 1},
-            {"velkarn_portal_rate_limited_total{endpoint=\"pdfloginupdate.php\"}", 1},
+            {"velkarn_portal_rate_limited_total{endpoint=\"pdfloginupdate.php\"}", 2},
             {"velkarn_portal_database_errors_total", 1},
         };
         QTRY_VERIFY2_WITH_TIMEOUT(rose(before, expected), qPrintable(m_lastScrape), kGenerousMs);
@@ -221,7 +223,8 @@ private slots:
         };
         for (const auto &[address, method, path] : requests) {
             const HttpAnswer answer = m_client.send(address + path, method, "user=x");
-            QVERIFY2(answer.status == 404 && !answer.body.contains("velkarn_portal"), qPrintable(address + path));
+            QVERIFY2(answer.status == 404 && !answer.body.contains("velkarn_portal"),
+                     qPrintable(address + path));
         }
     }
 

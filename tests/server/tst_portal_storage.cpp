@@ -123,7 +123,8 @@ private slots:
         QCOMPARE(admin(userAdd("busy@x")).exitCode, 0);
         std::thread statusUpdates([&] {
             ScopedConnection db(m_portal->databasePath());
-            QSqlQuery update = db.prepared("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'");
+            QSqlQuery update =
+                db.prepared("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'");
             writeFailures += db.isOpen() ? 0 : 1;
             // About 300 a second, a busy portal's pace.
             for (auto next = std::chrono::steady_clock::now(); !stop && db.isOpen();
