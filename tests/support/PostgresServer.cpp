@@ -79,9 +79,11 @@ bool PostgresServer::start()
     if (!runTool("initdb", {"-D", m_dir.filePath("data"), "-A", "trust", "-U", "postgres", "-E", "UTF8",
                             "--locale=C.UTF-8", "--no-sync"}))
         return false;
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    m_port = probe.serverPort();
+    {
+        QTcpServer probe; // gives the port back before the server takes it
+        probe.listen(QHostAddress::LocalHost, 0);
+        m_port = probe.serverPort();
+    }
     return startServer();
 }
 
