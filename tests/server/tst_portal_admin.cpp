@@ -178,18 +178,6 @@ private slots:
         QCOMPARE(storeFiles(), QStringList());
     }
 
-    // The protocol suite reads explicit positions back as shelf order.
-    void bookWithoutPositionGoesLast()
-    {
-        const QStringList url{"--url", "https://h.example/b.pdf"};
-        QCOMPARE(admin(bookAdd("Last") + url + QStringList{"--position", "30"}).exitCode, 0);
-        QCOMPARE(admin(bookAdd("First") + url + QStringList{"--position", "10"}).exitCode, 0);
-        QCOMPARE(admin(bookAdd("Appended") + url).exitCode, 0);
-        const QList<QByteArray> lines = admin({"book", "list"}).output.trimmed().split('\n');
-        QCOMPARE(lines.size(), 4);
-        QVERIFY(lines.at(3).contains("\t31\tAppended\t"));
-    }
-
     void encryptionAndRemoval()
     {
         const QStringList sesame{"--password", "open-sesame"};

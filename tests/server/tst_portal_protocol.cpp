@@ -57,9 +57,10 @@ class PortalProtocol : public QObject
             addUser(library, {"o'brien@example.test", kCompany, kCategory, "quote-pw", true});
             addUser(library, {"inactive@example.test", kCompany, kCategory, "pw", false});
             addUser(library, {"lapsed@example.test", "Lapsed", kCategory, "pw", true});
-            addBook(library, {kCompany, kCategory, "Big Book", m_bigBook, {}, {}, 2});
+            addBook(library, {kCompany, kCategory, "Big Book", m_bigBook, {}, {}, 20});
             const QString elsewhere = QStringLiteral("https://books.example.test/e.pdf?a=1&b=2");
-            addBook(library, {kCompany, kCategory, "Elsewhere", {}, elsewhere, "None", 1});
+            addBook(library, {kCompany, kCategory, "Elsewhere", {}, elsewhere, "None", 10});
+            addBook(library, {kCompany, kCategory, "Appended", {}, "https://h.example/a.pdf", {}, {}});
             addBook(library, {"Lapsed", kCategory, "Old", {}, "https://h.example/o.pdf", {}, {}});
         } catch (const CommandError &error) {
             QFAIL(qPrintable(error.message));
@@ -184,10 +185,10 @@ private slots:
     void bookCheck()
     {
         const BookList list = books();
-        QCOMPARE(list.names, (QStringList{"Elsewhere", "Big Book"}));
+        QCOMPARE(list.names, (QStringList{"Elsewhere", "Big Book", "Appended"})); // after the highest position
         QCOMPARE(list.locations.at(0), QStringLiteral("https://books.example.test/e.pdf?a=1&b=2"));
         QVERIFY(list.locations.at(1).startsWith(portal().url() + "/books/"));
-        QCOMPARE(list.passwords, (QStringList{"None", ""})); // only "none" stands for no password
+        QCOMPARE(list.passwords, (QStringList{"None", "", ""})); // only "none" stands for no password
 
         for (const char *refused : {"company=Acme & Sons&categoryname=Art", "company=Lapsed&categoryname=Maths",
                                     "company=x' OR 1=1 --&categoryname=' OR ''='"}) {
