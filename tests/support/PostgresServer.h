@@ -34,14 +34,3 @@ private:
     bool m_running = false;
     QString m_reason;
 };
-
-// In a test function or initTestCase: starts the server, or skips (fails in
-// CI) with the reason.
-#define VELKARN_REQUIRE_POSTGRES(server)                                                            \
-    do {                                                                                            \
-        if (!(server).start()) {                                                                    \
-            if (PostgresServer::required())                                                         \
-                QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + (server).reason()));              \
-            QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + (server).reason()));  \
-        }                                                                                           \
-    } while (false)
