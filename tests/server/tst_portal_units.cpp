@@ -17,15 +17,20 @@ namespace {
 
 const QString kRefused = QStringLiteral("refused");
 
-QString fieldsOrRefused(bool valid, const QStringList &fields)
-{
-    return valid ? fields.join(u'|') : kRefused;
-}
-
 // Each reader turns its input into one comparable text; a CommandError
 // thrown on the way counts as "refused".
 using Reader = std::function<QString(const QByteArray &)>;
 using TextReader = std::function<QString(const QString &)>;
+
+// A request body's fields, joined, or "refused".
+template <typename Body, typename... Fields>
+Reader body(Body (*parse)(const QByteArray &), Fields Body::*...fields)
+{
+    return [=](const QByteArray &in) {
+        const Body body = parse(in);
+        return body.valid ? QStringList{body.*fields...}.join(u'|') : kRefused;
+    };
+}
 
 Reader onText(const TextReader &read)
 {
@@ -41,21 +46,9 @@ Reader rule(const TextReader &check)
 const QHash<QString, Reader> &readerTable()
 {
     static const QHash<QString, Reader> table{
-        {"user body",
-         [](const QByteArray &in) {
-             const UserCheckBody body = parseUserCheckBody(in);
-             return fieldsOrRefused(body.valid, {body.user});
-         }},
-        {"status body",
-         [](const QByteArray &in) {
-             const StatusBody body = parseStatusBody(in);
-             return fieldsOrRefused(body.valid, {body.user, body.status});
-         }},
-        {"book body",
-         [](const QByteArray &in) {
-             const BookCheckBody body = parseBookCheckBody(in);
-             return fieldsOrRefused(body.valid, {body.company, body.category});
-         }},
+        {"user body", body(parseUserCheckBody, &UserCheckBody::user)},
+        {"status body", body(parseStatusBody, &StatusBody::user, &StatusBody::status)},
+        {"book body", body(parseBookCheckBody, &BookCheckBody::company, &BookCheckBody::category)},
         // A URL never takes a password, nor settings that could smuggle other libpq options in.
         {"database", onText([](const QString &text) {
              const DatabaseLocation location = parseDatabaseLocation(text);
