@@ -39,16 +39,14 @@ std::unique_ptr<QSslSocket> rawTls(quint16 port)
 
 } // namespace
 
-// The portal facing clients that mean harm: slow senders, connection hogs,
-// old TLS, forged log lines, and a database that an outside session keeps
-// locked.
+// The portal facing clients that mean harm: slow senders, connection hogs, old
+// TLS, forged log lines, and a database an outside session keeps locked.
 class PortalHostile : public QObject
 {
     Q_OBJECT
 
     TestCertificates m_certificates;
     QTemporaryDir m_dir;
-    // A short request deadline.
     PortalProcess m_strict;
     // Deadline long enough that only the shares close connections.
     PortalProcess m_roomy;

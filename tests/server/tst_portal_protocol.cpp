@@ -38,11 +38,10 @@ QString readable(const QByteArray &answer)
 
 } // namespace
 
-// A running portal over HTTPS with certificate checks on; answers are read
-// with the viewer's own parsers, so both ends agree on every byte. Every case
-// runs on each engine, against the same library; then several portals on one
-// PostgreSQL library, a library moved between engines, and the database
-// going away under a running portal.
+// A running portal over HTTPS with certificate checks on; answers are read with
+// the viewer's own parsers, so both ends agree on every byte. Every case runs on
+// each engine, against the same library; then several portals on one PostgreSQL
+// library, a library moved between engines, and the database going away.
 class PortalProtocol : public QObject
 {
     Q_OBJECT
@@ -125,7 +124,6 @@ class PortalProtocol : public QObject
                             QStringList{"--public-url", "https://books.example.test"} + options);
     }
 
-    // A new PostgreSQL library holding one company and its reader.
     QString newLibrary()
     {
         const QString url = m_postgres.createDatabase(QStringLiteral("cluster%1").arg(++m_databases));
