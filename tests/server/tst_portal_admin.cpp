@@ -1,4 +1,5 @@
 #include "DemoBooks.h"
+#include "DemoCertificates.h"
 #include "PortalDatabase.h"
 #include "PortalProcess.h"
 #include "PostgresServer.h"
@@ -7,13 +8,27 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace vk;
 
 namespace {
 
-QStringList bookAdd(const QString &name)
+const QStringList kPassword{"--password", "p"};
+
+QStringList bookAdd(const QString &name, const QString &file = {})
 {
-    return {"book", "add", "--company", "Acme", "--category", "K", "--name", name};
+    const QStringList add{"book", "add", "--company", "Acme", "--category", "K", "--name", name};
+    return file.isEmpty() ? add : add + QStringList{"--file", file};
 }
 
 QStringList userAdd(const QString &email, const QString &company = "Acme", const QString &category = "K")
@@ -27,22 +42,56 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A file size limit stands in for a full disk: writes past it fail with
+// EFBIG once SIGXFSZ is ignored.
+PortalProcess::ChildSetup diskFullAt(rlim_t bytes)
+{
+    return [bytes] {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
+}
+
+const PortalProcess::ChildSetup kNoUmask = [] { ::umask(0); };
+
+int modeOf(const QString &path)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
+}
+
+void age(const QString &path, int minutes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QDateTime then = QDateTime::currentDateTime().addSecs(-60 * minutes);
+    QVERIFY(file.setFileTime(then, QFileDevice::FileModificationTime));
+}
+
 } // namespace
 
 // The admin commands against a fresh library for every test, holding the
-// company "Acme", on each engine.
+// company "Acme", on each engine; and how library and store hold up against
+// full disks, concurrent writers, other local users and interrupted commands.
 class PortalAdmin : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_dir;
-    QString m_plainPdf;
+    QString m_book; // about 190 KB, so encrypting it takes a while
     PostgresServer m_postgres;
     bool m_postgresUp = false;
     int m_databases = 0;
     std::unique_ptr<PortalProcess> m_portal;
 
-    PortalCommand admin(const QStringList &args) const { return m_portal->admin(args); }
+    PortalCommand admin(const QStringList &args, const PortalProcess::ChildSetup &setup = {}) const
+    {
+        return m_portal->admin(args, setup);
+    }
+    bool onSqlite() const { return m_portal->storeOption().isEmpty(); }
     QString storeDir() const { return m_portal->storeDir(); }
     QStringList storeFiles() const { return QDir(storeDir()).entryList(QDir::Files | QDir::Hidden); }
     QByteArray listings() const
@@ -66,8 +115,8 @@ private slots:
         m_postgresUp = m_postgres.start();
         if (!m_postgresUp && PostgresServer::required())
             QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + m_postgres.reason()));
-        m_plainPdf = m_dir.filePath("plain.pdf");
-        QCOMPARE(writeDemoPdf(m_plainPdf, "Plain", 3), QString());
+        m_book = m_dir.filePath("long.pdf");
+        QCOMPARE(writeDemoPdf(m_book, "Long", 120), QString());
         QFile garbage(m_dir.filePath("garbage.pdf"));
         QVERIFY(garbage.open(QIODevice::WriteOnly));
         QVERIFY(garbage.write("%PDF-1.7 this is not really a PDF\n") > 0);
@@ -95,20 +144,18 @@ private slots:
         const auto row = [](const char *name, const QStringList &args, const char *reason) {
             QTest::newRow(name) << args << QString::fromUtf8(reason);
         };
-        const QStringList password{"--password", "p"};
         const QStringList external{"--url", "https://h/b.pdf"};
         row("duplicate company", {"company", "add", "--name", "Acme"}, "exists already");
         row("caret in company", {"company", "add", "--name", "A^B"}, "\"^\"");
-        row("unknown company", userAdd("u@x", "Nobody") + password, "unknown company");
-        row("caret in address", userAdd("u^@x") + password, "\"^\"");
-        row("caret in category", userAdd("u@x", "Acme", "K^") + password, "\"^\"");
+        row("unknown company", userAdd("u@x", "Nobody") + kPassword, "unknown company");
+        row("caret in address", userAdd("u^@x") + kPassword, "\"^\"");
+        row("caret in category", userAdd("u@x", "Acme", "K^") + kPassword, "\"^\"");
         row("empty password", userAdd("u@x") + QStringList{"--password", ""}, "password");
-        row("duplicate user", userAdd("DUP@x") + password, "exists already");
+        row("duplicate user", userAdd("DUP@x") + kPassword, "exists already");
         row("unknown user", {"user", "set-active", "--email", "nobody@x", "--active", "N"}, "unknown user");
         row("bad flag", {"company", "set-active", "--name", "Acme", "--active", "yes"}, "Y or N");
-        row("not a pdf", bookAdd("B") + QStringList{"--file", m_dir.filePath("garbage.pdf")},
-            "not a readable PDF");
-        row("missing file", bookAdd("B") + QStringList{"--file", "/nonexistent.pdf"}, "cannot read");
+        row("not a pdf", bookAdd("B", m_dir.filePath("garbage.pdf")), "not a readable PDF");
+        row("missing file", bookAdd("B", "/nonexistent.pdf"), "cannot read");
         row("caret in book name", bookAdd("B^^") + external, "\"^\"");
         row("password none", bookAdd("B") + external + QStringList{"--password", "none"}, "none");
         row("file and url", bookAdd("B") + external + QStringList{"--file", "x.pdf"}, "either");
@@ -120,7 +167,7 @@ private slots:
     {
         QFETCH(QStringList, args);
         QFETCH(QString, reason);
-        QCOMPARE(admin(userAdd("dup@x") + QStringList{"--password", "p"}).exitCode, 0);
+        QCOMPARE(admin(userAdd("dup@x") + kPassword).exitCode, 0);
         const QByteArray before = listings();
         const PortalCommand refused = admin(args);
         QCOMPARE(refused.exitCode, 1);
@@ -130,22 +177,10 @@ private slots:
         QCOMPARE(storeFiles(), QStringList());
     }
 
-    // The protocol suite reads explicit positions back as shelf order.
-    void bookWithoutPositionGoesLast()
-    {
-        const QStringList url{"--url", "https://h.example/b.pdf"};
-        QCOMPARE(admin(bookAdd("Last") + url + QStringList{"--position", "30"}).exitCode, 0);
-        QCOMPARE(admin(bookAdd("First") + url + QStringList{"--position", "10"}).exitCode, 0);
-        QCOMPARE(admin(bookAdd("Appended") + url).exitCode, 0);
-        const QList<QByteArray> lines = admin({"book", "list"}).output.trimmed().split('\n');
-        QCOMPARE(lines.size(), 4);
-        QVERIFY(lines.at(3).contains("\t31\tAppended\t"));
-    }
-
     void encryptionAndRemoval()
     {
         const QStringList sesame{"--password", "open-sesame"};
-        PortalCommand r = admin(bookAdd("Locked") + QStringList{"--file", m_plainPdf} + sesame);
+        PortalCommand r = admin(bookAdd("Locked", m_book) + sesame);
         QVERIFY2(r.exitCode == 0, r.errors.constData());
         QCOMPARE(storeFiles().size(), 1);
         const QString locked = m_dir.filePath("locked.pdf");
@@ -157,8 +192,7 @@ private slots:
         document.close();
         document.setPassword("open-sesame");
         document.load(locked);
-        QCOMPARE(document.pageCount(), 3);
-        QVERIFY(document.getAllText(1).text().contains("marker-0002"));
+        QCOMPARE(document.pageCount(), 120);
 
         const QStringList remove{"book", "remove", "--company", "Acme", "--category", "K", "--name"};
         QCOMPARE(admin(remove + QStringList{"Other"}).exitCode, 1);
@@ -168,12 +202,12 @@ private slots:
         QVERIFY(!admin({"book", "list"}).output.contains("Locked"));
 
         // An encrypted file goes in only with its own password, and unchanged.
-        r = admin(bookAdd("A") + QStringList{"--file", locked});
+        r = admin(bookAdd("A", locked));
         QVERIFY2(r.exitCode == 1 && r.errors.contains("give its password"), r.errors.constData());
-        r = admin(bookAdd("A") + QStringList{"--file", locked, "--password", "other"});
+        r = admin(bookAdd("A", locked) + QStringList{"--password", "other"});
         QVERIFY2(r.exitCode == 1 && r.errors.contains("does not open"), r.errors.constData());
         QCOMPARE(storeFiles(), QStringList());
-        QCOMPARE(admin(bookAdd("A") + QStringList{"--file", locked} + sesame).exitCode, 0);
+        QCOMPARE(admin(bookAdd("A", locked) + sesame).exitCode, 0);
         QVERIFY(contents(QDir(storeDir()).filePath(storeFiles().value(0))) == contents(locked));
     }
 
@@ -247,31 +281,168 @@ private slots:
             QVERIFY2(r.exitCode == 0, r.errors.constData());
             QVERIFY(r.output.contains("reader@velkarn.example / reader-pass-1"));
             QVERIFY(sqlite || r.output.contains("--store " + store.path().toUtf8()));
+            QVERIFY(demo.exists("server.pem") && demo.exists("server.key"));
             if (round == 0)
                 firstCa = contents(demo.filePath("ca.pem"));
         }
-        for (const char *name : {"ca.pem", "server.pem", "server.key"})
-            QVERIFY2(demo.exists(QString::fromLatin1(name)), name);
+        QVERIFY(!firstCa.isEmpty());
         QCOMPARE(contents(demo.filePath("ca.pem")), firstCa);
         QCOMPARE(PortalProcess::run(QStringList{"company", "list"} + library).output,
                  QByteArray("company\tactive\tusers\tbooks\n"
                             "Lapsed Books Ltd\tN\t1\t1\n"
                             "Velkarn Demo Press\tY\t3\t3\n"));
         QCOMPARE(PortalProcess::run(QStringList{"book", "list"} + library).output.count('\n'), 5);
+        QCOMPARE(store.entryList(QDir::Files | QDir::Hidden).size(), 4);
+    }
 
-        const QStringList books = store.entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(books.size(), 4);
-        bool sawLong = false;
-        for (const QString &file : books) {
-            QPdfDocument document;
-            document.setPassword("manual-7731");
-            document.load(store.filePath(file));
-            if (document.status() == QPdfDocument::Status::Ready && document.pageCount() >= 500) {
-                sawLong = true;
-                QVERIFY(document.getAllText(499).text().contains("marker-0500"));
+    void fullDiskLeavesNothing_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::newRow("encrypted copy") << QStringList{"--password", "pw-1"};
+        QTest::newRow("plain copy") << QStringList{};
+    }
+
+    void fullDiskLeavesNothing()
+    {
+        QFETCH(QStringList, extra);
+        const PortalCommand full = admin(bookAdd("B", m_book) + extra, diskFullAt(64 * 1024));
+        QCOMPARE(full.exitCode, 1);
+        QVERIFY2(full.errors.contains("cannot store"), full.errors.constData());
+        QCOMPARE(storeFiles(), QStringList());
+        QVERIFY(!admin({"book", "list"}).output.contains("\tB\t"));
+        // The same command succeeds with room to write.
+        QCOMPARE(admin(bookAdd("B", m_book) + extra).exitCode, 0);
+        QCOMPARE(storeFiles().size(), 1);
+    }
+
+    // Readers signing in and out commit between an admin command's reads and
+    // its write; the command must wait its turn, not fail.
+    void adminWritesWhileStatusUpdatesCommit()
+    {
+        std::atomic<bool> stop = false;
+        std::atomic<int> writes = 0;
+        std::atomic<int> writeFailures = 0;
+        QCOMPARE(admin(userAdd("busy@x") + kPassword).exitCode, 0);
+        std::thread statusUpdates([&] {
+            ScopedConnection db(m_portal->databasePath());
+            QSqlQuery update =
+                db.prepared("UPDATE users SET online = ?, online_at_ms = ? WHERE email = 'busy@x'");
+            writeFailures += db.isOpen() ? 0 : 1;
+            // About 300 a second, a busy portal's pace.
+            for (auto next = std::chrono::steady_clock::now(); !stop && db.isOpen();
+                 next += std::chrono::microseconds(3333)) {
+                update.bindValue(0, writes % 2);
+                update.bindValue(1, QDateTime::currentMSecsSinceEpoch());
+                (update.exec() ? writes : writeFailures)++;
+                std::this_thread::sleep_until(next);
+            }
+        });
+        QStringList failures;
+        for (int i = 0; i < 15; ++i) {
+            const PortalCommand r = i % 5 == 4
+                ? admin(bookAdd(QString("Book %1").arg(i), m_book) + QStringList{"--password", "pw"})
+                : admin(userAdd(QString("u%1@x").arg(i)) + kPassword);
+            if (r.exitCode != 0)
+                failures << QString::fromUtf8(r.errors);
+        }
+        stop = true;
+        statusUpdates.join();
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(' ')));
+        QVERIFY(writes > 50);
+        QCOMPARE(writeFailures.load(), 0);
+    }
+
+    // Account and book passwords live here: nothing is readable by other users.
+    void filesArePrivateWhateverTheUmask()
+    {
+        if (!onSqlite())
+            QSKIP("a SQLite library's own files");
+        QFile::remove(m_portal->databasePath());
+        QCOMPARE(admin({"init"}, kNoUmask).exitCode, 0);
+        QCOMPARE(modeOf(m_portal->databasePath()), 0600);
+        QCOMPARE(admin({"company", "add", "--name", "Acme"}, kNoUmask).exitCode, 0);
+        QCOMPARE(admin(bookAdd("B", m_book), kNoUmask).exitCode, 0);
+        QCOMPARE(modeOf(storeDir()), 0700);
+        const QString stored = QDir(storeDir()).filePath(storeFiles().value(0));
+        QCOMPARE(modeOf(stored), 0600);
+
+        // A library made loose by an older portal is tightened at the next
+        // command, companions included (this connection keeps them in place).
+        for (const QString &path : {m_portal->databasePath(), stored})
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0644) == 0);
+        QVERIFY(::chmod(QFile::encodeName(storeDir()).constData(), 0755) == 0);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "observer");
+            db.setDatabaseName(m_portal->databasePath());
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec("SELECT COUNT(*) FROM books"));
+            QCOMPARE(modeOf(m_portal->databasePath() + "-wal"), 0644);
+            QCOMPARE(admin({"company", "list"}).exitCode, 0);
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QCOMPARE(modeOf(m_portal->databasePath() + QLatin1String(suffix)), 0600);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("observer");
+        QCOMPARE(modeOf(storeDir()), 0700);
+        QCOMPARE(modeOf(stored), 0600);
+    }
+
+    // POSIX locks belong to the process: opening one more connection must not
+    // drop those of the others, or an admin command closing its own takes
+    // the write-ahead log away under them.
+    void newConnectionKeepsOthersLocks()
+    {
+        if (!onSqlite())
+            QSKIP("a SQLite library's own files");
+        ScopedConnection serving(m_portal->databasePath());
+        QVERIFY(QSqlQuery(serving.database()).exec("SELECT COUNT(*) FROM users"));
+        ScopedConnection another(m_portal->databasePath());
+        QVERIFY(another.isOpen());
+        QCOMPARE(admin({"company", "add", "--name", "Other"}).exitCode, 0);
+        QVERIFY(QFile::exists(m_portal->databasePath() + "-wal"));
+    }
+
+    // Leftovers of interrupted adds go; rows' files, young files, files a
+    // running add holds and files that are not books stay.
+    void sweepRemovesOnlyLeftovers()
+    {
+        QCOMPARE(admin(bookAdd("Listed", m_book)).exitCode, 0);
+        const QString listed = storeFiles().value(0);
+        // Name, age in minutes, locked, kept.
+        const QList<std::tuple<QString, int, bool, bool>> entries = {
+            {listed, 60, false, true},
+            {".partial-" + QString(32, u'a') + ".pdf", 60, false, false},
+            {QString(32, u'b') + ".pdf", 60, false, false},
+            {QString(32, u'c') + ".pdf", 1, false, true},
+            {".partial-" + QString(32, u'd') + ".pdf", 60, true, true},
+            {"notes.txt", 60, false, true},
+        };
+        QList<int> locks;
+        for (const auto &[name, minutes, locked, kept] : entries) {
+            const QString path = QDir(storeDir()).filePath(name);
+            age(path, minutes);
+            if (locked) {
+                locks << ::open(QFile::encodeName(path).constData(), O_RDONLY);
+                QVERIFY(::flock(locks.last(), LOCK_EX) == 0);
             }
         }
-        QVERIFY(sawLong);
+        const PortalCommand r = admin({"user", "list"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.errors.contains("removed 2"), r.errors.constData());
+        for (const auto &[name, minutes, locked, kept] : entries)
+            QVERIFY2(QFile::exists(QDir(storeDir()).filePath(name)) == kept, qPrintable(name));
+        for (int fd : locks)
+            ::close(fd);
+
+        // serve sweeps before it listens.
+        const QString orphan = QDir(storeDir()).filePath(QString(32, u'e') + ".pdf");
+        QVERIFY(QFile::copy(m_book, orphan));
+        age(orphan, 60);
+        QVERIFY(makeDemoCertificates(m_dir.path()).isEmpty());
+        QVERIFY(m_portal->start(m_dir.filePath("server.pem"), m_dir.filePath("server.key")));
+        QVERIFY(!QFile::exists(orphan));
+        QVERIFY(QFile::exists(QDir(storeDir()).filePath(listed)));
+        QCOMPARE(m_portal->stop(), 0);
     }
 };
 

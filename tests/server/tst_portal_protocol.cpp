@@ -16,17 +16,32 @@ using namespace vk;
 
 namespace {
 
+const QByteArray kReader = "reader@example.test";
 const QString kCompany = QStringLiteral("Acme & Sons");
 const QString kCategory = QStringLiteral("Maths");
 const QString kReaderPassword = QStringLiteral("s3cret+&=^ x");
 // Longer than the scrambling key, so the key has to wrap.
 const QString kLongPassword = QString(300, u'x') + QStringLiteral("a+b=c&d^");
 
+// An answer with its scrambled fields decoded: the scrambling's seed changes
+// from one answer to the next, what it carries must not.
+QString readable(const QByteArray &answer)
+{
+    velkarn v;
+    const QString text = QString::fromUtf8(answer);
+    if (!text.startsWith(QStringLiteral("*START*")))
+        return text.left(text.indexOf(QStringLiteral("^^")) + 2)
+            + v.decodestr(parseLoginAnswer(v, text, {}).passwordenc);
+    const BookList books = parseBookAnswer(v, text);
+    return (books.names + books.locations + books.passwords).join(u'|');
+}
+
 } // namespace
 
-// A running portal over HTTPS with certificate checks on; answers are read
-// with the viewer's own parsers, so both ends agree on every byte. Every case
-// runs on each engine, against the same library.
+// A running portal over HTTPS with certificate checks on; answers are read with
+// the viewer's own parsers, so both ends agree on every byte. Every case runs on
+// each engine, against the same library; then several portals on one PostgreSQL
+// library, a library moved between engines, and the database going away.
 class PortalProtocol : public QObject
 {
     Q_OBJECT
@@ -36,6 +51,7 @@ class PortalProtocol : public QObject
     PostgresServer m_postgres;
     std::map<QString, std::unique_ptr<PortalProcess>> m_portals;
     PortalClient m_client;
+    int m_databases = 0;
 
     static QString engine()
     {
@@ -52,14 +68,15 @@ class PortalProtocol : public QObject
             AdminLibrary library(CommandOptions(options, {"db", "store"}));
             addCompany(library, kCompany, true);
             addCompany(library, "Lapsed", false);
-            addUser(library, {"reader@example.test", kCompany, kCategory, kReaderPassword, true});
+            addUser(library, {kReader, kCompany, kCategory, kReaderPassword, true});
             addUser(library, {"a+b&c=d@example.test", kCompany, kCategory, kLongPassword, true});
             addUser(library, {"o'brien@example.test", kCompany, kCategory, "quote-pw", true});
             addUser(library, {"inactive@example.test", kCompany, kCategory, "pw", false});
             addUser(library, {"lapsed@example.test", "Lapsed", kCategory, "pw", true});
-            addBook(library, {kCompany, kCategory, "Big Book", m_bigBook, {}, {}, 2});
+            addBook(library, {kCompany, kCategory, "Big Book", m_bigBook, {}, {}, 20});
             const QString elsewhere = QStringLiteral("https://books.example.test/e.pdf?a=1&b=2");
-            addBook(library, {kCompany, kCategory, "Elsewhere", {}, elsewhere, "None", 1});
+            addBook(library, {kCompany, kCategory, "Elsewhere", {}, elsewhere, "None", 10});
+            addBook(library, {kCompany, kCategory, "Appended", {}, "https://h.example/a.pdf", {}, {}});
             addBook(library, {"Lapsed", kCategory, "Old", {}, "https://h.example/o.pdf", {}, {}});
         } catch (const CommandError &error) {
             QFAIL(qPrintable(error.message));
@@ -94,6 +111,29 @@ class PortalProtocol : public QObject
         query.addBindValue(email);
         QVERIFY(query.exec());
     }
+
+    QByteArray userCheckBy(const PortalProcess &portal, const QByteArray &address = kReader)
+    {
+        return m_client.post(portal, "pdfuserchk.php", "user=" + address).body;
+    }
+
+    // Several processes answer alike only with one public address for their books.
+    bool serve(PortalProcess &portal, const QStringList &options = {})
+    {
+        return portal.start(m_dir.filePath("server.pem"), m_dir.filePath("server.key"),
+                            QStringList{"--public-url", "https://books.example.test"} + options);
+    }
+
+    QString newLibrary()
+    {
+        const QString url = m_postgres.createDatabase(QStringLiteral("cluster%1").arg(++m_databases));
+        if (url.isEmpty())
+            return {};
+        const PortalProcess maker(url, m_dir.filePath("store"));
+        return addReader(maker, kReader, "pw") ? url : QString();
+    }
+
+    bool onPostgres() const { return engine() == QStringLiteral("postgresql"); }
 
 private slots:
     void initTestCase_data()
@@ -184,10 +224,10 @@ private slots:
     void bookCheck()
     {
         const BookList list = books();
-        QCOMPARE(list.names, (QStringList{"Elsewhere", "Big Book"}));
+        QCOMPARE(list.names, (QStringList{"Elsewhere", "Big Book", "Appended"})); // after the highest position
         QCOMPARE(list.locations.at(0), QStringLiteral("https://books.example.test/e.pdf?a=1&b=2"));
         QVERIFY(list.locations.at(1).startsWith(portal().url() + "/books/"));
-        QCOMPARE(list.passwords, (QStringList{"None", ""})); // only "none" stands for no password
+        QCOMPARE(list.passwords, (QStringList{"None", "", ""})); // only "none" stands for no password
 
         for (const char *refused : {"company=Acme & Sons&categoryname=Art", "company=Lapsed&categoryname=Maths",
                                     "company=x' OR 1=1 --&categoryname=' OR ''='"}) {
@@ -199,25 +239,23 @@ private slots:
 
     void statusUpdate()
     {
-        const QByteArray address = "reader@example.test";
         for (const char *status : {"Y", "N"}) {
-            const HttpAnswer reply = post("pdfloginupdate.php", "user=" + address + "&status=" + status);
+            const HttpAnswer reply = post("pdfloginupdate.php", "user=" + kReader + "&status=" + status);
             QCOMPARE(reply.status, 200);
             QCOMPARE(reply.body, QByteArray("1"));
-            QCOMPARE(onlineFlag(address), QString::fromLatin1(status));
+            QCOMPARE(onlineFlag(kReader), QString::fromLatin1(status));
         }
-        QCOMPARE(post("pdfloginupdate.php", "user=" + address + "&status=y").status, 400);
+        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=y").status, 400);
     }
 
     // A viewer that died without signing out must not lock its reader out for good.
     void onlineFlagExpires()
     {
-        const QByteArray email = "reader@example.test";
-        QCOMPARE(post("pdfloginupdate.php", "user=" + email + "&status=Y").body, QByteArray("1"));
-        ageOnlineFlag(QString::fromLatin1(email), 11);
-        QCOMPARE(onlineFlag(email), QStringLiteral("Y"));
-        ageOnlineFlag(QString::fromLatin1(email), 2);
-        QCOMPARE(onlineFlag(email), QStringLiteral("N"));
+        QCOMPARE(post("pdfloginupdate.php", "user=" + kReader + "&status=Y").body, QByteArray("1"));
+        ageOnlineFlag(kReader, 11);
+        QCOMPARE(onlineFlag(kReader), QStringLiteral("Y"));
+        ageOnlineFlag(kReader, 2);
+        QCOMPARE(onlineFlag(kReader), QStringLiteral("N"));
     }
 
     void bookDownload()
@@ -272,6 +310,116 @@ private slots:
         QSqlQuery left(connection.database());
         QVERIFY(left.exec("SELECT COUNT(*) FROM rate_counts WHERE kind = 'test'") && left.next());
         QCOMPARE(left.value(0).toInt(), 1);
+    }
+
+    // A sign-in through one process is seen by the other, and so is an
+    // account an admin adds; one limit holds for both together.
+    void twoProcessesShareOneLibrary()
+    {
+        if (!onPostgres())
+            QSKIP("a PostgreSQL deployment");
+        const QString url = newLibrary();
+        QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
+        PortalProcess a(url, m_dir.filePath("store"));
+        PortalProcess b(url, m_dir.filePath("store"));
+        QVERIFY2(serve(a, {"--user-checks-per-minute", "4"}), a.errors().constData());
+        QVERIFY2(serve(b, {"--user-checks-per-minute", "4"}), b.errors().constData());
+
+        QVERIFY(userCheckBy(b).startsWith("NYY"));
+        QCOMPARE(m_client.post(a, "pdfloginupdate.php", "user=" + kReader + "&status=Y").body, QByteArray("1"));
+        QVERIFY(userCheckBy(b).startsWith("YYY"));
+
+        QVERIFY(a.admin({"user", "add", "--email", "new@example.test", "--company", "Acme", "--category", "K",
+                         "--password", "pw2"}).exitCode == 0);
+        QVERIFY(userCheckBy(a, "new@example.test").startsWith("NYY"));
+        QVERIFY(userCheckBy(b, "new@example.test").startsWith("NYY"));
+        // Four checks so far from this address, through both.
+        QCOMPARE(m_client.post(a, "pdfuserchk.php", "user=" + kReader).status, 429);
+        QCOMPARE(m_client.post(b, "pdfuserchk.php", "user=" + kReader).status, 429);
+
+        // One process gone for good leaves the other serving.
+        a.kill();
+        QCOMPARE(m_client.post(b, "pdfserverchk.php", {}).body, QByteArray("1"));
+        QCOMPARE(m_client.post(b, "pdfloginupdate.php", "user=" + kReader + "&status=N").body, QByteArray("1"));
+    }
+
+    // Requests made while the database is down are refused at once, with the
+    // reason in the log, and answered again once it is back, no restart.
+    void databaseOutage()
+    {
+        if (!onPostgres())
+            QSKIP("a PostgreSQL deployment");
+        const QString url = newLibrary();
+        QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
+        PortalProcess portal(url, m_dir.filePath("store"));
+        QVERIFY2(serve(portal), portal.errors().constData());
+        QVERIFY(userCheckBy(portal).startsWith("NYY"));
+
+        QVERIFY2(m_postgres.stopServer(), qPrintable(m_postgres.reason()));
+        for (const auto &[endpoint, body] : {std::pair{"pdfuserchk.php", "user=" + kReader},
+                                             {"pdfbookchk.php", "company=Acme&categoryname=K"},
+                                             {"pdfloginupdate.php", "user=" + kReader + "&status=Y"}})
+            QVERIFY2(m_client.post(portal, endpoint, body).status == 503, endpoint);
+        QCOMPARE(m_client.post(portal, "pdfserverchk.php", {}).body, QByteArray("1"));
+        QByteArray log;
+        QTRY_VERIFY_WITH_TIMEOUT((log += portal.errors()).contains("database error in user check"),
+                                 PortalClient::kGenerousMs);
+
+        QVERIFY2(m_postgres.startServer(), qPrintable(m_postgres.reason()));
+        QTRY_VERIFY_WITH_TIMEOUT(userCheckBy(portal).startsWith("NYY"), PortalClient::kGenerousMs);
+    }
+
+    // SQLite to PostgreSQL and back: the copies answer every request as the
+    // original does, byte for byte, and list the same library.
+    void migrationRoundTrip()
+    {
+        if (!onPostgres())
+            QSKIP("a PostgreSQL deployment");
+        const QString target = m_postgres.createDatabase(QStringLiteral("migrated"));
+        QVERIFY2(!target.isEmpty(), qPrintable(m_postgres.reason()));
+        PortalProcess original;
+        QVERIFY(addReader(original, kReader, "pw"));
+        original.admin({"company", "add", "--name", "Zeta", "--active", "N"});
+        original.admin({"user", "add", "--email", "Old@Example.test", "--company", "Zeta", "--category", "K",
+                        "--password", "pw3", "--active", "N"});
+        original.admin({"book", "add", "--company", "Acme", "--category", "K", "--name", "B", "--url",
+                        "https://h.example/b.pdf", "--password", "bpw"});
+        original.admin({"book", "add", "--company", "Acme", "--category", "K", "--name", "A", "--url",
+                        "https://h.example/a.pdf", "--position", "1"});
+        QVERIFY(serve(original));
+        QCOMPARE(m_client.post(original, "pdfloginupdate.php", "user=" + kReader + "&status=Y").body,
+                 QByteArray("1"));
+        original.stop();
+
+        const QString back = m_dir.filePath("back.db");
+        PortalCommand r = PortalProcess::run({"migrate", "--from", original.databasePath(), "--to", target});
+        QVERIFY2(r.exitCode == 0, r.errors.constData());
+        r = PortalProcess::run({"migrate", "--from", target, "--to", back});
+        QVERIFY2(r.exitCode == 0, r.errors.constData());
+        r = PortalProcess::run({"migrate", "--from", back, "--to", target});
+        QVERIFY2(r.exitCode == 1 && r.errors.contains("empty"), r.errors.constData());
+
+        const QList<QByteArray> requests = {
+            "pdfuserchk.php user=" + kReader, "pdfuserchk.php user=old@example.TEST",
+            "pdfuserchk.php user=none@x",
+            "pdfbookchk.php company=Acme&categoryname=K", "pdfbookchk.php company=Zeta&categoryname=K"};
+        QList<QByteArray> expected;
+        for (const QString &library : {original.databasePath(), target, back}) {
+            PortalProcess copy(library, m_dir.filePath("store"));
+            QByteArray seen;
+            for (const char *listing : {"company", "user", "book"})
+                seen += copy.admin({listing, "list"}).output;
+            QVERIFY(serve(copy));
+            for (const QByteArray &request : requests) {
+                const qsizetype space = request.indexOf(' ');
+                const QString endpoint = QString::fromLatin1(request.left(space));
+                seen += readable(m_client.post(copy, endpoint, request.mid(space + 1)).body).toUtf8() + '\n';
+            }
+            if (expected.isEmpty())
+                expected.append(seen);
+            QCOMPARE(seen, expected.first());
+        }
+        QVERIFY(expected.first().contains("YYY"));
     }
 };
 

@@ -17,15 +17,20 @@ namespace {
 
 const QString kRefused = QStringLiteral("refused");
 
-QString fieldsOrRefused(bool valid, const QStringList &fields)
-{
-    return valid ? fields.join(u'|') : kRefused;
-}
-
 // Each reader turns its input into one comparable text; a CommandError
 // thrown on the way counts as "refused".
 using Reader = std::function<QString(const QByteArray &)>;
 using TextReader = std::function<QString(const QString &)>;
+
+// A request body's fields, joined, or "refused".
+template <typename Body, typename... Fields>
+Reader body(Body (*parse)(const QByteArray &), Fields Body::*...fields)
+{
+    return [=](const QByteArray &in) {
+        const Body body = parse(in);
+        return body.valid ? QStringList{body.*fields...}.join(u'|') : kRefused;
+    };
+}
 
 Reader onText(const TextReader &read)
 {
@@ -41,21 +46,9 @@ Reader rule(const TextReader &check)
 const QHash<QString, Reader> &readerTable()
 {
     static const QHash<QString, Reader> table{
-        {"user body",
-         [](const QByteArray &in) {
-             const UserCheckBody body = parseUserCheckBody(in);
-             return fieldsOrRefused(body.valid, {body.user});
-         }},
-        {"status body",
-         [](const QByteArray &in) {
-             const StatusBody body = parseStatusBody(in);
-             return fieldsOrRefused(body.valid, {body.user, body.status});
-         }},
-        {"book body",
-         [](const QByteArray &in) {
-             const BookCheckBody body = parseBookCheckBody(in);
-             return fieldsOrRefused(body.valid, {body.company, body.category});
-         }},
+        {"user body", body(parseUserCheckBody, &UserCheckBody::user)},
+        {"status body", body(parseStatusBody, &StatusBody::user, &StatusBody::status)},
+        {"book body", body(parseBookCheckBody, &BookCheckBody::company, &BookCheckBody::category)},
         // A URL never takes a password, nor settings that could smuggle other libpq options in.
         {"database", onText([](const QString &text) {
              const DatabaseLocation location = parseDatabaseLocation(text);
@@ -110,10 +103,7 @@ private slots:
             "A|x&categoryname=y");
         row("book no category", "book body", "company=Acme", kRefused);
 
-        row("db file", "database", "lib.db", "lib.db");
         row("db colon in a file name", "database", "QPSQL:dbname=x", "QPSQL:dbname=x");
-        row("db url", "database", "postgresql://velkarn@db.example:5433/lib",
-            "postgresql://velkarn@db.example:5433/lib");
         row("db short scheme", "database", "postgres://u@h/lib", "postgresql://u@h/lib");
         row("db allowed setting", "database", "postgresql://u@h/lib?sslmode=require", "postgresql://u@h/lib");
         row("db password", "database", "postgresql://u:secret@h/lib", kRefused);
@@ -121,41 +111,29 @@ private slots:
         row("db unknown setting", "database", "postgresql://u@h/lib?password=secret", kRefused);
         row("db quote in a setting", "database", "postgresql://u@h/lib?application_name=a'b", kRefused);
 
-        row("listen ipv4", "listen", "127.0.0.1:8443", "https://127.0.0.1:8443");
-        row("listen port 0", "listen", "localhost:0", "https://localhost:0");
         row("listen ipv6", "listen", "[::1]:9000", "https://[::1]:9000");
         row("listen bare ipv6", "listen", "::1:9000", kRefused);
         row("listen no port", "listen", "localhost", kRefused);
         row("listen port too big", "listen", "h:70000", kRefused);
 
-        row("options pairs", "options", "--db|f|--name|A B", "ok");
         row("option value like an option", "options", "--name|--db", "ok");
         row("option missing value", "options", "--db", kRefused);
         row("option twice", "options", "--db|a|--db|b", kRefused);
         row("option stray word", "options", "db|a", kRefused);
 
-        row("name", "plain name", "Field Manual", "ok");
         row("empty name", "plain name", "", kRefused);
         row("name with newline", "plain name", "A\nB", kRefused);
-        row("company with +&=", "company", "Acme & Sons + Co=1", "ok");
         row("company with the split field", "company", "A&categoryname=B", kRefused);
         row("password non-ascii", "password", "pa\xe2\x82\xac" "ss", kRefused);
-        row("https url", "book url", "https://books.example.test/a.pdf?x=1", "ok");
-        row("relative url", "book url", "/books/a.pdf", kRefused);
         row("ftp url", "book url", "ftp://h/a.pdf", kRefused);
 
         // Limits count per host: an IPv6 host owns its whole /64.
-        row("client ipv4", "client", "192.0.2.7", "192.0.2.7");
         row("client mapped ipv4", "client", "::ffff:192.0.2.7", "192.0.2.7");
         row("client ipv6", "client", "2001:db8:1:2:aaaa:bbbb:cccc:dddd", "2001:db8:1:2::/64");
-        row("client ipv6 short", "client", "2001:db8:1:2::1", "2001:db8:1:2::/64");
 
-        // What a client cannot easily send; the running portal's log is checked elsewhere.
+        // What a client cannot easily send; tokens and cuts are read in the running portal's log.
         row("C1 and line separator", "log path", "/\xc2\x9b\xe2\x80\xa8", "/\\x9b\\x2028");
         row("backslash stays readable", "log path", "/a\\x0a", "/a\\\\x0a");
-        row("token in a path", "log path", "/a/0123456789ABCDEF0123456789abcdef/b", "/a/012345.../b");
-        row("library quoting a book", "library log", "for `/books/0123456789abcdef0123456789abcdef'.\n",
-            "velkarn-portal: for `/books/012345...'.");
         row("library line break", "library log", "bad\x1b line\nFORGED",
             "velkarn-portal: bad\\x1b line\\x0aFORGED");
         row("library flood", "library log", QByteArray(4096, 'x'),

@@ -6,10 +6,12 @@ namespace {
 constexpr int kGenerousMs = 60000;
 }
 
-PortalCommand PortalProcess::run(const QStringList &args)
+PortalCommand PortalProcess::run(const QStringList &args, const ChildSetup &setup)
 {
     QProcess process; // kills the command on the way out if it hangs
-    process.start(QStringLiteral(VELKARN_PORTAL_BIN), args);
+    if (setup)
+        process.setChildProcessModifier(setup);
+    process.start(VELKARN_PORTAL_BIN, args);
     if (!process.waitForFinished(kGenerousMs) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
@@ -17,27 +19,21 @@ PortalCommand PortalProcess::run(const QStringList &args)
 
 bool PortalProcess::start(const QString &certificate, const QString &key, const QStringList &options)
 {
-    m_server.start(QStringLiteral(VELKARN_PORTAL_BIN),
-                  QStringList{QStringLiteral("serve"), QStringLiteral("--db"), databasePath(),
-                              QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                              QStringLiteral("--cert"), certificate, QStringLiteral("--key"), key}
-                      + storeOption() + options);
+    m_server.start(VELKARN_PORTAL_BIN, QStringList{"serve", "--db", databasePath(), "--listen", "127.0.0.1:0", "--cert",
+                                                   certificate, "--key", key}
+                                           + storeOption() + options);
     const QString line = nextLine();
-    const QString prefix = QStringLiteral("listening on ");
-    if (!line.startsWith(prefix))
-        return false;
+    const QString prefix = "listening on ";
     m_url = line.mid(prefix.size());
-    return true;
+    return line.startsWith(prefix);
 }
 
 int PortalProcess::stop()
 {
     if (m_server.state() != QProcess::NotRunning) {
         m_server.terminate();
-        if (!m_server.waitForFinished(kGenerousMs)) {
-            m_server.kill();
-            m_server.waitForFinished();
-        }
+        if (!m_server.waitForFinished(kGenerousMs))
+            kill();
     }
     return m_server.exitStatus() == QProcess::NormalExit ? m_server.exitCode() : -1;
 }

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <functional>
+
 struct PortalCommand
 {
     int exitCode = -1; // -1: it did not end by itself
@@ -21,37 +23,37 @@ struct PortalCommand
 class PortalProcess
 {
 public:
+    // What the command's process does before it runs the portal.
+    using ChildSetup = std::function<void()>;
+
     explicit PortalProcess(const QString &database = {}, const QString &store = {})
         : m_database(database)
         , m_store(store)
     {
-        admin({QStringLiteral("init")});
+        admin({"init"});
     }
     ~PortalProcess() { stop(); }
 
     // Runs velkarn-portal with these arguments to its end.
-    static PortalCommand run(const QStringList &args);
+    static PortalCommand run(const QStringList &args, const ChildSetup &setup = {});
     // An admin command on this library ("--db" is added).
-    PortalCommand admin(const QStringList &args) const
+    PortalCommand admin(const QStringList &args, const ChildSetup &setup = {}) const
     {
-        return run(args + QStringList{QStringLiteral("--db"), databasePath()} + storeOption(args.value(0)));
+        return run(args + QStringList{"--db", databasePath()} + storeOption(args.value(0)), setup);
     }
-    QString databasePath() const
-    {
-        return m_database.isEmpty() ? m_dir.filePath(QStringLiteral("library.db")) : m_database;
-    }
+    QString databasePath() const { return m_database.isEmpty() ? m_dir.filePath("library.db") : m_database; }
     QString storeDir() const
     {
         if (!m_store.isEmpty())
             return m_store;
-        return m_database.isEmpty() ? databasePath() + QStringLiteral(".books") : m_dir.filePath(QStringLiteral("store"));
+        return m_database.isEmpty() ? databasePath() + ".books" : m_dir.filePath("store");
     }
     // What a command needs to find the store: nothing beside a SQLite file.
     QStringList storeOption(const QString &command = {}) const
     {
-        if (m_database.isEmpty() || command == QStringLiteral("init"))
+        if (m_database.isEmpty() || command == "init")
             return {};
-        return {QStringLiteral("--store"), storeDir()};
+        return {"--store", storeDir()};
     }
 
     // Serves this library on 127.0.0.1; false with errors() when it did not start.

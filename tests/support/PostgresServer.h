@@ -3,18 +3,13 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A throw-away PostgreSQL server for the suites that run the portal on it:
-// its own cluster in a temporary directory (initdb, pg_ctl), on a free
-// loopback port, with its socket inside that directory; no system service is
+// A throw-away PostgreSQL cluster in a temporary directory (initdb, pg_ctl) on
+// a free loopback port, its socket in that directory, so no system service is
 // touched. initdb refuses root, so as root it runs as the `postgres` user.
-// The destructor stops the server and removes the directory.
 class PostgresServer
 {
 public:
-    PostgresServer() = default;
     ~PostgresServer();
-    PostgresServer(const PostgresServer &) = delete;
-    PostgresServer &operator=(const PostgresServer &) = delete;
 
     // Makes the cluster and starts it; false with reason() when it cannot.
     bool start();
@@ -31,6 +26,7 @@ public:
 
 private:
     bool runTool(const QString &tool, const QStringList &args);
+    bool pgCtl(const QStringList &args);
 
     QTemporaryDir m_dir{QStringLiteral("/tmp/velkarn-pg-XXXXXX")};
     QString m_binDir;
@@ -38,14 +34,3 @@ private:
     bool m_running = false;
     QString m_reason;
 };
-
-// In a test function or initTestCase: the server's URL for a new database,
-// or the suite skips (fails in CI) with the reason.
-#define VELKARN_REQUIRE_POSTGRES(server)                                                            \
-    do {                                                                                            \
-        if (!(server).start()) {                                                                    \
-            if (PostgresServer::required())                                                         \
-                QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + (server).reason()));              \
-            QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + (server).reason()));  \
-        }                                                                                           \
-    } while (false)
