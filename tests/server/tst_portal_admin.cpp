@@ -211,21 +211,6 @@ private slots:
         QVERIFY(contents(QDir(storeDir()).filePath(storeFiles().value(0))) == contents(locked));
     }
 
-    void accountStateCommands()
-    {
-        QCOMPARE(admin(userAdd("u@x") + QStringList{"--password", "p", "--active", "N"}).exitCode, 0);
-        QVERIFY(admin({"user", "list"}).output.contains("u@x\tAcme\tK\tN\t-"));
-        QCOMPARE(admin({"user", "set-active", "--email", "u@x", "--active", "Y"}).exitCode, 0);
-        QCOMPARE(admin({"company", "set-active", "--name", "Acme", "--active", "N"}).exitCode, 0);
-        QVERIFY(admin({"user", "list"}).output.contains("u@x\tAcme\tK\tY\t-"));
-        QVERIFY(admin({"company", "list"}).output.contains("Acme\tN\t1\t0"));
-        QCOMPARE(admin({"user", "reset-online", "--email", "U@X"}).exitCode, 0);
-        // A mistyped library is refused, not created.
-        const QString typo = m_dir.filePath("typo.db");
-        QCOMPARE(PortalProcess::run({"user", "list", "--db", typo}).exitCode, 1);
-        QVERIFY(!QFile::exists(typo));
-    }
-
     // A library from before numbered schemas is adopted by init; a library
     // older or newer than the program is refused by everything else, saying
     // what to run, and a newer one is left as it is.
@@ -258,41 +243,10 @@ private slots:
                      refused.errors.constData());
         }
         QVERIFY(sql("SELECT version FROM schema_version WHERE version = 99"));
-    }
-
-    // A second run leaves the demo as the first made it. Given --db, the demo
-    // replaces what that database held: the company made in init() is gone.
-    void demoIsCompleteAndRepeatable()
-    {
-        QFETCH_GLOBAL(QString, engine);
-        const bool sqlite = engine == QStringLiteral("sqlite");
-        const QDir demo(m_dir.filePath(engine + "-demo"));
-        const QDir store(demo.filePath(sqlite ? "portal.db.books" : "books"));
-        const QString database = sqlite ? demo.filePath("portal.db") : m_portal->databasePath();
-        QStringList run{"demo", "--dir", demo.path()};
-        QStringList library{"--db", database};
-        if (!sqlite) {
-            run += library;
-            library += QStringList{"--store", store.path()};
-        }
-        QByteArray firstCa;
-        for (int round = 0; round < 2; ++round) {
-            const PortalCommand r = PortalProcess::run(run);
-            QVERIFY2(r.exitCode == 0, r.errors.constData());
-            QVERIFY(r.output.contains("reader@velkarn.example / reader-pass-1"));
-            QVERIFY(sqlite || r.output.contains("--store " + store.path().toUtf8()));
-            QVERIFY(demo.exists("server.pem") && demo.exists("server.key"));
-            if (round == 0)
-                firstCa = contents(demo.filePath("ca.pem"));
-        }
-        QVERIFY(!firstCa.isEmpty());
-        QCOMPARE(contents(demo.filePath("ca.pem")), firstCa);
-        QCOMPARE(PortalProcess::run(QStringList{"company", "list"} + library).output,
-                 QByteArray("company\tactive\tusers\tbooks\n"
-                            "Lapsed Books Ltd\tN\t1\t1\n"
-                            "Velkarn Demo Press\tY\t3\t3\n"));
-        QCOMPARE(PortalProcess::run(QStringList{"book", "list"} + library).output.count('\n'), 5);
-        QCOMPARE(store.entryList(QDir::Files | QDir::Hidden).size(), 4);
+        // A mistyped library is refused, not created.
+        const QString typo = m_dir.filePath("typo.db");
+        QCOMPARE(PortalProcess::run({"user", "list", "--db", typo}).exitCode, 1);
+        QVERIFY(!QFile::exists(typo));
     }
 
     void fullDiskLeavesNothing_data()

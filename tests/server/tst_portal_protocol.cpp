@@ -3,10 +3,10 @@
 #include "CommandLine.h"
 #include "DemoCertificates.h"
 #include "LibraryAdmin.h"
-#include "LibraryQueries.h"
 #include "LoginAnswer.h"
 #include "PdfFixtures.h"
 #include "PortalClient.h"
+#include "PortalDatabase.h"
 #include "PostgresServer.h"
 #include "velkarn.h"
 
@@ -281,35 +281,6 @@ private slots:
             body.append(size - body.size(), 'a');
             QCOMPARE(post("pdfuserchk.php", body).status, status);
         }
-    }
-
-    // The counts behind the limits of a shared library, on a clock of our
-    // own: the last minute is estimated from this minute's count and the
-    // previous one's.
-    void rateCounts()
-    {
-        ScopedConnection connection(portal().databasePath());
-        // The start of a minute far ahead, where the portal's own clearing never reaches.
-        const qint64 t0 = qint64(40'000'000) * 60'000;
-        QueryStatus status;
-        QString admitted;
-        const auto admit = [&](const QString &client, qint64 at, int perMinute = 3) {
-            admitted += admitEvent(connection, "test", client, perMinute, at, &status) ? u'y' : u'n';
-            QVERIFY2(status.ok, qPrintable(status.error));
-        };
-        for (qint64 at : {0, 10'000, 20'000, 30'000})
-            admit("a", t0 + at);
-        admit("b", t0 + 30'000); // clients are counted apart
-        // A new minute still carries the last one's; at its half, half of
-        // the previous minute's 3, rounded up, leaves room for one.
-        for (qint64 at : {60'000, 90'000, 90'001, 150'000})
-            admit("a", t0 + at);
-        admit("c", t0, 2'000'000'000); // a limit too high to reach
-        QCOMPARE(admitted, QStringLiteral("yyynynynyy"));
-        forgetOldCounts(connection, t0 + 200'000);
-        QSqlQuery left(connection.database());
-        QVERIFY(left.exec("SELECT COUNT(*) FROM rate_counts WHERE kind = 'test'") && left.next());
-        QCOMPARE(left.value(0).toInt(), 1);
     }
 
     // A sign-in through one process is seen by the other, and so is an
