@@ -16,10 +16,9 @@ struct PortalCommand
     QByteArray errors;
 };
 
-// A velkarn-portal with a library of its own, made with "init" at
-// construction and served on a port the system chooses: a SQLite file in a
-// temporary directory, or the PostgreSQL database given, with its book store
-// in that directory unless another is given (several processes share one).
+// A velkarn-portal with a library of its own, made with "init" at construction and served on a port
+// the system chooses: a SQLite file in a temporary directory, or the PostgreSQL database given, its
+// book store in that directory unless another is given (several processes share one).
 class PortalProcess
 {
 public:
@@ -60,8 +59,7 @@ public:
     bool start(const QString &certificate, const QString &key, const QStringList &options = {});
     // Sends SIGTERM and waits; the exit code, -1 when it had to be killed.
     int stop();
-    // The next line the server writes to standard output, trimmed; empty
-    // when none comes.
+    // The next line the server writes to standard output, trimmed; empty when none comes.
     QString nextLine();
     // Ends it at once, as a crash or a power cut would.
     void kill()
