@@ -1,5 +1,6 @@
 #include "DemoBooks.h"
 #include "DemoCertificates.h"
+#include "PdfFixtures.h"
 #include "PortalDatabase.h"
 #include "PortalProcess.h"
 #include "PostgresServer.h"
@@ -113,27 +114,23 @@ private slots:
     void initTestCase()
     {
         m_postgresUp = m_postgres.start();
-        if (!m_postgresUp && PostgresServer::required())
-            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + m_postgres.reason()));
+        QVERIFY2(m_postgresUp || !PostgresServer::required(),
+                 qPrintable("PostgreSQL: " + m_postgres.reason()));
         m_book = m_dir.filePath("long.pdf");
         QCOMPARE(writeDemoPdf(m_book, "Long", 120), QString());
-        QFile garbage(m_dir.filePath("garbage.pdf"));
-        QVERIFY(garbage.open(QIODevice::WriteOnly));
-        QVERIFY(garbage.write("%PDF-1.7 this is not really a PDF\n") > 0);
+        QVERIFY(PdfFixtures::writeFile(m_dir.filePath("garbage.pdf"), "%PDF-1.7 this is not really a PDF\n"));
     }
 
     void init()
     {
         QFETCH_GLOBAL(QString, engine);
-        if (engine == QStringLiteral("sqlite")) {
-            m_portal = std::make_unique<PortalProcess>();
-        } else {
-            if (!m_postgresUp)
-                QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + m_postgres.reason()));
-            const QString url = m_postgres.createDatabase(QStringLiteral("admin%1").arg(++m_databases));
-            QVERIFY2(!url.isEmpty(), qPrintable(m_postgres.reason()));
-            m_portal = std::make_unique<PortalProcess>(url);
-        }
+        const bool sqlite = engine == QStringLiteral("sqlite");
+        if (!sqlite && !m_postgresUp)
+            QSKIP(qPrintable(QStringLiteral("no PostgreSQL to test with: ") + m_postgres.reason()));
+        const QString url =
+            sqlite ? QString() : m_postgres.createDatabase(QString("admin%1").arg(++m_databases));
+        QVERIFY2(sqlite || !url.isEmpty(), qPrintable(m_postgres.reason()));
+        m_portal = std::make_unique<PortalProcess>(url);
         QCOMPARE(admin({"company", "add", "--name", "Acme"}).exitCode, 0);
     }
 

@@ -142,8 +142,7 @@ private slots:
         m_bigBookBytes = PdfFixtures::paddedPdf(6 * 1024 * 1024 + 123);
         QVERIFY(PdfFixtures::writeFile(m_bigBook, m_bigBookBytes));
         const bool postgres = m_postgres.start();
-        if (!postgres && PostgresServer::required())
-            QFAIL(qPrintable(QStringLiteral("PostgreSQL: ") + m_postgres.reason()));
+        QVERIFY2(postgres || !PostgresServer::required(), qPrintable("PostgreSQL: " + m_postgres.reason()));
         m_portals["sqlite"] = std::make_unique<PortalProcess>();
         if (postgres)
             m_portals["postgresql"] = std::make_unique<PortalProcess>(m_postgres.createDatabase("protocol"));
@@ -255,7 +254,6 @@ private slots:
         const QString location = books().locations.value(1);
         const HttpAnswer download = m_client.send(location, "GET");
         QCOMPARE(download.status, 200);
-        QCOMPARE(download.body.size(), m_bigBookBytes.size());
         QVERIFY(download.body == m_bigBookBytes);
 
         const QString wrongToken = location.chopped(1) + (location.endsWith(QLatin1Char('0')) ? u'1' : u'0');
