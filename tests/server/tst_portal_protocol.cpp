@@ -270,9 +270,9 @@ private slots:
         }
     }
 
-    // A sign-in through one process is seen by the other, and so is an account an admin adds; one
-    // limit holds for both together. While the database is down, requests are refused at once, with
-    // the reason in the log, and answered again once it is back, no restart.
+    // A sign-in through one process is seen by the other, and so is an account an
+    // admin adds; one limit holds for both. Once the database is down, requests
+    // are refused at once, the reason logged, and answered again when it is back.
     void twoProcessesAndAnOutage()
     {
         if (!onPostgres())

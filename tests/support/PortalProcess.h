@@ -16,9 +16,9 @@ struct PortalCommand
     QByteArray errors;
 };
 
-// A velkarn-portal with a library of its own, made with "init" at construction and served on a port
-// the system chooses: a SQLite file in a temporary directory, or the PostgreSQL database given, its
-// book store in that directory unless another is given (several processes share one).
+// A velkarn-portal with a library of its own, made by "init": a SQLite file in a
+// temporary directory or the PostgreSQL database given, its book store in that
+// directory unless several processes share another; served on a free port.
 class PortalProcess
 {
 public:
