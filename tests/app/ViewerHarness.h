@@ -39,14 +39,14 @@ QList<QByteArray> bodiesTo(const CapturingTlsServer &server, const QByteArray &p
 // "Book" when left out, and the password "none" means none.
 QByteArray bookAnswer(const QList<QStringList> &books);
 // A Sales reader; the company is made when it is missing.
-bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company,
-               bool active = true);
+bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company);
 
-// The viewer as main() starts it, with the process exit replaced by a counter.
+// The viewer as main() starts it, with the process exit replaced by a counter
+// unless it is to end the process for real.
 class LaunchedViewer
 {
 public:
-    LaunchedViewer();
+    explicit LaunchedViewer(bool realExit = false);
     ~LaunchedViewer();
     AppDelegate &app() { return *m_delegate; }
     CustomNSWindow &window() { return *m_window; }

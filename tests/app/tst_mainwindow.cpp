@@ -39,7 +39,6 @@ private slots:
     void initTestCase()
     {
         QVERIFY(addReader(portal, "ann@example.org", "ann-pass", "Acme"));
-        QVERIFY(addReader(portal, "bob@example.org", "bob-pass", "Acme", false));
         QVERIFY(addReader(portal, "cy@example.org", "cy-pass", "Acme"));
         QVERIFY(addReader(portal, "dee+x&y@example.org", "dee-pass", "Beta"));
         for (int i = 0; i < kBooks.size(); ++i) {
@@ -81,12 +80,14 @@ private slots:
     }
 
     // Sign-in refused, accepted, logout, login panel again, exit: menu items and
-    // every request body along the way.
+    // every request body along the way. Return while a check is out sends nothing.
     void sessionMenuAndRequests()
     {
         LaunchedViewer viewer;
         AppDelegate &app = viewer.app();
         QVERIFY(viewer.submitLogin("a+b&c=d@x.y", "wrong"));
+        QVERIFY(!app.logonb()->isEnabled());
+        QTest::keyClick(app.passtf(), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
         QCOMPARE(menuItems(app), QStringLiteral("000"));
         QCOMPARE(bodiesTo(kUserPath), QList<QByteArray>{"POST user=a+b&c=d@x.y"});
@@ -117,29 +118,12 @@ private slots:
                                                            "POST user=a+b&c=d@x.y&status=N"}));
     }
 
-    void secondSubmissionWhileCheckingIsIgnored()
-    {
-        server->setSilent(kUserPath);
-        LaunchedViewer viewer;
-        QVERIFY(viewer.submitLogin("a@b.c", "pw"));
-        QVERIFY(!viewer.app().logonb()->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 2, kWaitMs);
-        QTest::keyClick(viewer.app().passtf(), Qt::Key_Return);
-        viewer.app().checkserver();
-        QTRY_COMPARE_WITH_TIMEOUT(server->requests().size(), 3, kWaitMs);
-        QCOMPARE(server->requests().last().path(), kServerPath);
-    }
-
     void realExitReportsGoneAndEndsWithZero()
     {
         QProcess viewer;
         viewer.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         viewer.start(QStringLiteral(VELKARN_SIGNIN_EXIT_BIN), {"x@y.z", "pw"});
-        if (!viewer.waitForFinished(60000)) {
-            viewer.kill();
-            viewer.waitForFinished(kWaitMs);
-            QFAIL("the viewer did not end");
-        }
+        QVERIFY(viewer.waitForFinished(60000)); // if not, going out of scope kills it
         QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
         QCOMPARE(viewer.exitCode(), 0);
         QCOMPARE(bodiesTo(kStatusPath),
@@ -151,10 +135,8 @@ private slots:
         QTest::addColumn<QString>("email");
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message");
-        const QString failed = QStringLiteral("Login Failed, please re-enter");
-        QTest::newRow("wrong password") << "ann@example.org" << "Ann-pass" << failed;
-        QTest::newRow("inactive account") << "bob@example.org" << "bob-pass" << failed;
-        QTest::newRow("unknown address") << "nobody@example.org" << "x" << failed;
+        // Which accounts the portal refuses is its own suite's; one refusal of each kind here.
+        QTest::newRow("wrong password") << "ann@example.org" << "Ann-pass" << "Login Failed, please re-enter";
         QTest::newRow("signed in elsewhere") << "cy@example.org" << "wrong" << "User Already Logged On";
         // Nothing is sent for these.
         QTest::newRow("address empty") << "" << "pw" << "Please enter User";
