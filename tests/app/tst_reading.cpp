@@ -43,25 +43,20 @@ QByteArray outlinedPdf()
                 << "<< /Length " + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
                        + "\nendstream";
     }
+    const QByteArray size = QByteArray::number(objects.size() + 1);
     QByteArray pdf = "%PDF-1.4\n";
-    QList<qsizetype> offsets;
+    QByteArray xref = "xref\n0 " + size + "\n0000000000 65535 f \n";
     for (int i = 0; i < objects.size(); ++i) {
-        offsets << pdf.size();
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
         pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
     }
-    const qsizetype xref = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const qsizetype offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-           + QByteArray::number(xref) + "\n%%EOF\n";
-    return pdf;
+    const QByteArray start = QByteArray::number(pdf.size());
+    return pdf + xref + "trailer\n<< /Size " + size + " /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
 }
 
 QTreeWidgetItem *findEntry(QTreeWidget *tree, const QString &title)
 {
-    const QList<QTreeWidgetItem *> found = tree->findItems(title, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.first();
+    return tree->findItems(title, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 
 void sendWheel(QWidget *target, QPoint pos, int angle, Qt::KeyboardModifiers modifiers)
@@ -73,8 +68,8 @@ void sendWheel(QWidget *target, QPoint pos, int angle, Qt::KeyboardModifiers mod
 
 } // namespace
 
-// Knowing where one is in a book and getting elsewhere: the page label, going
-// to a page, the contents, back and forward, and zooming with the wheel.
+// Knowing where one is in a book and getting elsewhere: page buttons and keys
+// and the page label, going to a page, the contents, back and forward, and zoom.
 class ReadingTest : public QObject
 {
     Q_OBJECT
@@ -85,6 +80,7 @@ class ReadingTest : public QObject
 
     AppDelegate &app() { return m_viewer->app(); }
     PdfView *view() { return app().pdfView(); }
+    QScrollBar *bar() { return view()->verticalScrollBar(); }
     QString url(const QString &name) const { return QUrl::fromLocalFile(m_dir.filePath(name)).toString(); }
 
     bool reopen(int index)
@@ -94,8 +90,8 @@ class ReadingTest : public QObject
     }
     QString label() { return app().pagel()->text(); }
     int page() { return view()->currentPageIndex(); }
-    // The Go menu's keys, pressed while the pages have the focus.
-    void press(QKeyCombination keys) { QTest::keySequence(&m_viewer->window(), QKeySequence(keys)); }
+    // Keys of the menus and the toolbar, pressed while the pages have the focus.
+    void press(const QKeySequence &keys) { QTest::keySequence(&m_viewer->window(), keys); }
     bool answerPageDialog(const QString &typed)
     {
         QInputDialog *dialog = app().pageDialog();
@@ -135,7 +131,6 @@ private slots:
         QVERIFY(m_viewer->signIn("reader@example.org", "pw"));
         QCOMPARE(label(), QString()); // no book yet
         QVERIFY(m_viewer->openBook(0));
-        QCOMPARE(view()->scaleFactor(), 1.0);
         m_viewer->window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&m_viewer->window()));
         view()->setFocus();
@@ -147,63 +142,54 @@ private slots:
         m_server.reset();
     }
 
-    // The label names the page at the top of the view while scrolling; a row
-    // in the gap between pages belongs to the page below.
-    void pageLabelFollowsTheView()
+    // Buttons and keys go a page at a time and stop at the ends. The label names
+    // the page at the top of the view; a row in the gap between pages belongs to
+    // the page below.
+    void pagesAndTheirLabel()
     {
-        QCOMPARE(label(), QStringLiteral("Page 1 of 6"));
-        QScrollBar *bar = view()->verticalScrollBar();
+        QList<int> pages;
+        for (QPushButton *button : {app().prev(), app().next(), app().last(), app().next(), app().first()}) {
+            button->click();
+            pages << page();
+        }
+        for (const Qt::Key key : {Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_PageDown}) {
+            press(key);
+            pages << page();
+        }
+        QCOMPARE(pages, (QList<int>{0, 1, 5, 5, 0, 5, 4, 0, 1}));
+        QCOMPARE(label(), QStringLiteral("Page 2 of 6"));
         const int pitch = kPageHeight + 8;
         const QList<QPair<int, QString>> rows{{8 + 2 * pitch + 100, "Page 3 of 6"},
                                               {8 + pitch - 4, "Page 2 of 6"},
                                               {0, "Page 1 of 6"}};
         for (const auto &[row, text] : rows) {
-            bar->setValue(row);
+            bar()->setValue(row);
             QCOMPARE(label(), text);
         }
-        app().last()->click();
-        QCOMPARE(label(), QStringLiteral("Page 6 of 6"));
-        app().first()->click();
-        QCOMPARE(label(), QStringLiteral("Page 1 of 6"));
+        press(QKeySequence::Find);
+        QCOMPARE(QApplication::focusWidget(), app().searchtv());
     }
 
-    // A number past the end asks again, saying why, and the view stays where
-    // it was; a good one shows its page.
-    void goToPage()
-    {
-        app().goToPageNumber("2");
-        press(Qt::CTRL | Qt::Key_G);
-        QVERIFY(answerPageDialog("7"));
-        QCOMPARE(page(), 1);
-        QVERIFY(app().pageDialog()->isVisible());
-        QVERIFY(app().pageDialog()->labelText().contains(QStringLiteral("pages 1 to 6")));
-        QVERIFY(answerPageDialog("6"));
-        QVERIFY(!app().pageDialog()->isVisible());
-        QCOMPARE(page(), 5);
-        QCOMPARE(label(), QStringLiteral("Page 6 of 6"));
-    }
-
-    // Every level of the outline is there; an entry shows its page, at its
-    // line when it names one; a book without outline says so.
+    // Every level of the outline is there; an entry shows its page, at its line
+    // when it names one. A book without outline says so; an encrypted book's is
+    // read with its password, which the open panel asks for when the book arrives.
     void contents()
     {
         press(Qt::Key_F9);
         ContentsPanel *panel = app().contents();
         QVERIFY(panel->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
-        QTreeWidget *tree = panel->tree();
-        QCOMPARE(tree->topLevelItemCount(), 2);
-        QTreeWidgetItem *section = findEntry(tree, "Section 1.1");
-        QVERIFY(section && section->parent() && section->parent()->parent());
-        QCOMPARE(section->parent()->text(0), QStringLiteral("Chapter 1"));
-        QCOMPARE(section->parent()->parent()->text(0), QStringLiteral("Part One"));
+        QCOMPARE(panel->tree()->topLevelItemCount(), 2);
+        QStringList path;
+        for (QTreeWidgetItem *item = findEntry(panel->tree(), "Section 1.1"); item; item = item->parent())
+            path.prepend(item->text(0));
+        QCOMPARE(path, (QStringList{"Part One", "Chapter 1", "Section 1.1"}));
 
         choose("Section 1.1");
         QCOMPARE(page(), 2);
         QVERIFY(qAbs(view()->placeAt().point.y() - (kPageHeight - 500)) <= 2);
         choose("Part Two");
         QCOMPARE(page(), 3);
-        QCOMPARE(label(), QStringLiteral("Page 4 of 6"));
 
         app().toggleContents();
         QVERIFY(panel->isHidden());
@@ -211,34 +197,35 @@ private slots:
         QCOMPARE(label(), QStringLiteral("Page 1 of 2"));
         app().toggleContents();
         QTRY_COMPARE_WITH_TIMEOUT(panel->notice(), QStringLiteral("This book has no contents"), kWaitMs);
-        QVERIFY(!panel->hasOutline());
-
-        // An encrypted book's outline is read with the book's password; the
-        // open panel asks for it when the book arrives.
         QVERIFY(reopen(2));
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
         QVERIFY(findEntry(panel->tree(), "Section 1.1"));
     }
 
-    // Back and forward (by their keys) retrace go-to-page, contents and search
-    // jumps; another book starts a new history.
-    void backAndForward()
+    // A page number past the end asks again, saying why, and the view stays.
+    // Back and forward (by their keys) retrace the jumps of the contents, the
+    // page dialog and the search; another book starts a new history.
+    void jumpsAndBackAgain()
     {
         app().toggleContents();
         QTRY_VERIFY_WITH_TIMEOUT(app().contents()->hasOutline(), kWaitMs);
-        app().goToPageNumber("4");
         choose("Chapter 1");
+        press(Qt::CTRL | Qt::Key_G);
+        QVERIFY(answerPageDialog("7"));
+        QCOMPARE(page(), 1);
+        QVERIFY(app().pageDialog()->isVisible());
+        QVERIFY(app().pageDialog()->labelText().contains(QStringLiteral("pages 1 to 6")));
+        QVERIFY(answerPageDialog("4"));
+        QVERIFY(!app().pageDialog()->isVisible());
+        QCOMPARE(page(), 3);
         QVERIFY(m_viewer->search("NEEDLE"));
-        QCOMPARE(page(), 4);
 
         QList<int> pages;
-        const Qt::Key back = Qt::Key_Left;
-        const Qt::Key forward = Qt::Key_Right;
-        for (const Qt::Key arrow : {back, back, back, back, forward, forward}) {
-            press(Qt::ALT | arrow);
+        for (const char step : QByteArray("<<<<>>")) {
+            press(Qt::ALT | (step == '<' ? Qt::Key_Left : Qt::Key_Right));
             pages << page();
         }
-        QCOMPARE(pages, (QList<int>{1, 3, 0, 0, 3, 1}));
+        QCOMPARE(pages, (QList<int>{3, 1, 0, 0, 1, 3}));
         QVERIFY(reopen(0));
         app().goBack();
         QCOMPARE(page(), 0);
@@ -250,18 +237,17 @@ private slots:
     {
         app().zoomcombo()->setCurrentIndex(6);
         const int pageTop = 8 + 4 * (4 * kPageHeight + 8);
-        QScrollBar *bar = view()->verticalScrollBar();
-        bar->setValue(pageTop - view()->viewport()->height() + 50);
-        const int start = bar->value();
+        bar()->setValue(pageTop - view()->viewport()->height() + 50);
+        const int start = bar()->value();
         QVERIFY(m_viewer->search("needle"));
-        QTRY_VERIFY_WITH_TIMEOUT(bar->value() > start, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(bar()->value() > start, kWaitMs);
         app().goBack();
-        QVERIFY(qAbs(bar->value() - start) <= 1);
+        QVERIFY(qAbs(bar()->value() - start) <= 1);
     }
 
-    // Ctrl and the wheel step the zoom choices as the keys do, keeping the
-    // spot under the mouse; at either end they change nothing.
-    void wheelZoom()
+    // Ctrl and the wheel step the zoom choices as the keys do, keeping the spot
+    // under the mouse; at either end they change nothing; a plain wheel scrolls.
+    void zoomByWheelAndKeys()
     {
         QWidget *port = view()->viewport();
         const QPoint mouse(port->width() / 3, port->height() / 2);
@@ -282,21 +268,21 @@ private slots:
                 QVERIFY(qAbs(after.point.x() - spot.point.x()) <= 1.0);
         }
 
-        const QList<QPair<int, int>> ends{{6, 120}, {0, -120}};
-        for (const auto &[index, angle] : ends) {
-            app().zoomcombo()->setCurrentIndex(index);
-            const PdfPlace before = view()->placeAt(mouse);
-            const int row = view()->verticalScrollBar()->value();
-            sendWheel(port, mouse, angle, Qt::ControlModifier);
-            QCOMPARE(app().zoomcombo()->currentIndex(), index);
-            QCOMPARE(view()->verticalScrollBar()->value(), row);
-            QCOMPARE(view()->placeAt(mouse), before);
-        }
-        const double scale = view()->scaleFactor();
-        const int row = view()->verticalScrollBar()->value();
+        const PdfPlace top = view()->placeAt(mouse);
+        const int row = bar()->value();
+        sendWheel(port, mouse, 120, Qt::ControlModifier);
+        QCOMPARE(app().zoomcombo()->currentIndex(), 6);
+        QCOMPARE(bar()->value(), row);
+        QCOMPARE(view()->placeAt(mouse), top);
         sendWheel(port, mouse, -120, Qt::NoModifier);
-        QCOMPARE(view()->scaleFactor(), scale);
-        QVERIFY(view()->verticalScrollBar()->value() > row); // plain wheel scrolls
+        QCOMPARE(view()->scaleFactor(), 4.0);
+        QVERIFY(bar()->value() > row);
+
+        app().zoomcombo()->setCurrentIndex(0);
+        press(QKeySequence::ZoomOut);
+        QCOMPARE(app().zoomcombo()->currentIndex(), 0);
+        press(QKeySequence::ZoomIn);
+        QCOMPARE(view()->scaleFactor(), 0.75);
     }
 };
 
