@@ -92,15 +92,6 @@ class ReadingTest : public QObject
     int page() { return view()->currentPageIndex(); }
     // Keys of the menus and the toolbar, pressed while the pages have the focus.
     void press(const QKeySequence &keys) { QTest::keySequence(&m_viewer->window(), keys); }
-    bool answerPageDialog(const QString &typed)
-    {
-        QInputDialog *dialog = app().pageDialog();
-        if (!dialog || !dialog->isVisible())
-            return false;
-        dialog->setTextValue(typed);
-        dialog->accept();
-        return true;
-    }
     void choose(const QString &title)
     {
         QTreeWidgetItem *item = findEntry(app().contents()->tree(), title);
@@ -170,10 +161,13 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), app().searchtv());
     }
 
-    // Every level of the outline is there; an entry shows its page, at its line
-    // when it names one. A book without outline says so; an encrypted book's is
-    // read with its password, which the open panel asks for when the book arrives.
-    void contents()
+    // Every level of the outline is there, and an entry shows its page, at its
+    // line when it names one. A page number past the end asks again, saying why,
+    // and the view stays. Back and forward (by their keys) retrace the jumps of
+    // the contents, the page dialog and the search; another book starts a new
+    // history. A book without outline says so; an encrypted book's is read with
+    // its password, which the open panel asks for when the book arrives.
+    void contentsJumpsAndBack()
     {
         press(Qt::Key_F9);
         ContentsPanel *panel = app().contents();
@@ -184,12 +178,34 @@ private slots:
         for (QTreeWidgetItem *item = findEntry(panel->tree(), "Section 1.1"); item; item = item->parent())
             path.prepend(item->text(0));
         QCOMPARE(path, (QStringList{"Part One", "Chapter 1", "Section 1.1"}));
-
         choose("Section 1.1");
         QCOMPARE(page(), 2);
         QVERIFY(qAbs(view()->placeAt().point.y() - (kPageHeight - 500)) <= 2);
         choose("Part Two");
         QCOMPARE(page(), 3);
+
+        press(Qt::CTRL | Qt::Key_G);
+        QInputDialog *dialog = app().pageDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->setTextValue("7");
+        dialog->accept();
+        QCOMPARE(page(), 3);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->labelText().contains(QStringLiteral("pages 1 to 6")));
+        dialog->setTextValue("2");
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(page(), 1);
+        QVERIFY(m_viewer->search("NEEDLE"));
+        QList<int> pages;
+        for (const char step : QByteArray("<<<<<>>")) {
+            press(Qt::ALT | (step == '<' ? Qt::Key_Left : Qt::Key_Right));
+            pages << page();
+        }
+        QCOMPARE(pages, (QList<int>{1, 3, 2, 0, 0, 2, 3}));
+        QVERIFY(reopen(0));
+        app().goBack();
+        QCOMPARE(page(), 0);
 
         app().toggleContents();
         QVERIFY(panel->isHidden());
@@ -200,35 +216,6 @@ private slots:
         QVERIFY(reopen(2));
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
         QVERIFY(findEntry(panel->tree(), "Section 1.1"));
-    }
-
-    // A page number past the end asks again, saying why, and the view stays.
-    // Back and forward (by their keys) retrace the jumps of the contents, the
-    // page dialog and the search; another book starts a new history.
-    void jumpsAndBackAgain()
-    {
-        app().toggleContents();
-        QTRY_VERIFY_WITH_TIMEOUT(app().contents()->hasOutline(), kWaitMs);
-        choose("Chapter 1");
-        press(Qt::CTRL | Qt::Key_G);
-        QVERIFY(answerPageDialog("7"));
-        QCOMPARE(page(), 1);
-        QVERIFY(app().pageDialog()->isVisible());
-        QVERIFY(app().pageDialog()->labelText().contains(QStringLiteral("pages 1 to 6")));
-        QVERIFY(answerPageDialog("4"));
-        QVERIFY(!app().pageDialog()->isVisible());
-        QCOMPARE(page(), 3);
-        QVERIFY(m_viewer->search("NEEDLE"));
-
-        QList<int> pages;
-        for (const char step : QByteArray("<<<<>>")) {
-            press(Qt::ALT | (step == '<' ? Qt::Key_Left : Qt::Key_Right));
-            pages << page();
-        }
-        QCOMPARE(pages, (QList<int>{3, 1, 0, 0, 1, 3}));
-        QVERIFY(reopen(0));
-        app().goBack();
-        QCOMPARE(page(), 0);
     }
 
     // A match just below the view, on a page already in sight, is scrolled to
