@@ -22,12 +22,12 @@ const TestCertificates &testCertificates()
     return *certificates;
 }
 
-} // namespace
-
 void usePortalPort(quint16 port)
 {
     qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
 }
+
+} // namespace
 
 std::unique_ptr<CapturingTlsServer> startCapturingPortal()
 {
@@ -101,10 +101,8 @@ LaunchedViewer::LaunchedViewer(bool realExit)
 
 LaunchedViewer::~LaunchedViewer()
 {
-    // The controller's teardown waits for the transfers that still hold it.
+    // The window goes first; the controller's teardown waits for the transfers that still hold it.
     m_window->setDelegate(nullptr);
-    m_window.reset();
-    m_delegate.reset();
 }
 
 bool LaunchedViewer::submitLogin(const QString &email, const QString &password)

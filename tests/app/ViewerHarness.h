@@ -30,7 +30,6 @@ inline const QByteArray kStatusPath = "/adminportal/pdfloginupdate.php";
 std::unique_ptr<CapturingTlsServer> startCapturingPortal();
 // Serves portal and makes it the viewer's.
 bool startRealPortal(PortalProcess &portal);
-void usePortalPort(quint16 port); // the viewer's portal from now on
 // A user check answer that signs in any address with password "pw".
 QByteArray loginAnswer(const QString &company = QStringLiteral("Acme"));
 // What reached path, one "METHOD body" per request.

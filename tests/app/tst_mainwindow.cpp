@@ -1,13 +1,15 @@
+#include "PdfFixtures.h"
 #include "ViewerHarness.h"
 
 #include <QMenu>
 #include <QProcess>
+#include <QTemporaryDir>
 
 using namespace vk;
 
 namespace {
 
-const QStringList kBooks{"Zebra Manual", "Alpha Guide", "Middle Notes"};
+const QStringList kBooks{"Zebra Manual", "Alpha Guide", "Needles"};
 // Reserved characters in the address must survive the portal's form decoding.
 const QString kReader = QStringLiteral("dee+x&y@example.org");
 
@@ -30,24 +32,12 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<CapturingTlsServer> server;
-    PortalProcess portal;
 
     QList<QByteArray> bodiesTo(const QByteArray &path) const { return ::bodiesTo(*server, path); }
 
 private slots:
     void init() { QVERIFY(server = startCapturingPortal()); }
     void cleanup() { server.reset(); }
-
-    void initTestCase()
-    {
-        QVERIFY(addReader(portal, kReader, "dee-pass", "Acme"));
-        for (int i = 0; i < kBooks.size(); ++i) {
-            const QString url = QStringLiteral("https://books.example/%1.pdf").arg(i);
-            QCOMPARE(portal.admin({"book", "add", "--company", "Acme", "--category", "Sales", "--name",
-                                   kBooks.at(i), "--url", url}).exitCode, 0);
-        }
-        QVERIFY2(startRealPortal(portal), portal.errors().constData());
-    }
 
     // Before the portal has answered nothing can be chosen but Exit; then the login
     // panel takes the keys, and leaving from there reports nothing.
@@ -131,10 +121,24 @@ private slots:
 
     // Against a real portal: refusals say why and leave the panel as it was; a
     // second viewer is refused the account until the first has left, by logout
-    // or by closing, as the portal takes the "N" for it.
+    // or by closing, as the portal takes the "N" for it. The book the portal
+    // keeps comes from the portal itself, sealed with the password it gives.
     void realPortalSession()
     {
-        usePortalPort(portal.port());
+        QTemporaryDir dir;
+        const QByteArray stored = PdfFixtures::makePdf(QStringList{"needles", "haystack"});
+        QVERIFY(PdfFixtures::writeFile(dir.filePath("n.pdf"), stored));
+        PortalProcess portal;
+        QVERIFY(addReader(portal, kReader, "dee-pass", "Acme"));
+        const QList<QStringList> books{{"--url", "https://books.example/z.pdf"},
+                                       {"--url", "https://books.example/a.pdf"},
+                                       {"--file", dir.filePath("n.pdf"), "--password", "book-pass"}};
+        for (int i = 0; i < books.size(); ++i) {
+            const QStringList add{"book", "add", "--company", "Acme", "--category", "Sales", "--name",
+                                  kBooks.at(i)};
+            QCOMPARE(portal.admin(add + books.at(i)).exitCode, 0);
+        }
+        QVERIFY2(startRealPortal(portal), portal.errors().constData());
         LaunchedViewer viewer;
         AppDelegate &app = viewer.app();
         const QString title = QStringLiteral("Velkarn PDF Viewer");
@@ -164,6 +168,14 @@ private slots:
         viewer.window().close();
         QVERIFY(viewer.exitedOnceWithZero());
         signInAndList(other);
+
+        AppDelegate &reader = other.app();
+        QCOMPARE(reader.bookpasses().value(2), QStringLiteral("book-pass"));
+        QVERIFY(other.openBook(2));
+        QCOMPARE(reader.bookUrl().scheme(), QStringLiteral("https"));
+        QCOMPARE(reader.document()->state(), PdfDocument::State::Ready);
+        QVERIFY(other.search("haystack"));
+        QCOMPARE(reader.pdfView()->currentSelection()->page, 1);
     }
 
 private:
@@ -180,7 +192,7 @@ private:
             shown.append(app.bookcombo()->itemText(i));
         QCOMPARE(shown, kBooks);
         QCOMPARE(app.bookcombo()->currentIndex(), 0);
-        QCOMPARE(app.booklocs().value(2), QStringLiteral("https://books.example/2.pdf"));
+        QCOMPARE(app.booklocs().value(1), QStringLiteral("https://books.example/a.pdf"));
     }
 };
 
