@@ -73,14 +73,6 @@ QByteArray bookAnswer(const QList<QStringList> &books)
     return (text + "*END*").toUtf8();
 }
 
-bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company)
-{
-    portal.admin({"company", "add", "--name", company});
-    const QStringList user{"user", "add", "--email", email, "--company", company, "--category", "Sales",
-                           "--password", password};
-    return portal.admin(user).exitCode == 0;
-}
-
 LaunchedViewer::LaunchedViewer(bool realExit)
     : m_delegate(std::make_unique<AppDelegate>())
 {

@@ -37,8 +37,6 @@ QList<QByteArray> bodiesTo(const CapturingTlsServer &server, const QByteArray &p
 // A book answer with one record per {location, password, name}; the name is
 // "Book" when left out, and the password "none" means none.
 QByteArray bookAnswer(const QList<QStringList> &books);
-// A Sales reader; the company is made when it is missing.
-bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company);
 
 // The viewer as main() starts it, with the process exit replaced by a counter
 // unless it is to end the process for real.

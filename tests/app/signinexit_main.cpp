@@ -1,5 +1,4 @@
-// Signs in with the address and password given as arguments and chooses Exit,
-// which ends the process for real.
+// Signs in with the address and password given and chooses Exit, which ends the process for real.
 #include "ViewerHarness.h"
 
 #include <QApplication>

@@ -22,21 +22,13 @@ class HostilePortalTest : public QObject
 
     std::unique_ptr<CapturingTlsServer> server;
 
-    bool statusArrived(const QByteArray &status) const
-    {
-        return (bodiesTo(*server, kStatusPath).join('\n') + '\n').contains("&status=" + status + '\n');
-    }
-
 private slots:
     void init() { QVERIFY(server = startCapturingPortal()); }
     void cleanup() { server.reset(); }
 
-    // A portal that stops answering, at each step in turn: the viewer says so and
-    // goes on once it answers again. An unanswered server check is asked again;
-    // after an unanswered user check the user may try again at once (the ways of
-    // getting no answer are the URL session suite's); an earlier sign-in's books do
-    // not stay listed when the book check gets no answer, and Open Book on the
-    // empty list does nothing.
+    // The server, user and book checks unanswered in turn (the ways of getting no
+    // answer are the URL session suite's): the viewer says so, asks again or lets
+    // the user, and keeps no earlier sign-in's books.
     void unansweredChecks()
     {
         server->setReset(kServerPath);
@@ -57,7 +49,7 @@ private slots:
         QCOMPARE(app.tooltip1()->text(), kServerDown);
         QVERIFY(app.tooltip1()->isVisible() && app.view3()->isVisible() && app.logonb()->isEnabled());
         QCOMPARE(app.guardValue(), quint8(0));
-        QVERIFY(!statusArrived("Y"));
+        QVERIFY(bodiesTo(*server, kStatusPath).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(app.tooltip1()->isHidden(), kWaitMs); // a message goes by itself
         server->setAnswer(kUserPath, loginAnswer());
         QTest::keyClick(app.passtf(), Qt::Key_Return);
@@ -78,12 +70,10 @@ private slots:
         QVERIFY(app.document() == blank && !app.isDownloading());
     }
 
-    // A list with texts too long to show, a local file and a book that trickles in
-    // for ever. The session keeps what the portal said, the window shows a cut of it
-    // (where it is cut is the shown-text table's). The local file is refused (which
-    // schemes are is the reader's suite's), ending no session. Each abandoned
-    // download must give its connection back, or the portal's host runs out of
-    // connections and even the sign-out never leaves.
+    // Texts too long to show are cut for the window only (where is the shown-text
+    // table's); a local file is refused (which schemes, the reader's suite's) and
+    // ends no session. Each abandoned download must give its connection back, or
+    // the portal's host runs out of them and even the sign-out never leaves.
     void misbehavingBookList()
     {
         QTemporaryDir dir;
@@ -108,7 +98,6 @@ private slots:
 
         QVERIFY(viewer.openBook(1));
         QCOMPARE(app.pdfView()->placeholderText(), QStringLiteral("This book could not be opened"));
-        QCOMPARE(app.document()->state(), PdfDocument::State::Unreadable);
         QCOMPARE(log.linesWith("book location refused: scheme \"file\"").size(), 1);
         app.winAMenuItem3()->trigger();
         app.bookcombo()->setCurrentIndex(0);
@@ -119,7 +108,8 @@ private slots:
             app.winAMenuItem3()->trigger();
         }
         app.logout();
-        QTRY_VERIFY_WITH_TIMEOUT(statusArrived("N"), kWaitMs);
+        const QByteArray gone = "POST user=a@b.c&status=N";
+        QTRY_COMPARE_WITH_TIMEOUT(bodiesTo(*server, kStatusPath).value(1), gone, kWaitMs);
     }
 };
 

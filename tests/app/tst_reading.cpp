@@ -14,8 +14,8 @@ namespace {
 constexpr int kPages = 6;
 constexpr int kPageHeight = 792;
 
-// Six US Letter pages, each saying which it is, "needle" on the fifth only,
-// and a three-level outline: Part One > Chapter 1 > Section 1.1 (half-way down
+// Six US Letter pages, each saying which it is, "needle" on the fifth only and
+// "haystack" on the second, and a three-level outline: Part One > Chapter 1 > Section 1.1 (half-way down
 // page 3), then Part Two at page 4.
 QByteArray outlinedPdf()
 {
@@ -35,7 +35,8 @@ QByteArray outlinedPdf()
             << "<< /Title (Section 1.1) /Parent 6 0 R /Dest [" + pageRef(2) + " /XYZ 0 500 0] >>"
             << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
     for (int i = 0; i < kPages; ++i) {
-        const QByteArray text = "page " + QByteArray::number(i + 1) + (i == 4 ? " needle" : "");
+        const QByteArray words = i == 4 ? " needle" : i == 1 ? " haystack" : "";
+        const QByteArray text = "page " + QByteArray::number(i + 1) + words;
         const QByteArray stream = "BT /F1 24 Tf 72 700 Td (" + text + ") Tj ET";
         const QByteArray contents = QByteArray::number(10 + 2 * i) + " 0 R";
         objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792]"
@@ -59,6 +60,11 @@ QTreeWidgetItem *findEntry(QTreeWidget *tree, const QString &title)
     return tree->findItems(title, Qt::MatchExactly | Qt::MatchRecursive).value(0);
 }
 
+QString enabled(AppDelegate &app) // "<" and ">" as "10"
+{
+    return QString(app.searchp()->isEnabled() ? u'1' : u'0') + (app.searchn()->isEnabled() ? u'1' : u'0');
+}
+
 void sendWheel(QWidget *target, QPoint pos, int angle, Qt::KeyboardModifiers modifiers)
 {
     QWheelEvent event(pos, target->mapToGlobal(pos), QPoint(), QPoint(0, angle), Qt::NoButton, modifiers,
@@ -68,13 +74,25 @@ void sendWheel(QWidget *target, QPoint pos, int angle, Qt::KeyboardModifiers mod
 
 } // namespace
 
-// Knowing where one is in a book and getting elsewhere: page buttons and keys
-// and the page label, going to a page, the contents, back and forward, and zoom.
+// A reader's books, each opened from a list of local files (read only in tests),
+// and getting about in them: page buttons and keys and the page label, going to
+// a page, the contents, back and forward, search and zoom.
 class ReadingTest : public QObject
 {
     Q_OBJECT
 
+    // The portal's list: location, password and, once opened, the placeholder
+    // shown instead of pages and the document's state (-1: none).
+    struct Listed
+    {
+        QString location;
+        QString password;
+        QString placeholder;
+        int state;
+    };
+
     QTemporaryDir m_dir;
+    QList<Listed> m_listed;
     std::unique_ptr<CapturingTlsServer> m_server;
     std::unique_ptr<LaunchedViewer> m_viewer;
 
@@ -103,21 +121,36 @@ private slots:
     void initTestCase()
     {
         qputenv("VELKARN_ALLOW_INSECURE_BOOKS", "1");
+        // "needle" in three letter cases, the last page also "haystack".
+        const QStringList pages{"Alpha needle one", "Beta NEEDLE two", "Gamma Needle three haystack"};
+        const QByteArray plain = PdfFixtures::makePdf(pages, QPageSize(QPageSize::A5), 24);
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("outlined.pdf"), outlinedPdf()));
-        const QByteArray plain = PdfFixtures::makePdf(QStringList{"one", "two"});
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("plain.pdf"), plain));
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("locked.pdf"),
                                        PdfFixtures::encryptPdf(outlinedPdf(), "kilo52")));
+        QVERIFY(PdfFixtures::writeFile(m_dir.filePath("notes.pdf"), "notes, not a PDF\n"));
+        QVERIFY(m_server = startCapturingPortal());
+        m_server->setAnswer("/books/missing.pdf", "<html>404 Not Found</html>", 404);
+        const int ready = int(PdfDocument::State::Ready);
+        const int unreadable = int(PdfDocument::State::Unreadable);
+        const QString failed = QStringLiteral("This book could not be opened");
+        // "kilo52" opens the encrypted book and is ignored by the others.
+        m_listed = {{url("outlined.pdf"), "kilo52", "", ready},
+                    {url("plain.pdf"), "kilo52", "", ready},
+                    {url("locked.pdf"), "kilo52", "", ready},
+                    {url("locked.pdf"), "none", "This book is locked", int(PdfDocument::State::Locked)},
+                    {url("notes.pdf"), "none", failed, unreadable},
+                    {m_server->baseUrl() + "/books/missing.pdf", "none", failed, unreadable},
+                    {"http://[::1", "none", "No book open", -1},
+                    {"", "none", "No book open", -1}}; // last: an empty field ends the answer's list
+        QList<QStringList> books;
+        for (const Listed &book : m_listed)
+            books.append({book.location, book.password});
+        m_server->setAnswer(kBookPath, bookAnswer(books));
     }
 
     void init()
     {
-        QVERIFY(m_server = startCapturingPortal());
-        // Every book opens with "kilo52", which unencrypted ones ignore.
-        QList<QStringList> books;
-        for (const char *name : {"outlined.pdf", "plain.pdf", "locked.pdf"})
-            books.append({url(name), "kilo52"});
-        m_server->setAnswer(kBookPath, bookAnswer(books));
         m_viewer = std::make_unique<LaunchedViewer>();
         QVERIFY(m_viewer->signIn("reader@example.org", "pw"));
         QCOMPARE(label(), QString()); // no book yet
@@ -127,10 +160,23 @@ private slots:
         view()->setFocus();
     }
 
-    void cleanup()
+    void cleanup() { m_viewer.reset(); }
+
+    // Each listed book in turn, after Book List.
+    void openEachBook()
     {
-        m_viewer.reset();
-        m_server.reset();
+        for (int i = 0; i < m_listed.size(); ++i) {
+            const Listed &book = m_listed.at(i);
+            QVERIFY(reopen(i));
+            QCOMPARE(app().filename1(), book.location);
+            QCOMPARE(app().pass1(), book.password == "none" ? QString() : book.password);
+            QVERIFY(app().bookview()->isHidden() && app().view1()->isVisible());
+            QVERIFY(!app().bookbutton()->isEnabled());
+            const std::shared_ptr<PdfDocument> document = app().document();
+            QCOMPARE(view()->document(), document);
+            QCOMPARE(view()->placeholderText(), book.placeholder);
+            QCOMPARE(document ? int(document->state()) : -1, book.state);
+        }
     }
 
     // Buttons and keys go a page at a time and stop at the ends. The label names
@@ -161,12 +207,9 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), app().searchtv());
     }
 
-    // Every level of the outline is there, and an entry shows its page, at its
-    // line when it names one. A page number past the end asks again, saying why,
-    // and the view stays. Back and forward (by their keys) retrace the jumps of
-    // the contents, the page dialog and the search; another book starts a new
-    // history. A book without outline says so; an encrypted book's is read with
-    // its password, which the open panel asks for when the book arrives.
+    // Back and forward (by their keys) retrace the jumps of the contents, the page
+    // dialog and the search; another book starts anew. An encrypted book's outline
+    // is read with its password, which the open panel asks for when it arrives.
     void contentsJumpsAndBack()
     {
         press(Qt::Key_F9);
@@ -210,18 +253,15 @@ private slots:
         app().toggleContents();
         QVERIFY(panel->isHidden());
         QVERIFY(reopen(1));
-        QCOMPARE(label(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(label(), QStringLiteral("Page 1 of 3"));
         app().toggleContents();
         QTRY_COMPARE_WITH_TIMEOUT(panel->notice(), QStringLiteral("This book has no contents"), kWaitMs);
         QVERIFY(reopen(2));
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
         QVERIFY(findEntry(panel->tree(), "Section 1.1"));
-    }
 
-    // A match just below the view, on a page already in sight, is scrolled to
-    // only when its outline arrives; Back still returns from it.
-    void backFromALateSearchScroll()
-    {
+        // A match just below the view, on a page already in sight, is scrolled to
+        // only when its outline arrives; Back still returns from it.
         app().zoomcombo()->setCurrentIndex(6);
         const int pageTop = 8 + 4 * (4 * kPageHeight + 8);
         bar()->setValue(pageTop - view()->viewport()->height() + 50);
@@ -230,6 +270,63 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(bar()->value() > start, kWaitMs);
         app().goBack();
         QVERIFY(qAbs(bar()->value() - start) <= 1);
+    }
+
+    void searchAnotherBookAndLogout()
+    {
+        AppDelegate &app = this->app();
+        QVERIFY(reopen(1));
+        app.searchtv()->setText("nEEDLE"); // on the pages as "needle", "NEEDLE" and "Needle"
+        QTest::keyClick(app.searchtv(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(app.matchl()->text(), QStringLiteral("1 of 3"), kWaitMs);
+        const QList<PdfSelection> found = app.searchResults().value();
+        QCOMPARE(found.size(), 3);
+        QCOMPARE(app.pdfView()->currentSelection(), found.first());
+        QCOMPARE(app.pdfView()->highlightedSelections(), found);
+        QCOMPARE(enabled(app), QStringLiteral("11"));
+
+        // The worked sequence: no wrap-around, the button past an end is disabled.
+        QList<int> selected;
+        QStringList states;
+        for (char press : QByteArray(">>><<<>")) {
+            (press == '>' ? app.searchn() : app.searchp())->click();
+            selected.append(found.indexOf(*app.pdfView()->currentSelection()));
+            states.append(enabled(app));
+        }
+        QCOMPARE(selected, (QList<int>{1, 2, 2, 1, 0, 0, 1}));
+        QCOMPARE(states, (QStringList{"11", "11", "10", "11", "11", "01", "11"}));
+        QCOMPARE(app.matchl()->text(), QStringLiteral("2 of 3"));
+
+        // A failed search keeps the earlier selection and highlights.
+        QVERIFY(m_viewer->search("zebra"));
+        QCOMPARE(enabled(app), QStringLiteral("00"));
+        QCOMPARE(app.pdfView()->currentSelection(), found.at(1));
+        QCOMPARE(app.pdfView()->highlightedSelections(), found);
+        QCOMPARE(app.matchl()->text(), QStringLiteral("No matches"));
+
+        // One match: nothing to step to.
+        QVERIFY(m_viewer->search("haystack"));
+        app.searchn()->click();
+        QCOMPARE(enabled(app), QStringLiteral("10"));
+
+        // Back to the list and into another book: zoom and the last search stay.
+        app.zoomcombo()->setCurrentIndex(4);
+        const std::shared_ptr<PdfDocument> first = app.document();
+        app.winAMenuItem3()->trigger();
+        QVERIFY(app.view1()->isHidden() && app.bookview()->isVisible() && app.bookbutton()->isEnabled());
+        QVERIFY(m_viewer->openBook(2));
+        QVERIFY(app.document() != first && app.document()->state() == PdfDocument::State::Ready);
+        QCOMPARE(app.pdfView()->scaleFactor(), 1.5);
+        QCOMPARE(app.searchResults()->size(), 1);
+
+        // Signing out while reading puts a blank page in the book's place, fitted to the width.
+        app.logout();
+        QVERIFY(app.view1()->isVisible() && app.view2()->isVisible());
+        QCOMPARE(app.document()->pageCount(), 1);
+        QCOMPARE(app.pdfView()->document(), app.document());
+        QVERIFY(app.pdfView()->autoScales());
+        QCOMPARE(app.pdfView()->scaleFactor(), 0.8);
+        QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("1.50"));
     }
 
     // Ctrl and the wheel step the zoom choices as the keys do, keeping the spot
