@@ -131,8 +131,7 @@ bool LaunchedViewer::search(const QString &pattern)
 {
     m_delegate->searchtv()->setText(pattern);
     m_delegate->searchf()->click();
-    // A count still growing ends in "+".
-    const QLabel *counter = m_delegate->matchl();
+    const QLabel *counter = m_delegate->matchl(); // a count still growing ends in "+"
     const auto decided = [counter] {
         return !counter->text().startsWith(QLatin1String("Searching")) && !counter->text().endsWith(u'+');
     };

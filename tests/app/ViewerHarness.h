@@ -28,10 +28,8 @@ inline const QByteArray kStatusPath = "/adminportal/pdfloginupdate.php";
 // A recording portal, from now on the viewer's: any address with password "pw"
 // signs in for Acme, Sales, and no books are listed. Null when it cannot listen.
 std::unique_ptr<CapturingTlsServer> startCapturingPortal();
-// Serves portal and makes it the viewer's.
-bool startRealPortal(PortalProcess &portal);
-// A user check answer that signs in any address with password "pw".
-QByteArray loginAnswer(const QString &company = QStringLiteral("Acme"));
+bool startRealPortal(PortalProcess &portal); // serves portal and makes it the viewer's
+QByteArray loginAnswer(const QString &company = QStringLiteral("Acme")); // any address, with "pw"
 // What reached path, one "METHOD body" per request.
 QList<QByteArray> bodiesTo(const CapturingTlsServer &server, const QByteArray &path);
 // A book answer with one record per {location, password, name}; the name is

@@ -8,8 +8,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     LaunchedViewer viewer(true);
-    const QStringList arguments = application.arguments();
-    if (viewer.signIn(arguments.value(1), arguments.value(2)))
+    if (viewer.signIn(application.arguments().value(1), application.arguments().value(2)))
         viewer.app().submenu()->actions().last()->trigger();
     return 3; // reaching this means the exit did not happen
 }

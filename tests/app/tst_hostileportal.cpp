@@ -41,7 +41,6 @@ private slots:
         server->setAnswer(kServerPath, "1");
         QTRY_VERIFY_WITH_TIMEOUT(app.view3()->isVisible(), kWaitMs);
         QCOMPARE(viewer.window().windowTitle(), kTitle);
-        QVERIFY(!app.winAMenuItem()->isEnabled());
 
         QVERIFY(viewer.submitLogin("a@b.c", "pw"));
         QTRY_VERIFY_WITH_TIMEOUT(!app.isUserTimerLive(), kWaitMs);
@@ -54,7 +53,6 @@ private slots:
         server->setAnswer(kUserPath, loginAnswer());
         QTest::keyClick(app.passtf(), Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(app.bookview()->isVisible() && !app.isBookTimerLive(), kWaitMs);
-        QCOMPARE(viewer.window().windowTitle(), kTitle + " - Acme");
         QCOMPARE(app.bookcombo()->count(), 1);
 
         app.logout();

