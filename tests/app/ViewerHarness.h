@@ -29,7 +29,7 @@ inline const QByteArray kStatusPath = "/adminportal/pdfloginupdate.php";
 // signs in for Acme, Sales, and no books are listed. Null when it cannot listen.
 std::unique_ptr<CapturingTlsServer> startCapturingPortal();
 bool startRealPortal(PortalProcess &portal); // serves portal and makes it the viewer's
-QByteArray loginAnswer(const QString &company = QStringLiteral("Acme")); // any address, with "pw"
+QByteArray loginAnswer(const QString &company = QStringLiteral("Acme")); // signs in anyone with "pw"
 // What reached path, one "METHOD body" per request.
 QList<QByteArray> bodiesTo(const CapturingTlsServer &server, const QByteArray &path);
 // A book answer with one record per {location, password, name}; the name is

@@ -7,7 +7,7 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    LaunchedViewer viewer(true);
+    LaunchedViewer viewer(true); // its Exit ends this process
     if (viewer.signIn(application.arguments().value(1), application.arguments().value(2)))
         viewer.app().submenu()->actions().last()->trigger();
     return 3; // reaching this means the exit did not happen

@@ -26,9 +26,9 @@ private slots:
     void init() { QVERIFY(server = startCapturingPortal()); }
     void cleanup() { server.reset(); }
 
-    // The server, user and book checks unanswered in turn (the ways of getting no
-    // answer are the URL session suite's): the viewer says so, asks again or lets
-    // the user, and keeps no earlier sign-in's books.
+    // The server, user and book checks unanswered in turn (the ways of getting none
+    // are the URL session suite's): the viewer says so and asks again, or lets the
+    // user; no earlier sign-in's books stay listed, nor can the empty list be opened.
     void unansweredChecks()
     {
         server->setReset(kServerPath);
@@ -68,10 +68,10 @@ private slots:
         QVERIFY(app.document() == blank && !app.isDownloading());
     }
 
-    // Texts too long to show are cut for the window only (where is the shown-text
-    // table's); a local file is refused (which schemes, the reader's suite's) and
-    // ends no session. Each abandoned download must give its connection back, or
-    // the portal's host runs out of them and even the sign-out never leaves.
+    // Texts too long to show are cut for the window only (where, the shown-text
+    // table says); a local file is refused (which schemes, the reader's suite says)
+    // and ends no session. Each abandoned download must give its connection back,
+    // or the portal's host runs out of them and even the sign-out never leaves.
     void misbehavingBookList()
     {
         QTemporaryDir dir;

@@ -15,8 +15,8 @@ constexpr int kPages = 6;
 constexpr int kPageHeight = 792;
 
 // Six US Letter pages, each saying which it is, "needle" on the fifth only and
-// "haystack" on the second, and a three-level outline: Part One > Chapter 1 > Section 1.1 (half-way down
-// page 3), then Part Two at page 4.
+// "haystack" on the second, and a three-level outline: Part One > Chapter 1 >
+// Section 1.1 (half-way down page 3), then Part Two at page 4.
 QByteArray outlinedPdf()
 {
     QList<QByteArray> objects;
