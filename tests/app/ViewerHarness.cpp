@@ -9,32 +9,29 @@ using namespace vk;
 namespace {
 
 // Certificates for the whole process; the first call sets VELKARN_PORTAL_CA,
-// which the URL session reads only once. A static object, not a leaked one, so
-// that its directory goes at exit.
+// which the URL session reads only once. Static, so that their directory goes at exit.
 const TestCertificates &testCertificates()
 {
-    static TestCertificates certificates;
-    static const bool made = [] {
-        if (!certificates.create())
-            qFatal("test certificates: %s", qPrintable(certificates.errorText()));
-        qputenv("VELKARN_PORTAL_CA", certificates.caCertificatePath().toLocal8Bit());
-        return true;
+    static const TestCertificates *const certificates = [] {
+        static TestCertificates made;
+        if (!made.create())
+            qFatal("test certificates: %s", qPrintable(made.errorText()));
+        qputenv("VELKARN_PORTAL_CA", made.caCertificatePath().toLocal8Bit());
+        return &made;
     }();
-    Q_UNUSED(made);
-    return certificates;
+    return *certificates;
 }
-
-} // namespace
 
 void usePortalPort(quint16 port)
 {
     qputenv("VELKARN_PORTAL_HOST", "127.0.0.1:" + QByteArray::number(port));
 }
 
+} // namespace
+
 std::unique_ptr<CapturingTlsServer> startCapturingPortal()
 {
-    auto server = std::make_unique<CapturingTlsServer>(testCertificates().serverCertificatePath(),
-                                                       testCertificates().serverKeyPath());
+    auto server = std::make_unique<CapturingTlsServer>(testCertificates());
     if (!server->isListening())
         return nullptr;
     server->setAnswer(kUserPath, loginAnswer());
@@ -76,23 +73,18 @@ QByteArray bookAnswer(const QList<QStringList> &books)
     return (text + "*END*").toUtf8();
 }
 
-bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company,
-               bool active)
-{
-    portal.admin({"company", "add", "--name", company});
-    const QStringList user{"user", "add", "--email", email, "--company", company, "--category", "Sales",
-                           "--password", password, "--active", active ? "Y" : "N"};
-    return portal.admin(user).exitCode == 0;
-}
-
-LaunchedViewer::LaunchedViewer()
+LaunchedViewer::LaunchedViewer(bool realExit)
     : m_delegate(std::make_unique<AppDelegate>())
 {
-    testCertificates();
-    m_delegate->setExitFunction([this](int status) {
-        ++m_exitCalls;
-        m_exitStatus = status;
-    });
+    // A viewer ending for real runs in a process of its own, which takes the
+    // certificates of the test that started it.
+    if (!realExit) {
+        testCertificates();
+        m_delegate->setExitFunction([this](int status) {
+            ++m_exitCalls;
+            m_exitStatus = status;
+        });
+    }
     m_window = makeMainInterface(m_delegate.get());
     m_delegate->applicationWillFinishLaunching();
     m_delegate->applicationDidFinishLaunching();
@@ -101,10 +93,8 @@ LaunchedViewer::LaunchedViewer()
 
 LaunchedViewer::~LaunchedViewer()
 {
-    // The controller's teardown waits for the transfers that still hold it.
+    // The window goes first; the controller's teardown waits for the transfers that still hold it.
     m_window->setDelegate(nullptr);
-    m_window.reset();
-    m_delegate.reset();
 }
 
 bool LaunchedViewer::submitLogin(const QString &email, const QString &password)
@@ -141,8 +131,7 @@ bool LaunchedViewer::search(const QString &pattern)
 {
     m_delegate->searchtv()->setText(pattern);
     m_delegate->searchf()->click();
-    // A count still growing ends in "+".
-    const QLabel *counter = m_delegate->matchl();
+    const QLabel *counter = m_delegate->matchl(); // a count still growing ends in "+"
     const auto decided = [counter] {
         return !counter->text().startsWith(QLatin1String("Searching")) && !counter->text().endsWith(u'+');
     };

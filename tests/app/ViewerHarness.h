@@ -28,25 +28,20 @@ inline const QByteArray kStatusPath = "/adminportal/pdfloginupdate.php";
 // A recording portal, from now on the viewer's: any address with password "pw"
 // signs in for Acme, Sales, and no books are listed. Null when it cannot listen.
 std::unique_ptr<CapturingTlsServer> startCapturingPortal();
-// Serves portal and makes it the viewer's.
-bool startRealPortal(PortalProcess &portal);
-void usePortalPort(quint16 port); // the viewer's portal from now on
-// A user check answer that signs in any address with password "pw".
-QByteArray loginAnswer(const QString &company = QStringLiteral("Acme"));
+bool startRealPortal(PortalProcess &portal); // serves portal and makes it the viewer's
+QByteArray loginAnswer(const QString &company = QStringLiteral("Acme")); // signs in anyone with "pw"
 // What reached path, one "METHOD body" per request.
 QList<QByteArray> bodiesTo(const CapturingTlsServer &server, const QByteArray &path);
 // A book answer with one record per {location, password, name}; the name is
 // "Book" when left out, and the password "none" means none.
 QByteArray bookAnswer(const QList<QStringList> &books);
-// A Sales reader; the company is made when it is missing.
-bool addReader(PortalProcess &portal, const QString &email, const QString &password, const QString &company,
-               bool active = true);
 
-// The viewer as main() starts it, with the process exit replaced by a counter.
+// The viewer as main() starts it, with the process exit replaced by a counter
+// unless it is to end the process for real.
 class LaunchedViewer
 {
 public:
-    LaunchedViewer();
+    explicit LaunchedViewer(bool realExit = false);
     ~LaunchedViewer();
     AppDelegate &app() { return *m_delegate; }
     CustomNSWindow &window() { return *m_window; }

@@ -14,9 +14,9 @@ namespace {
 constexpr int kPages = 6;
 constexpr int kPageHeight = 792;
 
-// Six US Letter pages, each saying which it is, "needle" on the fifth only,
-// and a three-level outline: Part One > Chapter 1 > Section 1.1 (half-way down
-// page 3), then Part Two at page 4.
+// Six US Letter pages, each saying which it is, "needle" on the fifth only and
+// "haystack" on the second, and a three-level outline: Part One > Chapter 1 >
+// Section 1.1 (half-way down page 3), then Part Two at page 4.
 QByteArray outlinedPdf()
 {
     QList<QByteArray> objects;
@@ -35,7 +35,8 @@ QByteArray outlinedPdf()
             << "<< /Title (Section 1.1) /Parent 6 0 R /Dest [" + pageRef(2) + " /XYZ 0 500 0] >>"
             << "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
     for (int i = 0; i < kPages; ++i) {
-        const QByteArray text = "page " + QByteArray::number(i + 1) + (i == 4 ? " needle" : "");
+        const QByteArray words = i == 4 ? " needle" : i == 1 ? " haystack" : "";
+        const QByteArray text = "page " + QByteArray::number(i + 1) + words;
         const QByteArray stream = "BT /F1 24 Tf 72 700 Td (" + text + ") Tj ET";
         const QByteArray contents = QByteArray::number(10 + 2 * i) + " 0 R";
         objects << "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792]"
@@ -43,25 +44,25 @@ QByteArray outlinedPdf()
                 << "<< /Length " + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
                        + "\nendstream";
     }
+    const QByteArray size = QByteArray::number(objects.size() + 1);
     QByteArray pdf = "%PDF-1.4\n";
-    QList<qsizetype> offsets;
+    QByteArray xref = "xref\n0 " + size + "\n0000000000 65535 f \n";
     for (int i = 0; i < objects.size(); ++i) {
-        offsets << pdf.size();
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
         pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
     }
-    const qsizetype xref = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const qsizetype offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
-           + QByteArray::number(xref) + "\n%%EOF\n";
-    return pdf;
+    const QByteArray start = QByteArray::number(pdf.size());
+    return pdf + xref + "trailer\n<< /Size " + size + " /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
 }
 
 QTreeWidgetItem *findEntry(QTreeWidget *tree, const QString &title)
 {
-    const QList<QTreeWidgetItem *> found = tree->findItems(title, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.first();
+    return tree->findItems(title, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+}
+
+QString enabled(AppDelegate &app) // "<" and ">" as "10"
+{
+    return QString(app.searchp()->isEnabled() ? u'1' : u'0') + (app.searchn()->isEnabled() ? u'1' : u'0');
 }
 
 void sendWheel(QWidget *target, QPoint pos, int angle, Qt::KeyboardModifiers modifiers)
@@ -73,18 +74,25 @@ void sendWheel(QWidget *target, QPoint pos, int angle, Qt::KeyboardModifiers mod
 
 } // namespace
 
-// Knowing where one is in a book and getting elsewhere: the page label, going
-// to a page, the contents, back and forward, and zooming with the wheel.
+// A reader's books, each opened from a list of local files (read only in tests),
+// and getting about in them: page buttons and keys and the page label, going to
+// a page, the contents, back and forward, search and zoom.
 class ReadingTest : public QObject
 {
     Q_OBJECT
 
+    // The portal's list: location, password and, once opened, the placeholder
+    // shown instead of pages and the document's state (-1: none).
+    using Listed = std::tuple<QString, QString, QString, int>;
+
     QTemporaryDir m_dir;
+    QList<Listed> m_listed;
     std::unique_ptr<CapturingTlsServer> m_server;
     std::unique_ptr<LaunchedViewer> m_viewer;
 
     AppDelegate &app() { return m_viewer->app(); }
     PdfView *view() { return app().pdfView(); }
+    QScrollBar *bar() { return view()->verticalScrollBar(); }
     QString url(const QString &name) const { return QUrl::fromLocalFile(m_dir.filePath(name)).toString(); }
 
     bool reopen(int index)
@@ -94,17 +102,8 @@ class ReadingTest : public QObject
     }
     QString label() { return app().pagel()->text(); }
     int page() { return view()->currentPageIndex(); }
-    // The Go menu's keys, pressed while the pages have the focus.
-    void press(QKeyCombination keys) { QTest::keySequence(&m_viewer->window(), QKeySequence(keys)); }
-    bool answerPageDialog(const QString &typed)
-    {
-        QInputDialog *dialog = app().pageDialog();
-        if (!dialog || !dialog->isVisible())
-            return false;
-        dialog->setTextValue(typed);
-        dialog->accept();
-        return true;
-    }
+    // Keys of the menus and the toolbar, pressed while the pages have the focus.
+    void press(const QKeySequence &keys) { QTest::keySequence(&m_viewer->window(), keys); }
     void choose(const QString &title)
     {
         QTreeWidgetItem *item = findEntry(app().contents()->tree(), title);
@@ -116,152 +115,217 @@ private slots:
     void initTestCase()
     {
         qputenv("VELKARN_ALLOW_INSECURE_BOOKS", "1");
+        // "needle" in three letter cases, the last page also "haystack".
+        const QStringList pages{"Alpha needle one", "Beta NEEDLE two", "Gamma Needle three haystack"};
+        const QByteArray plain = PdfFixtures::makePdf(pages, QPageSize(QPageSize::A5), 24);
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("outlined.pdf"), outlinedPdf()));
-        const QByteArray plain = PdfFixtures::makePdf(QStringList{"one", "two"});
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("plain.pdf"), plain));
         QVERIFY(PdfFixtures::writeFile(m_dir.filePath("locked.pdf"),
                                        PdfFixtures::encryptPdf(outlinedPdf(), "kilo52")));
+        QVERIFY(PdfFixtures::writeFile(m_dir.filePath("notes.pdf"), "notes, not a PDF\n"));
+        QVERIFY(m_server = startCapturingPortal());
+        m_server->setAnswer("/books/missing.pdf", "<html>404 Not Found</html>", 404);
+        const int ready = int(PdfDocument::State::Ready);
+        const int unreadable = int(PdfDocument::State::Unreadable);
+        const QString failed = QStringLiteral("This book could not be opened");
+        // "kilo52" opens the encrypted book and is ignored by the others.
+        m_listed = {{url("outlined.pdf"), "kilo52", "", ready},
+                    {url("plain.pdf"), "kilo52", "", ready},
+                    {url("locked.pdf"), "kilo52", "", ready},
+                    {url("locked.pdf"), "none", "This book is locked", int(PdfDocument::State::Locked)},
+                    {url("notes.pdf"), "none", failed, unreadable},
+                    {m_server->baseUrl() + "/books/missing.pdf", "none", failed, unreadable},
+                    {"http://[::1", "none", "No book open", -1},
+                    {"", "none", "No book open", -1}}; // last: an empty field ends the answer's list
+        QList<QStringList> books;
+        for (const auto &[location, password, placeholder, state] : m_listed)
+            books.append({location, password});
+        m_server->setAnswer(kBookPath, bookAnswer(books));
     }
 
     void init()
     {
-        QVERIFY(m_server = startCapturingPortal());
-        // Every book opens with "kilo52", which unencrypted ones ignore.
-        QList<QStringList> books;
-        for (const char *name : {"outlined.pdf", "plain.pdf", "locked.pdf"})
-            books.append({url(name), "kilo52"});
-        m_server->setAnswer(kBookPath, bookAnswer(books));
         m_viewer = std::make_unique<LaunchedViewer>();
         QVERIFY(m_viewer->signIn("reader@example.org", "pw"));
         QCOMPARE(label(), QString()); // no book yet
         QVERIFY(m_viewer->openBook(0));
-        QCOMPARE(view()->scaleFactor(), 1.0);
         m_viewer->window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&m_viewer->window()));
         view()->setFocus();
     }
 
-    void cleanup()
+    void cleanup() { m_viewer.reset(); }
+
+    // Each listed book in turn, after Book List.
+    void openEachBook()
     {
-        m_viewer.reset();
-        m_server.reset();
+        for (int i = 0; i < m_listed.size(); ++i) {
+            const auto &[location, password, placeholder, state] = m_listed.at(i);
+            QVERIFY(reopen(i));
+            QCOMPARE(app().filename1(), location);
+            QCOMPARE(app().pass1(), password == "none" ? QString() : password);
+            QVERIFY(app().bookview()->isHidden() && app().view1()->isVisible());
+            QVERIFY(!app().bookbutton()->isEnabled());
+            const std::shared_ptr<PdfDocument> document = app().document();
+            QCOMPARE(view()->document(), document);
+            QCOMPARE(view()->placeholderText(), placeholder);
+            QCOMPARE(document ? int(document->state()) : -1, state);
+        }
     }
 
-    // The label names the page at the top of the view while scrolling; a row
-    // in the gap between pages belongs to the page below.
-    void pageLabelFollowsTheView()
+    // Buttons and keys go a page at a time and stop at the ends. The label names
+    // the page at the top of the view; a row in the gap between pages belongs to
+    // the page below.
+    void pagesAndTheirLabel()
     {
-        QCOMPARE(label(), QStringLiteral("Page 1 of 6"));
-        QScrollBar *bar = view()->verticalScrollBar();
+        QList<int> pages;
+        for (QPushButton *button : {app().prev(), app().next(), app().last(), app().next(), app().first()}) {
+            button->click();
+            pages << page();
+        }
+        for (const Qt::Key key : {Qt::Key_End, Qt::Key_PageUp, Qt::Key_Home, Qt::Key_PageDown}) {
+            press(key);
+            pages << page();
+        }
+        QCOMPARE(pages, (QList<int>{0, 1, 5, 5, 0, 5, 4, 0, 1}));
+        QCOMPARE(label(), QStringLiteral("Page 2 of 6"));
         const int pitch = kPageHeight + 8;
         const QList<QPair<int, QString>> rows{{8 + 2 * pitch + 100, "Page 3 of 6"},
                                               {8 + pitch - 4, "Page 2 of 6"},
                                               {0, "Page 1 of 6"}};
         for (const auto &[row, text] : rows) {
-            bar->setValue(row);
+            bar()->setValue(row);
             QCOMPARE(label(), text);
         }
-        app().last()->click();
-        QCOMPARE(label(), QStringLiteral("Page 6 of 6"));
-        app().first()->click();
-        QCOMPARE(label(), QStringLiteral("Page 1 of 6"));
+        press(QKeySequence::Find);
+        QCOMPARE(QApplication::focusWidget(), app().searchtv());
     }
 
-    // A number past the end asks again, saying why, and the view stays where
-    // it was; a good one shows its page.
-    void goToPage()
-    {
-        app().goToPageNumber("2");
-        press(Qt::CTRL | Qt::Key_G);
-        QVERIFY(answerPageDialog("7"));
-        QCOMPARE(page(), 1);
-        QVERIFY(app().pageDialog()->isVisible());
-        QVERIFY(app().pageDialog()->labelText().contains(QStringLiteral("pages 1 to 6")));
-        QVERIFY(answerPageDialog("6"));
-        QVERIFY(!app().pageDialog()->isVisible());
-        QCOMPARE(page(), 5);
-        QCOMPARE(label(), QStringLiteral("Page 6 of 6"));
-    }
-
-    // Every level of the outline is there; an entry shows its page, at its
-    // line when it names one; a book without outline says so.
-    void contents()
+    // Back and forward (by their keys) retrace the jumps of the contents, the page
+    // dialog and the search; another book starts anew. An encrypted book's outline
+    // is read with its password, which the open panel asks for when it arrives.
+    void contentsJumpsAndBack()
     {
         press(Qt::Key_F9);
         ContentsPanel *panel = app().contents();
         QVERIFY(panel->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
-        QTreeWidget *tree = panel->tree();
-        QCOMPARE(tree->topLevelItemCount(), 2);
-        QTreeWidgetItem *section = findEntry(tree, "Section 1.1");
-        QVERIFY(section && section->parent() && section->parent()->parent());
-        QCOMPARE(section->parent()->text(0), QStringLiteral("Chapter 1"));
-        QCOMPARE(section->parent()->parent()->text(0), QStringLiteral("Part One"));
-
+        QCOMPARE(panel->tree()->topLevelItemCount(), 2);
+        QStringList path;
+        for (QTreeWidgetItem *item = findEntry(panel->tree(), "Section 1.1"); item; item = item->parent())
+            path.prepend(item->text(0));
+        QCOMPARE(path, (QStringList{"Part One", "Chapter 1", "Section 1.1"}));
         choose("Section 1.1");
         QCOMPARE(page(), 2);
         QVERIFY(qAbs(view()->placeAt().point.y() - (kPageHeight - 500)) <= 2);
         choose("Part Two");
         QCOMPARE(page(), 3);
-        QCOMPARE(label(), QStringLiteral("Page 4 of 6"));
+
+        press(Qt::CTRL | Qt::Key_G);
+        QInputDialog *dialog = app().pageDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        dialog->setTextValue("7");
+        dialog->accept();
+        QCOMPARE(page(), 3);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->labelText().contains(QStringLiteral("pages 1 to 6")));
+        dialog->setTextValue("2");
+        dialog->accept();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(page(), 1);
+        QVERIFY(m_viewer->search("NEEDLE"));
+        QList<int> pages;
+        for (const char step : QByteArray("<<<<<>>")) {
+            press(Qt::ALT | (step == '<' ? Qt::Key_Left : Qt::Key_Right));
+            pages << page();
+        }
+        QCOMPARE(pages, (QList<int>{1, 3, 2, 0, 0, 2, 3}));
+        QVERIFY(reopen(0));
+        app().goBack();
+        QCOMPARE(page(), 0);
 
         app().toggleContents();
         QVERIFY(panel->isHidden());
         QVERIFY(reopen(1));
-        QCOMPARE(label(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(label(), QStringLiteral("Page 1 of 3"));
         app().toggleContents();
         QTRY_COMPARE_WITH_TIMEOUT(panel->notice(), QStringLiteral("This book has no contents"), kWaitMs);
-        QVERIFY(!panel->hasOutline());
-
-        // An encrypted book's outline is read with the book's password; the
-        // open panel asks for it when the book arrives.
         QVERIFY(reopen(2));
         QTRY_VERIFY_WITH_TIMEOUT(panel->hasOutline(), kWaitMs);
         QVERIFY(findEntry(panel->tree(), "Section 1.1"));
-    }
 
-    // Back and forward (by their keys) retrace go-to-page, contents and search
-    // jumps; another book starts a new history.
-    void backAndForward()
-    {
-        app().toggleContents();
-        QTRY_VERIFY_WITH_TIMEOUT(app().contents()->hasOutline(), kWaitMs);
-        app().goToPageNumber("4");
-        choose("Chapter 1");
-        QVERIFY(m_viewer->search("NEEDLE"));
-        QCOMPARE(page(), 4);
-
-        QList<int> pages;
-        const Qt::Key back = Qt::Key_Left;
-        const Qt::Key forward = Qt::Key_Right;
-        for (const Qt::Key arrow : {back, back, back, back, forward, forward}) {
-            press(Qt::ALT | arrow);
-            pages << page();
-        }
-        QCOMPARE(pages, (QList<int>{1, 3, 0, 0, 3, 1}));
-        QVERIFY(reopen(0));
-        app().goBack();
-        QCOMPARE(page(), 0);
-    }
-
-    // A match just below the view, on a page already in sight, is scrolled to
-    // only when its outline arrives; Back still returns from it.
-    void backFromALateSearchScroll()
-    {
+        // A match just below the view, on a page already in sight, is scrolled to
+        // only when its outline arrives; Back still returns from it.
         app().zoomcombo()->setCurrentIndex(6);
         const int pageTop = 8 + 4 * (4 * kPageHeight + 8);
-        QScrollBar *bar = view()->verticalScrollBar();
-        bar->setValue(pageTop - view()->viewport()->height() + 50);
-        const int start = bar->value();
+        bar()->setValue(pageTop - view()->viewport()->height() + 50);
+        const int start = bar()->value();
         QVERIFY(m_viewer->search("needle"));
-        QTRY_VERIFY_WITH_TIMEOUT(bar->value() > start, kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(bar()->value() > start, kWaitMs);
         app().goBack();
-        QVERIFY(qAbs(bar->value() - start) <= 1);
+        QVERIFY(qAbs(bar()->value() - start) <= 1);
     }
 
-    // Ctrl and the wheel step the zoom choices as the keys do, keeping the
-    // spot under the mouse; at either end they change nothing.
-    void wheelZoom()
+    void searchAnotherBookAndLogout()
+    {
+        AppDelegate &app = this->app();
+        QVERIFY(reopen(1));
+        app.searchtv()->setText("nEEDLE"); // on the pages as "needle", "NEEDLE" and "Needle"
+        QTest::keyClick(app.searchtv(), Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(app.matchl()->text(), QStringLiteral("1 of 3"), kWaitMs);
+        const QList<PdfSelection> found = app.searchResults().value();
+        QCOMPARE(found.size(), 3);
+        QCOMPARE(app.pdfView()->currentSelection(), found.first());
+        QCOMPARE(app.pdfView()->highlightedSelections(), found);
+        QCOMPARE(enabled(app), QStringLiteral("11"));
+
+        // The worked sequence: no wrap-around, the button past an end is disabled.
+        QList<int> selected;
+        QStringList states;
+        for (char press : QByteArray(">>><<<>")) {
+            (press == '>' ? app.searchn() : app.searchp())->click();
+            selected.append(found.indexOf(*app.pdfView()->currentSelection()));
+            states.append(enabled(app));
+        }
+        QCOMPARE(selected, (QList<int>{1, 2, 2, 1, 0, 0, 1}));
+        QCOMPARE(states, (QStringList{"11", "11", "10", "11", "11", "01", "11"}));
+        QCOMPARE(app.matchl()->text(), QStringLiteral("2 of 3"));
+
+        // A failed search keeps the earlier selection and highlights.
+        QVERIFY(m_viewer->search("zebra"));
+        QCOMPARE(enabled(app), QStringLiteral("00"));
+        QCOMPARE(app.pdfView()->currentSelection(), found.at(1));
+        QCOMPARE(app.pdfView()->highlightedSelections(), found);
+        QCOMPARE(app.matchl()->text(), QStringLiteral("No matches"));
+
+        // One match: nothing to step to.
+        QVERIFY(m_viewer->search("haystack"));
+        app.searchn()->click();
+        QCOMPARE(enabled(app), QStringLiteral("10"));
+
+        // Back to the list and into another book: zoom and the last search stay.
+        app.zoomcombo()->setCurrentIndex(4);
+        const std::shared_ptr<PdfDocument> first = app.document();
+        app.winAMenuItem3()->trigger();
+        QVERIFY(app.view1()->isHidden() && app.bookview()->isVisible() && app.bookbutton()->isEnabled());
+        QVERIFY(m_viewer->openBook(2));
+        QVERIFY(app.document() != first && app.document()->state() == PdfDocument::State::Ready);
+        QCOMPARE(app.pdfView()->scaleFactor(), 1.5);
+        QCOMPARE(app.searchResults()->size(), 1);
+
+        // Signing out while reading puts a blank page in the book's place, fitted to the width.
+        app.logout();
+        QVERIFY(app.view1()->isVisible() && app.view2()->isVisible());
+        QCOMPARE(app.document()->pageCount(), 1);
+        QCOMPARE(app.pdfView()->document(), app.document());
+        QVERIFY(app.pdfView()->autoScales());
+        QCOMPARE(app.pdfView()->scaleFactor(), 0.8);
+        QCOMPARE(app.zoomcombo()->currentText(), QStringLiteral("1.50"));
+    }
+
+    // Ctrl and the wheel step the zoom choices as the keys do, keeping the spot
+    // under the mouse; at either end they change nothing; a plain wheel scrolls.
+    void zoomByWheelAndKeys()
     {
         QWidget *port = view()->viewport();
         const QPoint mouse(port->width() / 3, port->height() / 2);
@@ -282,21 +346,21 @@ private slots:
                 QVERIFY(qAbs(after.point.x() - spot.point.x()) <= 1.0);
         }
 
-        const QList<QPair<int, int>> ends{{6, 120}, {0, -120}};
-        for (const auto &[index, angle] : ends) {
-            app().zoomcombo()->setCurrentIndex(index);
-            const PdfPlace before = view()->placeAt(mouse);
-            const int row = view()->verticalScrollBar()->value();
-            sendWheel(port, mouse, angle, Qt::ControlModifier);
-            QCOMPARE(app().zoomcombo()->currentIndex(), index);
-            QCOMPARE(view()->verticalScrollBar()->value(), row);
-            QCOMPARE(view()->placeAt(mouse), before);
-        }
-        const double scale = view()->scaleFactor();
-        const int row = view()->verticalScrollBar()->value();
+        const PdfPlace top = view()->placeAt(mouse);
+        const int row = bar()->value();
+        sendWheel(port, mouse, 120, Qt::ControlModifier);
+        QCOMPARE(app().zoomcombo()->currentIndex(), 6);
+        QCOMPARE(bar()->value(), row);
+        QCOMPARE(view()->placeAt(mouse), top);
         sendWheel(port, mouse, -120, Qt::NoModifier);
-        QCOMPARE(view()->scaleFactor(), scale);
-        QVERIFY(view()->verticalScrollBar()->value() > row); // plain wheel scrolls
+        QCOMPARE(view()->scaleFactor(), 4.0);
+        QVERIFY(bar()->value() > row);
+
+        app().zoomcombo()->setCurrentIndex(0);
+        press(QKeySequence::ZoomOut);
+        QCOMPARE(app().zoomcombo()->currentIndex(), 0);
+        press(QKeySequence::ZoomIn);
+        QCOMPARE(view()->scaleFactor(), 0.75);
     }
 };
 
