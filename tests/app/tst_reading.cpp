@@ -44,15 +44,7 @@ QByteArray outlinedPdf()
                 << "<< /Length " + QByteArray::number(stream.size()) + " >>\nstream\n" + stream
                        + "\nendstream";
     }
-    const QByteArray size = QByteArray::number(objects.size() + 1);
-    QByteArray pdf = "%PDF-1.4\n";
-    QByteArray xref = "xref\n0 " + size + "\n0000000000 65535 f \n";
-    for (int i = 0; i < objects.size(); ++i) {
-        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
-    }
-    const QByteArray start = QByteArray::number(pdf.size());
-    return pdf + xref + "trailer\n<< /Size " + size + " /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
+    return PdfFixtures::pdfOfObjects(objects);
 }
 
 QTreeWidgetItem *findEntry(QTreeWidget *tree, const QString &title)

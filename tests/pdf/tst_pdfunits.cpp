@@ -1,3 +1,4 @@
+#include "PdfFixtures.h"
 #include "PdfOutline.h"
 #include "PdfPageLayout.h"
 #include "PdfTextFold.h"
@@ -10,23 +11,6 @@ using namespace vk;
 
 using Matches = QList<TextMatch>;
 using Rects = QList<QRect>;
-
-namespace {
-
-QByteArray pdfOf(const QList<QByteArray> &objects)
-{
-    QByteArray pdf = "%PDF-1.4\n";
-    QByteArray xref = "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (int i = 0; i < objects.size(); ++i) {
-        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
-    }
-    const QByteArray start = QByteArray::number(pdf.size());
-    return pdf + xref + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1)
-           + " /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
-}
-
-} // namespace
 
 // The PDF layer's arithmetic and formats, without a document.
 class TestPdfUnits : public QObject
@@ -145,7 +129,7 @@ private Q_SLOTS:
             page + "5 0 R >>",
             page + "5 0 R >>",
         };
-        const QList<PdfOutlineEntry> entries = readOutline(pdfOf(objects), QString(), QString());
+        const QList<PdfOutlineEntry> entries = readOutline(PdfFixtures::pdfOfObjects(objects), QString(), QString());
         const QList<std::pair<int, QPointF>> expected{{0, {0, 100}}, {1, {}}, {2, {0, 600}}};
         QCOMPARE(entries.size(), expected.size());
         for (int i = 0; i < entries.size(); ++i)

@@ -1,13 +1,8 @@
 #include "PdfDocument.h"
 #include "PdfFixtures.h"
 #include "PdfTextCache.h"
-#include "PdfView.h"
 #include "ViewerHarness.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>

@@ -6,7 +6,6 @@
 #include "LoginAnswer.h"
 #include "PdfFixtures.h"
 #include "PortalClient.h"
-#include "PortalDatabase.h"
 #include "PostgresServer.h"
 #include "velkarn.h"
 

@@ -114,6 +114,19 @@ QByteArray paddedPdf(int bytes)
     return written(writer);
 }
 
+QByteArray pdfOfObjects(const QList<QByteArray> &objects)
+{
+    const QByteArray size = QByteArray::number(objects.size() + 1);
+    QByteArray pdf = "%PDF-1.4\n";
+    QByteArray xref = "xref\n0 " + size + "\n0000000000 65535 f \n";
+    for (int i = 0; i < objects.size(); ++i) {
+        xref += QByteArray::number(pdf.size()).rightJustified(10, '0') + " 00000 n \n";
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects.at(i) + "\nendobj\n";
+    }
+    const QByteArray start = QByteArray::number(pdf.size());
+    return pdf + xref + "trailer\n<< /Size " + size + " /Root 1 0 R >>\nstartxref\n" + start + "\n%%EOF\n";
+}
+
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -32,6 +32,9 @@ QColor pageColor(int page);
 // AES-256 with this user password (the owner's adds "-owner"); empty when pdf is unreadable.
 QByteArray encryptPdf(const QByteArray &pdf, const QString &password);
 
+// A PDF of these objects, numbered from 1 in order; the first is the catalog.
+QByteArray pdfOfObjects(const QList<QByteArray> &objects);
+
 // One page padded with random bytes to about `bytes`, so that sending it spans many buffers.
 QByteArray paddedPdf(int bytes);
 

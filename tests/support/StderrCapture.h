@@ -25,8 +25,6 @@ public:
         ::dup2(m_saved, STDERR_FILENO);
         ::close(m_saved);
     }
-    StderrCapture(const StderrCapture &) = delete;
-    StderrCapture &operator=(const StderrCapture &) = delete;
 
     // The lines written so far that hold part.
     QList<QByteArray> linesWith(const QByteArray &part)
