@@ -1,13 +1,15 @@
+#include "AppDelegate.h"
 #include "OpenPanel.h"
 #include "WindowSize.h"
 
-#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
 #include <QtTest>
 
 using namespace vk;
 
-// The window's pieces that need no window: the size it takes on a screen and
-// the file dialog's answer.
+// The window's pieces that need no window: the size it takes on a screen, the
+// controls' font, and the file dialog's set-up and answer.
 class TestAppUnits : public QObject
 {
     Q_OBJECT
@@ -22,6 +24,29 @@ private slots:
                                               {{800, 600}, {900, 680}}};
         for (const auto &[available, content] : rows)
             QCOMPARE(contentSizeFor(available, frame), content);
+    }
+
+    void textSizeSetsTheNamedFont()
+    {
+        AppDelegate controller;
+        QLabel control;
+        controller.setTextSizeC(&control, 13.5);
+        QCOMPARE(control.font().family(), QStringLiteral("ArialMT"));
+        QCOMPARE(control.font().pointSizeF(), 13.5);
+    }
+
+    // One mode holds one kind of entry: files win when both may be chosen.
+    void openPanelIsSetUp()
+    {
+        for (const auto &[files, folders, mode] : {std::tuple{true, false, QFileDialog::ExistingFile},
+                                                   {false, true, QFileDialog::Directory},
+                                                   {true, true, QFileDialog::ExistingFile}}) {
+            QFileDialog dialog;
+            configureOpenPanel(dialog, files, folders);
+            QCOMPARE(dialog.fileMode(), mode);
+            QCOMPARE(dialog.testOption(QFileDialog::ShowDirsOnly), !files && folders);
+            QCOMPARE(dialog.windowTitle() + dialog.labelText(QFileDialog::LookIn), "Select FileSelect FILE");
+        }
     }
 
     // Nothing when cancelled, else the path in URL form, a directory ending in "/".

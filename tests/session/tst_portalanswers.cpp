@@ -31,40 +31,29 @@ class PortalAnswersTest : public QObject
     Q_OBJECT
 
 private slots:
-    void loginAnswer_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QStringList>("fields"); // useronline, company, category
-        const QString pw = enc("s3cret");
-        const QStringList nas{"N", "A", "S"};
-        QTest::newRow("accepted") << "NYYAc^^Sa^^" + pw << "s3cret" << true << QStringList{"N", "Ac", "Sa"};
-        QTest::newRow("already online") << "YYYA^^S^^" + pw << "s3cret" << false
-                                        << QStringList{"Y", "A", "S"};
-        QTest::newRow("account inactive") << "NNYA^^S^^" + pw << "s3cret" << false << nas;
-        QTest::newRow("third flag off") << "NYNA^^S^^" + pw << "s3cret" << false << nas;
-        QTest::newRow("flags in lower case") << "nyyA^^S^^" + pw << "s3cret" << false
-                                             << QStringList{"n", "A", "S"};
-        QTest::newRow("password case differs") << "NYYA^^S^^" + pw << "S3CRET" << false << nas;
-        QTest::newRow("empty company") << "NYY^^S^^" + pw << "s3cret" << true << QStringList{"N", "", "S"};
-        // The second search starts inside the first separator: "^^^^" is two overlapping ones.
-        QTest::newRow("adjacent separators") << "NYYA^^^^" + pw << "s3cret" << false
-                                             << QStringList{"N", "A", ""};
-        QTest::newRow("one separator") << "NYYA^^S" << "s3cret" << false << QStringList{"N", "A", ""};
-        QTest::newRow("error page") << "<html>502 Bad Gateway</html>" << "s3cret" << false
-                                    << QStringList{"<", "", ""};
-    }
     void loginAnswer()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, typed);
-        QFETCH(bool, accepted);
-        QFETCH(QStringList, fields);
-        velkarn v;
-        const LoginAnswer answer = parseLoginAnswer(v, text, typed);
-        QCOMPARE(answer.accepted, accepted);
-        QCOMPARE((QStringList{answer.useronline, answer.company, answer.category}), fields);
+        const QString pw = enc("s3cret");
+        const QStringList nas{"N", "A", "S"};
+        // answer, password typed, accepted, useronline + company + category
+        const QList<std::tuple<QString, QString, bool, QStringList>> rows{
+            {"NYYAc^^Sa^^" + pw, "s3cret", true, {"N", "Ac", "Sa"}},
+            {"YYYA^^S^^" + pw, "s3cret", false, {"Y", "A", "S"}}, // already online
+            {"NNYA^^S^^" + pw, "s3cret", false, nas},             // account inactive
+            {"NYNA^^S^^" + pw, "s3cret", false, nas},             // third flag off
+            {"nyyA^^S^^" + pw, "s3cret", false, {"n", "A", "S"}}, // flags in lower case
+            {"NYYA^^S^^" + pw, "S3CRET", false, nas},             // password case differs
+            {"NYY^^S^^" + pw, "s3cret", true, {"N", "", "S"}},    // empty company
+            // The second search starts inside the first separator: "^^^^" is two overlapping ones.
+            {"NYYA^^^^" + pw, "s3cret", false, {"N", "A", ""}},
+            {"NYYA^^S", "s3cret", false, {"N", "A", ""}},
+            {"<html>502 Bad Gateway</html>", "s3cret", false, {"<", "", ""}}};
+        for (const auto &[text, typed, accepted, fields] : rows) {
+            velkarn v;
+            const LoginAnswer answer = parseLoginAnswer(v, text, typed);
+            QCOMPARE(answer.accepted, accepted);
+            QCOMPARE((QStringList{answer.useronline, answer.company, answer.category}), fields);
+        }
     }
 
     // Books read "name|location|password"; "name|*" where a trailing entry's other fields mean nothing.
