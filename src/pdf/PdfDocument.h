@@ -11,6 +11,7 @@
 #include <QRectF>
 #include <QSizeF>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -95,8 +96,10 @@ public:
     // before. Each image arrives through pageRendered.
     void requestRenders(quintptr client, const QList<PdfRenderRequest> &wanted) const;
 
-    // Reads the book's outline on the worker, ahead of renders, and delivers it
-    // through outlineRead; an empty one for a book without outline or pages.
+    // Reads the book's outline on a thread of its own once the book's text is
+    // read (or kOutlineWait has passed), and delivers it through outlineRead;
+    // an empty one for a book without outline or pages.
+    static constexpr std::chrono::milliseconds kOutlineWait{3000};
     void requestOutline() const;
 
     // How many times page text was taken from PDFium in this process (not by
@@ -123,6 +126,7 @@ private:
     void takeHelperPage(const PdfPageRecord &record);
     void helpersFinished(bool complete);
     void reportIndexProgress();
+    void readOutlineIfWanted();
     void reportPrefix();
     void keepText();
     void applyMeasuredSizes(quint64 generation, const QList<QSizeF> &sizes);

@@ -11,8 +11,9 @@ namespace {
 
 constexpr qsizetype kBoundsBatch = 8;
 
-// A retired book waits this long at most for the book opened after it.
-constexpr auto kCloseDelay = std::chrono::seconds(2);
+// A retired book waits this long at most for the book opened after it: time
+// for a book of a few thousand pages to read its text on two cores.
+constexpr auto kCloseDelay = std::chrono::seconds(10);
 
 // Retired workers still closing their books. The application's end waits for
 // them: PDFium must not be torn down under a thread that is still using it.
@@ -22,7 +23,7 @@ struct Retirements
     std::condition_variable done;
     int running = 0;
     std::condition_variable opened;
-    quint64 openings = 0; // books shown since the process started
+    quint64 openings = 0; // books settled since the process started
     bool ending = false;
 };
 
@@ -44,8 +45,10 @@ void waitForRetirements()
 // Closing a large book holds QtPdf's one lock for 0.2 to 0.4 s and then hands
 // its memory back to the system for up to 1.7 s more: done while the next book
 // loads, it doubled that book's time to its first page (source2e.pdf opened
-// after source3.pdf: 580 ms). So a retired book waits until the book opened
-// after it shows its first page, or for kCloseDelay when none comes.
+// after source3.pdf: 580 ms). Done right after that first page, it held up
+// the first search's match on source2e.pdf's page 3 (250-380 ms against
+// 150-200 ms) and took a core from the text helpers. So a retired book waits
+// until the book opened after it has settled, or for kCloseDelay.
 void waitForNextOpening(quint64 openingsAtRetirement)
 {
     Retirements &r = retirements();
@@ -105,7 +108,7 @@ void PdfWorker::retire(std::unique_ptr<PdfWorker> worker, std::function<void()> 
     w->m_wake.notify_all();
 }
 
-void PdfWorker::bookOpened()
+void PdfWorker::bookSettled()
 {
     Retirements &r = retirements();
     {

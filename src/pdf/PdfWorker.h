@@ -37,9 +37,9 @@ public:
     // caller's thread. With no application whose end could wait for the
     // thread, all of that happens on the calling thread.
     static void retire(std::unique_ptr<PdfWorker> worker, std::function<void()> lastly);
-    // A book loaded in the background has shown its first page, or failed to
-    // open: books retired before it may close now.
-    static void bookOpened();
+    // A book loaded in the background has shown its first page and read its
+    // whole text, or failed to open: books retired before it may close now.
+    static void bookSettled();
 
     // Runs before any other job, in the order posted.
     void post(std::function<void()> chore);

@@ -4,6 +4,7 @@
 #include "ViewerHarness.h"
 
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -92,6 +93,10 @@ private slots:
             seen.append(app.matchl()->text() + u' ' + buttons(app));
         }
         QCOMPARE(seen, (QStringList{"2 of 2+ 11", "2 of 2+ 10", "1 of 2+ 11", "2 of 2+ 11"}));
+        // The outline waits for the text, but not for ever.
+        QSignalSpy outline(document.get(), &PdfDocument::outlineRead);
+        document->requestOutline();
+        QVERIFY(outline.wait(int(PdfDocument::kOutlineWait.count()) + kWaitMs));
 
         QVERIFY(PdfFixtures::writeFile(dir.filePath("gate"), "open"));
         QTRY_COMPARE_WITH_TIMEOUT(app.matchl()->text(), QStringLiteral("2 of 4"), kWaitMs);
