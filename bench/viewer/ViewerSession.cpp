@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -119,32 +120,28 @@ std::optional<ViewerSession::Found> ViewerSession::search(const QString &pattern
 {
     AppDelegate &app = *delegate;
     const PdfView *view = app.pdfView();
-    QSignalSpy painted(view, &PdfView::pagePainted);
+    // The first match counts as shown once its page is painted with the match's
+    // outline known, which the paint needs to draw it.
+    bool matchPainted = false;
+    const QMetaObject::Connection watch =
+        QObject::connect(view, &PdfView::pagePainted, view, [&matchPainted, &app, view](int page) {
+            const std::optional<PdfSelection> match = view->currentSelection();
+            if (match && match->page == page && app.searchResults() && app.searchResults()->contains(*match)
+                && view->document()->cachedSelectionBounds(*match))
+                matchPainted = true;
+        });
+    const auto unwatch = qScopeGuard([&watch] { QObject::disconnect(watch); });
     app.searchtv()->setText(pattern);
     QElapsedTimer t;
     t.start();
     QTest::keyClick(app.searchtv(), Qt::Key_Return);
     Found found;
-    // The first match counts as shown once its page is painted with the match's
-    // outline known, which the paint needs to draw it.
-    qsizetype outlinedAt = -1;
-    const auto firstMatchPainted = [&] {
-        const std::optional<PdfSelection> match = view->currentSelection();
-        if (!app.searchResults() || app.searchResults()->isEmpty() || !match)
-            return false;
-        if (outlinedAt < 0 && view->document()->cachedSelectionBounds(*match))
-            outlinedAt = painted.size();
-        for (qsizetype i = qMax<qsizetype>(0, outlinedAt); outlinedAt >= 0 && i < painted.size(); ++i)
-            if (painted.at(i).first().toInt() == match->page)
-                return true;
-        return false;
-    };
     // Until the whole book is searched the label says "Searching" or "n of m+".
     const auto complete = [&] {
         const QString label = app.matchl()->text();
         return !label.startsWith(QLatin1String("Searching")) && !label.endsWith(u'+');
     };
-    if (!waitUntil([&] { return firstMatchPainted() || complete(); }, kSearchWaitMs)) {
+    if (!waitUntil([&] { return matchPainted || complete(); }, kSearchWaitMs)) {
         failed(QStringLiteral("the search for \"%1\" showed nothing").arg(pattern));
         return std::nullopt;
     }
