@@ -5,6 +5,7 @@
 // PdfTextProtocol.h). Exit status 0 when every page asked for was written;
 // 4 when the viewer that started it is gone, 5 when it cannot cap its memory.
 
+#include "FontPins.h"
 #include "HelperConfinement.h"
 #include "PdfHelperBook.h"
 
@@ -12,26 +13,30 @@
 #include <QPdfDocument>
 #include <QPdfSelection>
 
+#include <ctime>
 #include <limits>
 
 using namespace vk;
 
 namespace {
 
-// QtPdf closes the page after every call, and PDFium drops a page's fonts with
-// it, so each page would load and decrypt its embedded fonts again: most of the
-// time of a page. The one call that leaves its page open (asking for text past
-// the end of the page) keeps that page's fonts loaded. A page every so often is
-// enough to keep a book's few dozen fonts; the memory goes with this process.
-// Every 7th page read by each of two helpers read source3.pdf in 0.86-0.90 x
-// mutool's time and source2e.pdf in 0.88-0.91 x, against 1.05-1.07 and
-// 1.13-1.17 x for every 10th and 0.91-1.01 x for every 3rd (alternating runs);
-// the helpers' peak grew from 89 to 99 MiB on source3.pdf.
-constexpr int kPinEvery = 7;
-
+// The one QtPdf call that leaves its page open (asking for text past the end
+// of the page): the page's fonts stay loaded while this process lives. On
+// source2e.pdf, pinning after slow pages and every 30th kept the pages' reading
+// time of every 7th (1.87-1.96 s for the book) with half the pins (88-98
+// against 175): 3% less of the helpers' time in all.
 void pinFonts(QPdfDocument &pdf, int page)
 {
     pdf.getSelectionAtIndex(page, std::numeric_limits<int>::max() / 2, 1);
+}
+
+// This thread's, so that another program taking the processor does not make
+// a page look slow.
+std::chrono::nanoseconds processorTime()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
 }
 
 } // namespace
@@ -50,13 +55,15 @@ int main(int argc, char **argv)
         return status;
     const int end = qMin(book.request.endPage, book.pdf.pageCount());
 
-    int read = 0;
+    FontPins pins;
     for (int page = book.request.firstPage; page < end; page += book.request.stride) {
-        if (read++ % kPinEvery == 0)
+        if (pins.pinNext())
             pinFonts(book.pdf, page);
+        const auto start = processorTime();
         PdfPageRecord record;
         record.page = page;
         record.text = book.pdf.getAllText(page).text();
+        pins.pageRead(processorTime() - start);
         if (book.output.write(encodePageRecord(record)) < 0)
             return 3;
     }

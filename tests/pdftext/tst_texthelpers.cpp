@@ -1,3 +1,4 @@
+#include "FontPins.h"
 #include "PdfFixtures.h"
 #include "PdfTextHelpers.h"
 #include "PdfTextProtocol.h"
@@ -9,6 +10,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
+#include <sys/mman.h>
 #include <unistd.h>
 
 using namespace vk;
@@ -120,6 +123,42 @@ private Q_SLOTS:
         PdfTextHelpers::killAllRunning(5000);
         for (qint64 pid : started.last(3))
             QVERIFY2(!alive(pid), qPrintable(QString::number(pid)));
+    }
+
+    // Pages kept open: the first, every 30th, the one after a page that loaded fonts,
+    // and not every page of a heavy chapter.
+    void fontPinsFollowSlowPages()
+    {
+        const auto pinned = [](const QList<int> &ms) {
+            FontPins pins;
+            QList<int> kept;
+            for (int page = 0; page < ms.size(); ++page) {
+                if (pins.pinNext())
+                    kept.append(page);
+                pins.pageRead(std::chrono::milliseconds(ms.at(page)));
+            }
+            return kept;
+        };
+        QList<int> ms(61, 2);
+        QCOMPARE(pinned(ms), (QList<int>{0, 30, 60}));
+        ms[5] = 9;
+        QCOMPARE(pinned(ms), (QList<int>{0, 6, 30, 60}));
+        std::fill(ms.begin() + 10, ms.begin() + 40, 9);
+        QVERIFY(pinned(ms).size() < 15);
+    }
+
+    // The helper keeps discarded pages but zeroes them, as the system would.
+    void discardedPagesReadAsZeros()
+    {
+        const size_t page = size_t(sysconf(_SC_PAGESIZE));
+        auto *pages = static_cast<char *>(mmap(nullptr, 4 * page, PROT_READ | PROT_WRITE,
+                                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        QVERIFY(pages != MAP_FAILED);
+        std::memset(pages, 'x', 4 * page);
+        QCOMPARE(madvise(pages + page, 2 * page, MADV_DONTNEED), 0);
+        QCOMPARE(QByteArray(pages + page - 1, 2 * page + 2), 'x' + QByteArray(2 * page, '\0') + 'x');
+        QCOMPARE(madvise(pages + 1, page, MADV_DONTNEED), -1);
+        munmap(pages, 4 * page);
     }
 };
 
