@@ -140,6 +140,8 @@ void AppDelegate::requestContents()
         if (shown && shown->id() == id)
             m_contents->setOutline(entries);
     }, Qt::SingleShotConnection);
+    // A large book's outline waits for its text: a few seconds at most.
+    m_contents->showReading();
     document->requestOutline();
 }
 

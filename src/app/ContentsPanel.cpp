@@ -41,6 +41,13 @@ void ContentsPanel::clear()
     m_notice->hide();
 }
 
+void ContentsPanel::showReading()
+{
+    clear();
+    m_notice->setText(QStringLiteral("Reading the contents..."));
+    m_notice->show();
+}
+
 void ContentsPanel::setOutline(const QList<PdfOutlineEntry> &entries)
 {
     clear();

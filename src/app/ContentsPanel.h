@@ -20,8 +20,10 @@ class ContentsPanel : public Panel<QWidget>
 public:
     explicit ContentsPanel(QWidget *parent = nullptr);
 
-    // Until the outline arrives the panel shows nothing but its frame.
+    // Until the outline is asked for the panel shows nothing but its frame;
+    // while it is read, a line saying so.
     void clear();
+    void showReading();
     void setOutline(const QList<PdfOutlineEntry> &entries);
     bool hasOutline() const { return !m_entries.isEmpty(); }
 
