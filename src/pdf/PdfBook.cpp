@@ -29,6 +29,15 @@ PdfState stateOf(const QPdfDocument &pdf)
     return PdfState::Unreadable;
 }
 
+// QtPdf hands out straight alpha, which the window converts again on every
+// paint, on a pool of threads that competes with the text helpers. Converted
+// once here, a paint is a plain blend.
+QImage premultiplied(QImage image)
+{
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return image;
+}
+
 } // namespace
 
 // One opening of the book by QtPdf, with the device it reads from.
@@ -179,28 +188,18 @@ QImage PdfBook::render(int page, const QSize &pixelSize, const QRect &clip)
     if (page < 0 || page >= m_loadedPages || pixelSize.isEmpty())
         return {};
     const auto opening = current();
-    QImage image;
-    if (clip.isNull()) {
-        if (needsTiles(pixelSize))
-            return {};
-        image = opening->pdf.render(page, pixelSize);
-    } else {
-        if (clip.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(clip) || needsTiles(clip.size()))
-            return {};
-        QPdfDocumentRenderOptions options;
-        options.setScaledSize(pixelSize);
-        // QtPdf 6.4 scales by (right - left) / image width, which for a QRect is one
-        // pixel short: a tile would shrink towards its own corner and drift by one
-        // pixel per tile width from the page's origin. A clip one pixel larger than
-        // the image cancels that out.
-        options.setScaledClipRect(QRect(clip.topLeft(), clip.size() + QSize(1, 1)));
-        image = opening->pdf.render(page, clip.size(), options);
-    }
-    // QtPdf hands out straight alpha, which the window converts again on
-    // every paint, on a pool of threads that competes with the text helpers.
-    // Converted once here, a paint is a plain blend.
-    image.convertTo(QImage::Format_ARGB32_Premultiplied);
-    return image;
+    if (clip.isNull())
+        return needsTiles(pixelSize) ? QImage() : premultiplied(opening->pdf.render(page, pixelSize));
+    if (clip.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(clip) || needsTiles(clip.size()))
+        return {};
+    QPdfDocumentRenderOptions options;
+    options.setScaledSize(pixelSize);
+    // QtPdf 6.4 scales by (right - left) / image width, which for a QRect is one
+    // pixel short: a tile would shrink towards its own corner and drift by one
+    // pixel per tile width from the page's origin. A clip one pixel larger than
+    // the image cancels that out.
+    options.setScaledClipRect(QRect(clip.topLeft(), clip.size() + QSize(1, 1)));
+    return premultiplied(opening->pdf.render(page, clip.size(), options));
 }
 
 bool PdfBook::renewIfGrown()
