@@ -91,7 +91,7 @@ private Q_SLOTS:
         view->setCurrentSelection(again->findString(QStringLiteral("needle")).first());
         view->scrollSelectionToVisible();
         view->goToFirstPage();
-        QVERIFY(boundsReady.wait(10000));
+        QVERIFY(boundsReady.count() > 0 || boundsReady.wait(10000));
         QCoreApplication::processEvents();
         QCOMPARE(view->currentPageIndex(), 0);
         QCOMPARE(bar->value(), 0);
@@ -151,7 +151,7 @@ private Q_SLOTS:
         // The worker takes bounds only once no render is pending.
         QSignalSpy bounds(doc.get(), &PdfDocument::selectionBoundsReady);
         doc->requestSelectionBounds({{doc->id(), 0, 0, 1}});
-        QVERIFY(bounds.wait(20000));
+        QVERIFY(bounds.count() > 0 || bounds.wait(20000));
         QCOMPARE(rendered.contains(1), scale == 1.0);
         painted.clear();
         view->setScaleFactor(0.5);
