@@ -174,8 +174,11 @@ bool ViewerSession::openContents()
 std::optional<ViewerSession::Found> ViewerSession::contentsShown()
 {
     ContentsPanel *panel = delegate->contents();
-    if (!waitUntil([&] { return panel->isVisible() && (panel->hasOutline() || !panel->notice().isEmpty()); },
-                   kOpenWaitMs)) {
+    // Shown once the outline or the word that there is none has come, not while it is read.
+    const auto answered = [panel] {
+        return panel->hasOutline() || panel->notice() == QLatin1String("This book has no contents");
+    };
+    if (!waitUntil([&] { return panel->isVisible() && answered(); }, kOpenWaitMs)) {
         failed(QStringLiteral("the contents never showed"));
         return std::nullopt;
     }
