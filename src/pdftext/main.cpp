@@ -22,9 +22,9 @@ namespace {
 
 // The one QtPdf call that leaves its page open (asking for text past the end
 // of the page): the page's fonts stay loaded while this process lives. On
-// source2e.pdf, pinning after slow pages and every 30th kept the pages' reading
-// time of every 7th (1.87-1.96 s for the book) with half the pins (88-98
-// against 175): 3% less of the helpers' time in all.
+// source2e.pdf, pinning after slow pages and every 30th kept the pages'
+// reading time of pinning every 7th (1.90-1.91 s for the book, against
+// 1.89-1.96 s) with half the pins (88-98 against 175): 3% less in all.
 void pinFonts(QPdfDocument &pdf, int page)
 {
     pdf.getSelectionAtIndex(page, std::numeric_limits<int>::max() / 2, 1);
