@@ -31,8 +31,8 @@ constexpr int kMeasureStep = 32;
 constexpr int kHelperMinimumPages = 64;
 
 // Outlines are read on a thread of their own at a lower priority: libqpdf
-// spends a third of a second of a core on source3.pdf's outline (a second
-// when it listed every page), and beside the two text helpers on two cores
+// spends some 0.4 s of a core on source3.pdf's outline (a second when it
+// listed every page), and beside the two text helpers on two cores
 // that pushed a first search's first match from 60 ms to 350 ms. The panel
 // can wait; the match can not.
 QThreadPool &outlinePool()
@@ -445,10 +445,10 @@ void PdfDocument::requestOutline() const
         QMetaObject::invokeMethod(self, [self] { Q_EMIT self->outlineRead({}); }, Qt::QueuedConnection);
         return;
     }
-    // libqpdf spends 0.4 s of a core on source3.pdf's outline. Read beside the
-    // two text helpers, even at nice 10, it took 0.46 s of the 2.35 s a first
-    // search waited for its whole count; the contents came after that search
-    // all the same (2.6-2.9 s). So the outline waits for the text, within reason.
+    // Read beside the two text helpers, even at nice 10, source3.pdf's outline
+    // took 0.46 s of a core out of the 2.35 s a first search waited for its
+    // whole count, and the contents came after that search all the same
+    // (2.6-2.9 s). So the outline waits for the text, within reason.
     d->outlineWantedFor = d->generation;
     if (d->indexReported) {
         self->readOutlineIfWanted();
