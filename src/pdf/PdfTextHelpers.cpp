@@ -1,6 +1,7 @@
 #include "PdfTextHelpers.h"
 
 #include "Log.h"
+#include "PdfPageClaims.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -8,7 +9,9 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 
 namespace vk {
 
@@ -16,9 +19,7 @@ struct PdfTextHelpers::Helper
 {
     QProcess *process = nullptr;
     PdfPageRecordReader reader;
-    int next = 0; // the page the next record must be
-    int stride = 1;
-    int end = 0;
+    int last = -1; // the page of its last record: its pages come rising
     bool exited = false;
     bool exitedOk = false;
     bool ended = false;
@@ -92,14 +93,20 @@ void PdfTextHelpers::killAllRunning(int waitMs)
 void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int pageCount, int parts)
 {
     m_countKnown = pageCount != kUnknownPageCount;
-    parts = m_countKnown ? qBound(1, parts, qMax(1, pageCount)) : qMax(1, parts);
+    m_end = m_countKnown ? pageCount : std::numeric_limits<int>::max();
+    const int claims = PdfPageClaims::createShared();
+    // Without a count to share, one helper reads every page.
+    parts = claims < 0 ? 1 : m_countKnown ? qBound(1, parts, qMax(1, pageCount)) : qMax(1, parts);
+    QStringList arguments{QLatin1String(kParentPidOption) + QString::number(QCoreApplication::applicationPid())};
+    if (claims >= 0)
+        arguments.append(QLatin1String(kPageClaimsOption) + QString::number(claims));
     for (int part = 0; part < parts; ++part) {
         auto helper = std::make_unique<Helper>();
-        helper->next = part;
-        helper->stride = parts;
-        helper->end = m_countKnown ? pageCount : std::numeric_limits<int>::max();
         helper->process = new QProcess(this);
         helper->process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Only the helpers inherit the count; it closes on exec in any other child.
+        if (claims >= 0)
+            helper->process->setChildProcessModifier([claims] { ::fcntl(claims, F_SETFD, 0); });
         Helper *h = helper.get();
         connect(h->process, &QProcess::readyReadStandardOutput, this, [this, h] { readFrom(*h); });
         connect(h->process, &QProcess::finished, this, [this, h](int code, QProcess::ExitStatus status) {
@@ -107,7 +114,7 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
             h->exited = true;
             h->exitedOk = status == QProcess::NormalExit && code == 0;
             if (m_countKnown)
-                end(*h, h->exitedOk && h->next >= h->end);
+                end(*h, h->exitedOk);
         });
         connect(h->process, &QProcess::errorOccurred, this, [this, h](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)
@@ -118,28 +125,30 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
     // All counted before any starts: a helper that cannot start ends at once.
     m_running = int(m_helpers.size());
     m_stall.start();
+    // One copy of the book for all of them: each write shares it.
+    const QByteArray request = encodeTextRequest({pdf, password, m_end});
     for (const auto &helper : m_helpers) {
-        helper->process->start(program(),
-                               {QLatin1String(kParentPidOption) + QString::number(QCoreApplication::applicationPid())});
+        helper->process->start(program(), arguments);
         if (helper->process->state() == QProcess::NotRunning)
             continue;
-        helper->process->write(encodeTextRequest({pdf, password, helper->next, helper->stride, helper->end}));
+        helper->process->write(request);
         helper->process->closeWriteChannel();
     }
+    if (claims >= 0)
+        ::close(claims);
 }
 
 void PdfTextHelpers::setPageCount(int pageCount)
 {
     m_countKnown = true;
+    m_end = pageCount;
     // Helpers that failed before have ended already; the report waited for this.
     const bool allEnded = m_running == 0;
-    for (const auto &helper : m_helpers) {
-        helper->end = pageCount;
+    for (const auto &helper : m_helpers)
         if (helper->exited)
-            end(*helper, helper->exitedOk && helper->next >= helper->end);
-    }
+            end(*helper, helper->exitedOk);
     if (allEnded)
-        Q_EMIT finished(m_complete);
+        Q_EMIT finished(isComplete());
 }
 
 void PdfTextHelpers::readFrom(Helper &helper)
@@ -155,11 +164,12 @@ void PdfTextHelpers::readFrom(Helper &helper)
     if (!records->isEmpty())
         m_stall.start();
     for (const PdfPageRecord &record : *records) {
-        if (record.page != helper.next || record.page >= helper.end) {
+        if (record.page <= helper.last || record.page >= m_end) {
             end(helper, false);
             return;
         }
-        helper.next += helper.stride;
+        helper.last = record.page;
+        m_read.insert(record.page);
         Q_EMIT pageRead(record);
     }
 }
@@ -171,8 +181,8 @@ void PdfTextHelpers::end(Helper &helper, bool ok)
     helper.ended = true;
     if (!ok) {
         m_complete = false;
-        logLine(QStringLiteral("text helper stopped before page %1 of %2 (exit %3): %4")
-                    .arg(helper.next + 1).arg(helper.end)
+        logLine(QStringLiteral("text helper stopped with %1 pages read (exit %2): %3")
+                    .arg(m_read.size())
                     .arg(helper.process->exitCode()).arg(helper.process->errorString()));
         helper.process->disconnect(this);
         helper.process->kill();
@@ -180,8 +190,13 @@ void PdfTextHelpers::end(Helper &helper, bool ok)
     if (--m_running == 0) {
         m_stall.stop();
         if (m_countKnown)
-            Q_EMIT finished(m_complete);
+            Q_EMIT finished(isComplete());
     }
+}
+
+bool PdfTextHelpers::isComplete() const
+{
+    return m_complete && m_read.size() == m_end;
 }
 
 void PdfTextHelpers::giveUp()

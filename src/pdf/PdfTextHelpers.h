@@ -3,6 +3,7 @@
 #include "PdfTextProtocol.h"
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <chrono>
@@ -30,7 +31,7 @@ public:
                             QObject *parent = nullptr);
     ~PdfTextHelpers() override;
 
-    // parts helpers, taking the book's pages in turn. The page count may come
+    // parts helpers, each taking the next page nobody has taken. The page count may come
     // later, through setPageCount: the helpers can start while this process is
     // still parsing the book. Nothing is finished before the count is known.
     static constexpr int kUnknownPageCount = -1;
@@ -54,11 +55,14 @@ private:
     void readFrom(Helper &helper);
     void end(Helper &helper, bool ok);
     void giveUp();
+    bool isComplete() const;
 
     std::vector<std::unique_ptr<Helper>> m_helpers;
     int m_running = 0;
     bool m_complete = true;
     bool m_countKnown = false;
+    int m_end = 0;       // the book's page count once known
+    QSet<int> m_read;    // the pages that arrived, each once
     QTimer m_stall;
 };
 

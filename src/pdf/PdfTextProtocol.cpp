@@ -18,10 +18,11 @@ constexpr quint32 maxRecordBytes = 64 * 1024 * 1024;
 QByteArray encodeTextRequest(const PdfTextRequest &request)
 {
     QByteArray bytes;
+    // The book is most of it: written once into room made for all, not grown.
+    bytes.reserve(request.pdf.size() + 2 * request.password.size() + 32);
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(streamVersion);
-    out << requestMagic << qint32(request.firstPage) << qint32(request.stride) << qint32(request.endPage)
-        << request.password << request.pdf;
+    out << requestMagic << qint32(request.endPage) << request.password << request.pdf;
     return bytes;
 }
 
@@ -30,16 +31,11 @@ std::optional<PdfTextRequest> decodeTextRequest(const QByteArray &bytes)
     QDataStream in(bytes);
     in.setVersion(streamVersion);
     quint32 magic = 0;
-    qint32 first = 0;
-    qint32 stride = 0;
     qint32 end = 0;
     PdfTextRequest request;
-    in >> magic >> first >> stride >> end >> request.password >> request.pdf;
-    if (in.status() != QDataStream::Ok || !in.atEnd() || magic != requestMagic || first < 0 || stride < 1
-        || end < first)
+    in >> magic >> end >> request.password >> request.pdf;
+    if (in.status() != QDataStream::Ok || !in.atEnd() || magic != requestMagic || end < 0)
         return std::nullopt;
-    request.firstPage = first;
-    request.stride = stride;
     request.endPage = end;
     return request;
 }

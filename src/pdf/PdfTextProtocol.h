@@ -10,21 +10,20 @@ namespace vk {
 
 // What the viewer and its text helper processes say to each other. The viewer
 // writes one request to a helper's standard input and closes it; the helper
-// answers with one record per page on standard output, in page order.
+// answers with one record per page it read on standard output, pages rising.
 
 // The one argument the viewer gives a helper, followed by the viewer's process
 // id: a helper started by a viewer that has ended already ends at once.
 inline constexpr char kParentPidOption[] = "--parent-pid=";
+// Followed by the descriptor of the page count the helpers of one book share
+// (PdfPageClaims); a helper given none reads every page itself.
+inline constexpr char kPageClaimsOption[] = "--page-claims-fd=";
 
 struct PdfTextRequest
 {
     QByteArray pdf;       // the book's bytes
     QString password;     // empty: the book opens without one
-    // The pages first, first + stride, ... below end: helpers that share a book
-    // take turns page by page, so that none is left with the heavy chapters.
-    int firstPage = 0;
-    int stride = 1;
-    int endPage = 0;      // past the book's last page: to the end of the book
+    int endPage = 0;      // no page from here on; past the book's last page: to its end
 };
 
 struct PdfPageRecord

@@ -2,11 +2,14 @@
 // for the viewer, which starts a few of these side by side when a large book
 // opens, so that its first search does not wait on one thread of PDFium.
 // Request on standard input, one record per page on standard output (see
-// PdfTextProtocol.h). Exit status 0 when every page asked for was written;
-// 4 when the viewer that started it is gone, 5 when it cannot cap its memory.
+// PdfTextProtocol.h); the pages are taken from the count its twins share
+// (PdfPageClaims). Exit status 0 when every page it took was written; 4 when
+// the viewer that started it is gone, 5 when it cannot cap its memory, 6 when
+// it cannot use the shared count.
 
 #include "FontPins.h"
 #include "HelperConfinement.h"
+#include "PdfPageClaims.h"
 #include "PdfHelperBook.h"
 
 #include <QCoreApplication>
@@ -49,6 +52,9 @@ int main(int argc, char **argv)
         return 4;
     if (!limitAddressSpace(kAddressSpaceLimit))
         return 5;
+    PdfPageClaims claims(argc, argv);
+    if (!claims.isValid())
+        return 6;
     QCoreApplication app(argc, argv);
     PdfHelperBook book;
     if (const int status = book.open())
@@ -56,7 +62,7 @@ int main(int argc, char **argv)
     const int end = qMin(book.request.endPage, book.pdf.pageCount());
 
     FontPins pins;
-    for (int page = book.request.firstPage; page < end; page += book.request.stride) {
+    for (int page = claims.claim(end); page >= 0; page = claims.claim(end)) {
         if (pins.pinNext())
             pinFonts(book.pdf, page);
         const auto start = processorTime();

@@ -1,5 +1,6 @@
 #include "FontPins.h"
 #include "PdfFixtures.h"
+#include "PdfPageClaims.h"
 #include "PdfTextHelpers.h"
 #include "PdfTextProtocol.h"
 
@@ -90,7 +91,7 @@ private Q_SLOTS:
         orphan.start(PdfTextHelpers::program(), {QLatin1String(kParentPidOption) + QString::number(getppid())});
         QVERIFY(orphan.waitForStarted(10000));
         started.append(orphan.processId());
-        orphan.write(encodeTextRequest({PdfFixtures::makePdf({QStringLiteral("text")}), {}, 0, 1, 1}));
+        orphan.write(encodeTextRequest({PdfFixtures::makePdf({QStringLiteral("text")}), {}, 1}));
         orphan.closeWriteChannel();
         QVERIFY(orphan.waitForFinished(10000));
         QCOMPARE(orphan.exitCode(), 4);
@@ -123,6 +124,25 @@ private Q_SLOTS:
         PdfTextHelpers::killAllRunning(5000);
         for (qint64 pid : started.last(3))
             QVERIFY2(!alive(pid), qPrintable(QString::number(pid)));
+    }
+
+    // Helpers given one count take each page once between them; one given none takes all.
+    void pageClaimsAreShared()
+    {
+        const int shared = PdfPageClaims::createShared();
+        QVERIFY(shared >= 0);
+        QByteArrayList options;
+        for (int fd : {dup(shared), dup(shared), 1})
+            options.append(QByteArray(kPageClaimsOption) + QByteArray::number(fd));
+        char name[] = "velkarn-pdf-text";
+        char *first[] = {name, options[0].data()};
+        char *second[] = {name, options[1].data()};
+        char *onStdout[] = {name, options[2].data()};
+        PdfPageClaims a(2, first), b(2, second), alone(1, first), wrong(2, onStdout);
+        QCOMPARE((QList<int>{a.claim(3), b.claim(3), b.claim(3), a.claim(3), b.claim(3)}), (QList<int>{0, 1, 2, -1, -1}));
+        QCOMPARE(alone.claim(3), 0);
+        QVERIFY(!wrong.isValid());
+        ::close(shared);
     }
 
     // Pages kept open: the first, every 30th, the one after a page that loaded fonts,

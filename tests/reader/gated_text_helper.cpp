@@ -3,6 +3,7 @@
 // VELKARN_TEST_HELPER_RUNS.
 
 #include "PdfHelperBook.h"
+#include "PdfPageClaims.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -12,12 +13,15 @@ using namespace vk;
 
 int main(int argc, char **argv)
 {
+    PdfPageClaims claims(argc, argv);
     QCoreApplication app(argc, argv);
     QFile runs(qEnvironmentVariable("VELKARN_TEST_HELPER_RUNS"));
     if (runs.open(QIODevice::Append))
         runs.write("run\n");
     runs.close();
     PdfHelperBook book;
+    if (!claims.isValid())
+        return 6;
     if (const int status = book.open())
         return status;
     const QString gate = qEnvironmentVariable("VELKARN_TEST_GATE");
@@ -25,7 +29,7 @@ int main(int argc, char **argv)
     // A test that failed before opening the gate must not leave this behind.
     const QDeadlineTimer deadline(60000);
     const int end = qMin(book.request.endPage, book.pdf.pageCount());
-    for (int page = book.request.firstPage; page < end; page += book.request.stride) {
+    for (int page = claims.claim(end); page >= 0; page = claims.claim(end)) {
         while (page >= gatePage && !gate.isEmpty() && !QFile::exists(gate)) {
             if (deadline.hasExpired())
                 return 1;
