@@ -31,9 +31,10 @@ public:
                             QObject *parent = nullptr);
     ~PdfTextHelpers() override;
 
-    // parts helpers, each taking the next page nobody has taken. The page count may come
-    // later, through setPageCount: the helpers can start while this process is
-    // still parsing the book. Nothing is finished before the count is known.
+    // parts helpers, each taking the next page nobody has taken. The page count
+    // may come later, through setPageCount: the helpers can start while this
+    // process is still parsing the book. Nothing is finished before the count is
+    // known.
     static constexpr int kUnknownPageCount = -1;
     void start(const QByteArray &pdf, const QString &password, int pageCount, int parts);
     void setPageCount(int pageCount);

@@ -139,7 +139,8 @@ private Q_SLOTS:
         char *second[] = {name, options[1].data()};
         char *onStdout[] = {name, options[2].data()};
         PdfPageClaims a(2, first), b(2, second), alone(1, first), wrong(2, onStdout);
-        QCOMPARE((QList<int>{a.claim(3), b.claim(3), b.claim(3), a.claim(3), b.claim(3)}), (QList<int>{0, 1, 2, -1, -1}));
+        const QList<int> taken{a.claim(3), b.claim(3), b.claim(3), a.claim(3), b.claim(3)};
+        QCOMPARE(taken, (QList<int>{0, 1, 2, -1, -1}));
         QCOMPARE(alone.claim(3), 0);
         QVERIFY(!wrong.isValid());
         ::close(shared);
