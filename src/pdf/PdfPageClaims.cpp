@@ -4,8 +4,7 @@
 
 #include <sys/mman.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <climits>
 #include <unistd.h>
 
 namespace vk {
@@ -14,21 +13,6 @@ namespace {
 
 static_assert(std::atomic<int>::is_always_lock_free, "a count shared between processes needs no lock");
 constexpr size_t kSharedBytes = sizeof(std::atomic<int>);
-
-// The descriptor after kPageClaimsOption, 0 when none is named and -1 when the
-// one named is not a number.
-int claimsArgument(int argc, char **argv)
-{
-    const size_t prefix = std::strlen(kPageClaimsOption);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], kPageClaimsOption, prefix) != 0)
-            continue;
-        char *end = nullptr;
-        const long fd = std::strtol(argv[i] + prefix, &end, 10);
-        return (end && *end == '\0' && fd > 2 && fd < 65536) ? int(fd) : -1;
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -47,13 +31,15 @@ int PdfPageClaims::createShared()
 
 PdfPageClaims::PdfPageClaims(int argc, char **argv)
 {
-    const int fd = claimsArgument(argc, argv);
-    if (fd == 0) {
+    const std::optional<long> named = optionNumber(argc, argv, kPageClaimsOption);
+    if (!named) {
         m_next = &m_own;
         return;
     }
-    if (fd < 0)
+    // Standard input, output and error are never the count.
+    if (*named <= 2 || *named > INT_MAX)
         return;
+    const int fd = int(*named);
     void *shared = mmap(nullptr, kSharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     close(fd);
     if (shared == MAP_FAILED)

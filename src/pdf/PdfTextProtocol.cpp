@@ -3,6 +3,9 @@
 #include <QDataStream>
 #include <QIODevice>
 
+#include <cstdlib>
+#include <cstring>
+
 namespace vk {
 
 namespace {
@@ -14,6 +17,19 @@ constexpr auto streamVersion = QDataStream::Qt_6_4;
 constexpr quint32 maxRecordBytes = 64 * 1024 * 1024;
 
 } // namespace
+
+std::optional<long> optionNumber(int argc, char **argv, const char *option)
+{
+    const size_t prefix = std::strlen(option);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], option, prefix) != 0)
+            continue;
+        char *end = nullptr;
+        const long number = std::strtol(argv[i] + prefix, &end, 10);
+        return (end && *end == '\0' && number > 0) ? number : 0;
+    }
+    return std::nullopt;
+}
 
 QByteArray encodeTextRequest(const PdfTextRequest &request)
 {

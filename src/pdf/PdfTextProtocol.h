@@ -19,6 +19,10 @@ inline constexpr char kParentPidOption[] = "--parent-pid=";
 // (PdfPageClaims); a helper given none reads every page itself.
 inline constexpr char kPageClaimsOption[] = "--page-claims-fd=";
 
+// The number after option in the argument that starts with it: 0 when that is
+// not a whole positive number, nullopt when no argument starts with option.
+std::optional<long> optionNumber(int argc, char **argv, const char *option);
+
 struct PdfTextRequest
 {
     QByteArray pdf;       // the book's bytes

@@ -6,23 +6,13 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
 #include <unistd.h>
 
 namespace vk {
 
 pid_t parentPidArgument(int argc, char **argv)
 {
-    const size_t prefix = std::strlen(kParentPidOption);
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], kParentPidOption, prefix) != 0)
-            continue;
-        char *end = nullptr;
-        const long pid = std::strtol(argv[i] + prefix, &end, 10);
-        return (end && *end == '\0' && pid > 0) ? pid_t(pid) : 0;
-    }
-    return 0;
+    return pid_t(optionNumber(argc, argv, kParentPidOption).value_or(0));
 }
 
 bool dieWithParent(pid_t expectedParent)
