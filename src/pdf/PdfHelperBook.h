@@ -9,8 +9,9 @@
 namespace vk {
 
 // What a text helper process works with: the request it read from standard
-// input, the book opened from the request's bytes (unlocked with its password
-// when it needs one) and standard output for its page records.
+// input, the book opened from the memory file named on its command line
+// (unlocked with the request's password when it needs one) and standard
+// output for its page records.
 struct PdfHelperBook
 {
     PdfTextRequest request;
@@ -19,8 +20,8 @@ struct PdfHelperBook
     QFile output;
 
     // 0 when the book is Ready, else the helper's exit status: 1 for no
-    // request or no output, 2 for a book that does not open.
-    int open();
+    // request, book or output, 2 for a book that does not open.
+    int open(int argc, char **argv);
 };
 
 } // namespace vk

@@ -4,7 +4,6 @@
 
 #include <sys/mman.h>
 
-#include <climits>
 #include <unistd.h>
 
 namespace vk {
@@ -31,17 +30,15 @@ int PdfPageClaims::createShared()
 
 PdfPageClaims::PdfPageClaims(int argc, char **argv)
 {
-    const std::optional<long> named = optionNumber(argc, argv, kPageClaimsOption);
+    const std::optional<int> named = optionDescriptor(argc, argv, kPageClaimsOption);
     if (!named) {
         m_next = &m_own;
         return;
     }
-    // Standard input, output and error are never the count.
-    if (*named <= 2 || *named > INT_MAX)
+    if (*named < 0)
         return;
-    const int fd = int(*named);
-    void *shared = mmap(nullptr, kSharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    close(fd);
+    void *shared = mmap(nullptr, kSharedBytes, PROT_READ | PROT_WRITE, MAP_SHARED, *named, 0);
+    close(*named);
     if (shared == MAP_FAILED)
         return;
     m_shared = shared;

@@ -1,6 +1,7 @@
 #include "PdfTextHelpers.h"
 
 #include "Log.h"
+#include "PdfBookFile.h"
 #include "PdfPageClaims.h"
 
 #include <QCoreApplication>
@@ -94,39 +95,26 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
 {
     m_countKnown = pageCount != kUnknownPageCount;
     m_end = m_countKnown ? pageCount : std::numeric_limits<int>::max();
+    const int book = createBookFile(pdf);
     const int claims = PdfPageClaims::createShared();
-    // Without a count to share, one helper reads every page.
+    // Without a count to share, one helper reads every page; without the book,
+    // none can, and the helper says so by failing.
     parts = claims < 0 ? 1 : m_countKnown ? qBound(1, parts, qMax(1, pageCount)) : qMax(1, parts);
     QStringList arguments{QLatin1String(kParentPidOption) + QString::number(QCoreApplication::applicationPid())};
-    if (claims >= 0)
-        arguments.append(QLatin1String(kPageClaimsOption) + QString::number(claims));
-    for (int part = 0; part < parts; ++part) {
-        auto helper = std::make_unique<Helper>();
-        helper->process = new QProcess(this);
-        helper->process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        // Only the helpers inherit the count; it closes on exec in any other child.
-        if (claims >= 0)
-            helper->process->setChildProcessModifier([claims] { ::fcntl(claims, F_SETFD, 0); });
-        Helper *h = helper.get();
-        connect(h->process, &QProcess::readyReadStandardOutput, this, [this, h] { readFrom(*h); });
-        connect(h->process, &QProcess::finished, this, [this, h](int code, QProcess::ExitStatus status) {
-            readFrom(*h);
-            h->exited = true;
-            h->exitedOk = status == QProcess::NormalExit && code == 0;
-            if (m_countKnown)
-                end(*h, h->exitedOk);
+    for (const auto &[option, fd] : {std::pair{kBookOption, book}, std::pair{kPageClaimsOption, claims}})
+        if (fd >= 0)
+            arguments.append(QLatin1String(option) + QString::number(fd));
+    for (int part = 0; part < parts; ++part)
+        addHelper([book, claims] {
+            // Only the helpers inherit these; they close on exec in any other child.
+            for (int fd : {book, claims})
+                if (fd >= 0)
+                    ::fcntl(fd, F_SETFD, 0);
         });
-        connect(h->process, &QProcess::errorOccurred, this, [this, h](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart)
-                end(*h, false);
-        });
-        m_helpers.push_back(std::move(helper));
-    }
     // All counted before any starts: a helper that cannot start ends at once.
     m_running = int(m_helpers.size());
     m_stall.start();
-    // One copy of the book for all of them: each write shares it.
-    const QByteArray request = encodeTextRequest({pdf, password, m_end});
+    const QByteArray request = encodeTextRequest({password, m_end});
     for (const auto &helper : m_helpers) {
         helper->process->start(program(), arguments);
         if (helper->process->state() == QProcess::NotRunning)
@@ -134,8 +122,31 @@ void PdfTextHelpers::start(const QByteArray &pdf, const QString &password, int p
         helper->process->write(request);
         helper->process->closeWriteChannel();
     }
-    if (claims >= 0)
-        ::close(claims);
+    for (int fd : {book, claims})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void PdfTextHelpers::addHelper(const std::function<void()> &childSetup)
+{
+    auto helper = std::make_unique<Helper>();
+    helper->process = new QProcess(this);
+    helper->process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    helper->process->setChildProcessModifier(childSetup);
+    Helper *h = helper.get();
+    connect(h->process, &QProcess::readyReadStandardOutput, this, [this, h] { readFrom(*h); });
+    connect(h->process, &QProcess::finished, this, [this, h](int code, QProcess::ExitStatus status) {
+        readFrom(*h);
+        h->exited = true;
+        h->exitedOk = status == QProcess::NormalExit && code == 0;
+        if (m_countKnown)
+            end(*h, h->exitedOk);
+    });
+    connect(h->process, &QProcess::errorOccurred, this, [this, h](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            end(*h, false);
+    });
+    m_helpers.push_back(std::move(helper));
 }
 
 void PdfTextHelpers::setPageCount(int pageCount)

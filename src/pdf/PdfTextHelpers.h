@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,8 @@ Q_SIGNALS:
 
 private:
     struct Helper;
+    // childSetup runs in the helper's process before the program starts.
+    void addHelper(const std::function<void()> &childSetup);
     void readFrom(Helper &helper);
     void end(Helper &helper, bool ok);
     void giveUp();

@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QIODevice>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,14 +32,20 @@ std::optional<long> optionNumber(int argc, char **argv, const char *option)
     return std::nullopt;
 }
 
+std::optional<int> optionDescriptor(int argc, char **argv, const char *option)
+{
+    const std::optional<long> number = optionNumber(argc, argv, option);
+    if (!number)
+        return std::nullopt;
+    return *number > 2 && *number <= INT_MAX ? int(*number) : -1;
+}
+
 QByteArray encodeTextRequest(const PdfTextRequest &request)
 {
     QByteArray bytes;
-    // The book is most of it: written once into room made for all, not grown.
-    bytes.reserve(request.pdf.size() + 2 * request.password.size() + 32);
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(streamVersion);
-    out << requestMagic << qint32(request.endPage) << request.password << request.pdf;
+    out << requestMagic << qint32(request.endPage) << request.password;
     return bytes;
 }
 
@@ -49,7 +56,7 @@ std::optional<PdfTextRequest> decodeTextRequest(const QByteArray &bytes)
     quint32 magic = 0;
     qint32 end = 0;
     PdfTextRequest request;
-    in >> magic >> end >> request.password >> request.pdf;
+    in >> magic >> end >> request.password;
     if (in.status() != QDataStream::Ok || !in.atEnd() || magic != requestMagic || end < 0)
         return std::nullopt;
     request.endPage = end;

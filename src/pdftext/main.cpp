@@ -57,7 +57,7 @@ int main(int argc, char **argv)
         return 6;
     QCoreApplication app(argc, argv);
     PdfHelperBook book;
-    if (const int status = book.open())
+    if (const int status = book.open(argc, argv))
         return status;
     const int end = qMin(book.request.endPage, book.pdf.pageCount());
 

@@ -22,7 +22,7 @@ int main(int argc, char **argv)
     PdfHelperBook book;
     if (!claims.isValid())
         return 6;
-    if (const int status = book.open())
+    if (const int status = book.open(argc, argv))
         return status;
     const QString gate = qEnvironmentVariable("VELKARN_TEST_GATE");
     const int gatePage = qEnvironmentVariableIntValue("VELKARN_TEST_GATE_PAGE");
