@@ -1,11 +1,12 @@
 // velkarn-pdf-text: reads the text of a share of a book's pages
 // for the viewer, which starts a few of these side by side when a large book
 // opens, so that its first search does not wait on one thread of PDFium.
-// Request on standard input, one record per page on standard output (see
-// PdfTextProtocol.h); the pages are taken from the count its twins share
-// (PdfPageClaims). Exit status 0 when every page it took was written; 4 when
-// the viewer that started it is gone, 5 when it cannot cap its memory, 6 when
-// it cannot use the shared count.
+// Request on standard input, the book in a memory file the viewer passes on
+// (PdfBookFile.h), one record per page on standard output (PdfTextProtocol.h);
+// the pages are taken from the count its twins share (PdfPageClaims). Exit
+// status 0 when every page it took was written; 4 when the viewer that
+// started it is gone, 5 when it cannot cap its memory, 6 when it cannot use
+// the shared count.
 
 #include "FontPins.h"
 #include "HelperConfinement.h"
