@@ -98,6 +98,7 @@ private:
     void ensureContentRectVisible(const QRect &rect);
     void scrollToSelectionBounds(const PdfSelection &selection, const QList<QRectF> &bounds);
     QRect visiblePartOf(int page) const;
+    void repaintPage(int page);
     QList<PdfImageKey> imagesShowing(int page) const;
     void acceptRender(quint64 documentId, const PdfRenderRequest &request, const QImage &image);
     void boundsArrived();

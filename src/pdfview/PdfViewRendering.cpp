@@ -18,6 +18,11 @@ QRect PdfView::visiblePartOf(int page) const
     return toDevicePixels(shown, viewport()->devicePixelRatioF());
 }
 
+void PdfView::repaintPage(int page)
+{
+    viewport()->update(d->layout.pages.at(page).translated(-visibleContentRect().topLeft()));
+}
+
 QList<PdfImageKey> PdfView::imagesShowing(int page) const
 {
     const QSize size = pixelSizeOf(page);
@@ -84,7 +89,7 @@ void PdfView::acceptRender(quint64 documentId, const PdfRenderRequest &request, 
     QImage shown = image;
     shown.setDevicePixelRatio(viewport()->devicePixelRatioF());
     d->cache.insert({page, request.pixelSize, request.clip}, shown);
-    viewport()->update(d->layout.pages.at(page).translated(-visibleContentRect().topLeft()));
+    repaintPage(page);
 }
 
 void PdfView::paintEvent(QPaintEvent *)

@@ -41,7 +41,7 @@ void PdfView::setHighlightedSelections(const QList<PdfSelection> &selections)
     const PageInterval visible = visiblePages(d->layout, view.top(), view.height());
     for (int p = visible.first; !visible.isEmpty() && p <= visible.last; ++p)
         if (before.value(p) != d->highlightsOnPage.value(p))
-            viewport()->update(d->layout.pages.at(p).translated(-view.topLeft()));
+            repaintPage(p);
 }
 
 void PdfView::rebuildHighlightIndex()
